@@ -1,0 +1,93 @@
+// Public entry of the embedded T-SQL engine: open a company database (a SQLite file
+// or ":memory:"), open connections on it, run T-SQL batches and procedure calls,
+// read their results. Everything above the engine uses only this header and the
+// value/error headers it includes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/error.h"
+#include "engine/value/value.h"
+
+namespace morvesk::engine {
+
+struct Column {
+  std::string name;  // empty for an unnamed expression
+  TypeInfo type;
+};
+
+// One item of a batch's output, in the order the server would send it.
+struct Result {
+  enum class Kind : uint8_t { kRows, kRowCount, kMessage, kError };
+  Kind kind = Kind::kRows;
+  std::vector<Column> columns;            // kRows
+  std::vector<std::vector<Value>> rows;   // kRows
+  int64_t row_count = 0;                  // kRowCount: "(n rows affected)"
+  std::string message;                    // kMessage: PRINT text or informational message
+  std::optional<SqlError> error;          // kError: an error the batch went on after
+};
+
+struct BatchResult {
+  std::vector<Result> results;
+  std::vector<SqlError> errors;  // every error raised, in order (also present in results)
+  std::optional<int> return_status;  // RETURN value of a procedure call
+  bool ok() const { return errors.empty(); }
+  // The result sets only, in order.
+  std::vector<const Result*> ResultSets() const;
+};
+
+// A parameter of a procedure call made by a command object (not through text).
+struct ProcParam {
+  std::string name;       // "@StockID"; empty for positional
+  TypeInfo type;          // declared by the caller (CreateParameter)
+  bool output = false;    // adParamOutput / adParamInputOutput
+  Value value;            // in: the argument; out: written back after the call
+};
+
+class Database;
+
+// A session on the database. Temporary tables, the statement cache and the
+// transaction belong to it. Not thread-safe: one caller thread at a time.
+class Connection {
+ public:
+  virtual ~Connection() = default;
+
+  // Runs a batch (no GO inside). The whole batch is parsed first: a syntax error
+  // throws SqlError before any statement runs. A statement error that ends the
+  // batch throws SqlError after undoing that statement's own effects (earlier
+  // statements stay); errors the batch goes on after are listed in the result.
+  virtual BatchResult Execute(std::string_view batch) = 0;
+
+  // Calls a stored procedure by name with parameters; OUTPUT parameters are written
+  // back into `params`. Same error rules as Execute.
+  virtual BatchResult CallProcedure(std::string_view name, std::vector<ProcParam>& params) = 0;
+
+  // Explicit transaction of the host's unit of work. Everything, DDL and temporary
+  // tables included, rolls back.
+  virtual void BeginTransaction() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+  virtual bool InTransaction() const = 0;
+
+  // Bulk load (the bulk-copy path used by the data generator): appends rows to a
+  // table, converting each value to its column's type as INSERT would.
+  virtual void BulkInsert(std::string_view table, const std::vector<std::string>& columns,
+                          const std::vector<std::vector<Value>>& rows) = 0;
+};
+
+class Database {
+ public:
+  virtual ~Database() = default;
+  // Opens (creating when missing unless must_exist) a database file, or ":memory:".
+  // Throws SqlError (number 4060, "Cannot open database ...") when it cannot.
+  static std::shared_ptr<Database> Open(const std::string& path, bool must_exist = false);
+  virtual std::unique_ptr<Connection> Connect() = 0;
+  virtual const std::string& path() const = 0;
+};
+
+}  // namespace morvesk::engine
