@@ -1,0 +1,70 @@
+// Binding and translation of one set-based T-SQL statement (SELECT, INSERT, UPDATE,
+// DELETE, SELECT ... INTO, and the expressions of SET / IF / WHILE / PRINT /
+// RETURN) into SQLite statements with typed parameters.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/bind/catalog.h"
+#include "engine/engine.h"
+
+namespace morvesk::engine {
+namespace ast {
+struct Statement;
+struct Expr;
+}  // namespace ast
+
+// Where a SQLite parameter's value comes from when the statement runs.
+struct ParamSource {
+  enum class Kind : uint8_t { kVariable, kLiteral, kSystem } kind = Kind::kVariable;
+  std::string variable;  // kVariable: "@a" (lower-cased); kSystem: "@@rowcount", "@@error"
+  int literal = -1;      // kLiteral: index into the batch's literal list
+  TypeInfo type;         // the value is converted to this type's storage form
+};
+
+// One SQLite statement; a T-SQL statement may need several, run in order
+// (SELECT ... INTO: CREATE TABLE then INSERT; a statement that materialises a
+// helper table first).
+struct SqliteStep {
+  std::string sql;                   // with ?1..?N
+  std::vector<ParamSource> params;   // params[i] binds ?(i+1)
+};
+
+struct Translation {
+  std::vector<SqliteStep> steps;
+  // Rows the last step returns, with their T-SQL types (decimal blobs are decoded
+  // by these types). Empty for statements that return no rows.
+  std::vector<Column> columns;
+  // SELECT @a = x, @b = y ...: variables to assign from each returned row
+  // (the last row wins); empty for an ordinary SELECT.
+  std::vector<std::string> assign_to;
+  bool returns_rows = false;      // a result set for the client
+  bool counts_rows = false;       // reports "(n rows affected)" and sets @@ROWCOUNT
+  bool changes_catalog = false;   // creates or drops an object
+};
+
+// The variables in scope, with their declared types.
+struct VariableScope {
+  virtual ~VariableScope() = default;
+  virtual const TypeInfo* Find(std::string_view name) const = 0;  // "@a", any case
+};
+
+struct BindContext {
+  const Catalog& catalog;
+  const VariableScope& variables;
+  // Types of the batch's literals in order of appearance (from the lexer).
+  const std::vector<TypeInfo>& literal_types;
+};
+
+// Translates a statement. Throws SqlError (207 invalid column, 208 invalid object,
+// 209 ambiguous column, 8117/402 operand type clash, 156/102 for constructs outside
+// the subset) when it cannot.
+Translation Translate(const ast::Statement& stmt, const BindContext& ctx);
+
+// Translates a scalar expression evaluated outside any table (SET @v = expr,
+// IF expr, PRINT expr, RETURN expr): one step "SELECT <expr>" with its type in
+// columns[0]. Conditions (IF/WHILE) yield 1, 0 or NULL.
+Translation TranslateScalar(const ast::Expr& expr, const BindContext& ctx);
+
+}  // namespace morvesk::engine
