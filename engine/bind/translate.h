@@ -3,6 +3,7 @@
 // RETURN) into SQLite statements with typed parameters.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct Translation {
   bool returns_rows = false;      // a result set for the client
   bool counts_rows = false;       // reports "(n rows affected)" and sets @@ROWCOUNT
   bool changes_catalog = false;   // creates or drops an object
+  // SELECT ... INTO: the table the steps create, with the T-SQL types of its
+  // columns, for the runtime to record in its catalog.
+  std::optional<TableInfo> creates;
 };
 
 // The variables in scope, with their declared types.
