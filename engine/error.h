@@ -24,6 +24,7 @@ struct SqlError : std::runtime_error {
   int line;       // line in the batch (or procedure body) where the statement starts
   std::string message;
   std::string procedure;  // name of the procedure the error was raised in, if any
+  int column = 0;         // syntax errors: 1-based column of the offending token
 
   // Constraint violations (2627, 2601, 515, 547): the data-access layer reports
   // them as integrity violations.
