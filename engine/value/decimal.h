@@ -18,6 +18,11 @@ struct Decimal {
   static std::optional<Decimal> Parse(std::string_view text);
   // Nearest decimal of the given scale to a double (T-SQL float -> decimal conversion).
   static Decimal FromDouble(double v, int scale);
+  // The same, empty when the double is not finite or does not fit 38 digits.
+  static std::optional<Decimal> TryFromDouble(double v, int scale);
+  // The double's shortest round-trip decimal text as an exact decimal ("0.1", not
+  // 0.1000000000000000055...): float -> decimal where no scale is given.
+  static std::optional<Decimal> FromDoubleNatural(double v);
 
   // Text as T-SQL prints it: all scale digits kept ("1.5000"), "-0.10", "0.00".
   std::string ToString() const;
@@ -48,6 +53,12 @@ std::optional<Decimal> Mul(const Decimal& a, const Decimal& b);
 std::optional<Decimal> Div(const Decimal& a, const Decimal& b, int scale);
 std::optional<Decimal> Mod(const Decimal& a, const Decimal& b);
 Decimal Negate(const Decimal& a);
+// Exact result brought to scale s (rounded half away from zero), computed with
+// 256-bit intermediates so that operands of any scale meet; empty when the result
+// needs more than 38 digits at scale s. These are what typed T-SQL arithmetic uses.
+std::optional<Decimal> AddTo(const Decimal& a, const Decimal& b, int s);
+std::optional<Decimal> SubTo(const Decimal& a, const Decimal& b, int s);
+std::optional<Decimal> MulTo(const Decimal& a, const Decimal& b, int s);
 // ROUND(x, n): half away from zero at n digits (n may be negative), scale kept.
 // With truncate set (ROUND's third argument non-zero) the digits are cut instead.
 std::optional<Decimal> Round(const Decimal& x, int n, bool truncate = false);
@@ -60,5 +71,26 @@ std::string EncodeKey(const Decimal& x);
 // Decodes at the natural scale of the encoding (trailing zeros dropped);
 // empty when the bytes are not an encoding.
 std::optional<Decimal> DecodeKey(std::string_view bytes);
+
+// Exact running sum for SUM and AVG over decimal values of mixed scales: a 128-bit
+// accumulator at the largest scale seen, widening to 256 bits only when needed.
+class DecimalSum {
+ public:
+  void Add(const Decimal& x);
+  bool empty() const { return count_ == 0; }
+  int64_t count() const { return count_; }
+  // The sum at the largest scale seen (fewer decimals, rounded, if 38 digits are not
+  // enough); empty when the integral part needs more than 38 digits.
+  std::optional<Decimal> Result() const;
+
+ private:
+  void Widen();
+  __int128 acc_ = 0;
+  int scale_ = 0;
+  int64_t count_ = 0;
+  bool is_wide_ = false;
+  bool wide_neg_ = false;
+  uint64_t wide_[4] = {0, 0, 0, 0};  // magnitude, little-endian limbs, at scale_
+};
 
 }  // namespace morvesk::engine
