@@ -413,7 +413,7 @@ struct InsertStmt : Statement {
 //   @v = expr            variable set, column empty
 //   @v = col = expr      both: the column gets expr, @v the column's new value
 struct SetClause : Node {
-  Name column;           // may be qualified: {"a", "FSend"}
+  Name column_name;      // may be qualified: {"a", "FSend"}
   std::string variable;  // "@v"
   ExprPtr value;
 };
