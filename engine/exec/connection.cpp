@@ -1,0 +1,190 @@
+#include <algorithm>
+
+#include "engine/exec/database_impl.h"
+#include "engine/exec/interpreter.h"
+#include "engine/exec/storage.h"
+#include "engine/sql/lexer.h"
+
+namespace morvesk::engine::exec {
+namespace {
+
+// Object_ID(name [, type]) evaluated when the statement runs, so that a cached
+// translation still sees tables created or dropped since it was made.
+void ObjectIdFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  auto* catalog = static_cast<SqliteCatalog*>(sqlite3_user_data(ctx));
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string name(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
+  auto kind = catalog->ObjectKind(name);
+  if (kind && argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL) {
+    std::string want(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])));
+    while (!want.empty() && want.back() == ' ') want.pop_back();
+    if (want.size() != 1 || std::toupper(static_cast<unsigned char>(want[0])) != *kind) kind.reset();
+  }
+  auto id = kind ? catalog->ObjectId(name) : std::nullopt;
+  if (id) {
+    sqlite3_result_int64(ctx, *id);
+  } else {
+    sqlite3_result_null(ctx);
+  }
+}
+
+}  // namespace
+
+const ConnectionStats& StatsOf(const Connection& c) {
+  return dynamic_cast<const ConnectionImpl&>(c).stats();
+}
+
+ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle)
+    : db_(std::move(db)), sql_(handle), catalog_(handle) {
+  sqlite3_create_function_v2(sql_, "t_object_id", 1, SQLITE_UTF8, &catalog_, ObjectIdFunction, nullptr, nullptr,
+                             nullptr);
+  sqlite3_create_function_v2(sql_, "t_object_id", 2, SQLITE_UTF8, &catalog_, ObjectIdFunction, nullptr, nullptr,
+                             nullptr);
+  convert_ = Prepare(sql_, "SELECT t_cvt(?1, ?2, ?3, NULL)");
+}
+
+ConnectionImpl::~ConnectionImpl() {
+  cache_.clear();
+  procedures_.clear();
+  convert_.Reset(nullptr);
+  if (trancount_ > 0) sqlite3_exec(sql_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(sql_);
+}
+
+BatchResult ConnectionImpl::Execute(std::string_view text) {
+  ++stats_.batches;
+  catalog_.SyncWithFile();
+  std::vector<sql::Token> tokens = sql::Lex(text);
+  std::string key = sql::ShapeKey(tokens);
+  std::vector<sql::Token> literal_tokens = sql::LiteralsOf(tokens);
+
+  std::shared_ptr<CachedBatch> code;
+  if (auto it = cache_.find(key); it != cache_.end()) {
+    code = it->second;
+    // Literals that shape the statement (type arguments, TOP n, identity seeds) must match.
+    for (int idx : code->batch.structural_literals) {
+      if (literal_tokens[static_cast<size_t>(idx)].value != code->batch.literals[static_cast<size_t>(idx)].value) {
+        code.reset();
+        break;
+      }
+    }
+  }
+  if (code) {
+    ++stats_.cache_hits;
+    // A longer string than the plans were typed for: type them again for the longer text.
+    bool widened = false;
+    for (size_t i = 0; i < literal_tokens.size(); ++i) {
+      TypeInfo& t = code->literal_types[i];
+      const TypeInfo& now = literal_tokens[i].literal_type;
+      if (t.IsText() && now.IsText() && now.length > t.length) {
+        t.length = now.length;
+        widened = true;
+      }
+    }
+    if (widened) code->plans.clear();
+  } else {
+    auto fresh = std::make_shared<CachedBatch>();
+    fresh->batch = sql::ParseTokens(tokens, text);
+    ++stats_.parses;
+    for (const auto& t : fresh->batch.literals) fresh->literal_types.push_back(t.literal_type);
+    if (cache_.size() >= 4096) cache_.clear();
+    cache_[key] = fresh;
+    code = std::move(fresh);
+  }
+  std::vector<Value> literals;
+  literals.reserve(literal_tokens.size());
+  for (const auto& t : literal_tokens) literals.push_back(LiteralValue(t));
+
+  BatchResult out;
+  Interpreter in(*this, out);
+  in.RunBatch(*code, std::move(literals));
+  return out;
+}
+
+BatchResult ConnectionImpl::CallProcedure(std::string_view name, std::vector<ProcParam>& params) {
+  ++stats_.batches;
+  catalog_.SyncWithFile();
+  BatchResult out;
+  Interpreter in(*this, out);
+  std::vector<CallArg> args;
+  for (const auto& p : params) {
+    CallArg a;
+    a.name = p.name;
+    a.value = p.value;
+    a.output = p.output;
+    a.out_type = p.type;
+    args.push_back(std::move(a));
+  }
+  out.return_status = in.CallProcedure(std::string(name), args, 1, true);
+  for (size_t i = 0; i < params.size(); ++i) {
+    if (params[i].output) params[i].value = args[i].value;
+  }
+  return out;
+}
+
+void ConnectionImpl::BeginTransaction() {
+  if (trancount_ == 0) ExecSql(sql_, "BEGIN");
+  ++trancount_;
+}
+
+void ConnectionImpl::Commit() {
+  if (trancount_ == 0) {
+    throw SqlError(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  }
+  // The host's unit of work ends every level the batches opened inside it.
+  ExecSql(sql_, "COMMIT");
+  trancount_ = 0;
+}
+
+void ConnectionImpl::Rollback() {
+  if (trancount_ == 0) return;
+  ExecSql(sql_, "ROLLBACK");
+  trancount_ = 0;
+  catalog_.Bump();
+}
+
+void ConnectionImpl::BulkInsert(std::string_view table, const std::vector<std::string>& columns,
+                                const std::vector<std::vector<Value>>& rows) {
+  catalog_.SyncWithFile();
+  auto info = catalog_.FindTable(table);
+  if (!info || info->is_view) throw SqlError(208, 16, "Invalid object name '" + std::string(table) + "'.");
+  std::vector<TypeInfo> types;
+  std::string cols, marks;
+  for (const auto& c : columns) {
+    const ColumnInfo* col = info->Find(c);
+    if (!col) throw SqlError(207, 16, "Invalid column name '" + c + "'.");
+    types.push_back(col->type);
+    cols += (cols.empty() ? "" : ", ") + QuoteName(col->name);
+    marks += marks.empty() ? "?" : ", ?";
+  }
+  Stmt st = Prepare(sql_, "INSERT INTO " + info->sqlite_name + "(" + cols + ") VALUES(" + marks + ")");
+  ++stats_.prepares;
+  BatchResult scratch;
+  Interpreter in(*this, scratch);
+  ExecSql(sql_, "SAVEPOINT tsql_bulk");
+  try {
+    for (const auto& row : rows) {
+      if (row.size() != columns.size()) {
+        throw SqlError(213, 16, "Column name or number of supplied values does not match table definition.");
+      }
+      for (size_t i = 0; i < row.size(); ++i) BindValue(st.get(), static_cast<int>(i) + 1, in.Convert(row[i], types[i]));
+      int rc = sqlite3_step(st.get());
+      if (rc != SQLITE_DONE) {
+        rc = sqlite3_extended_errcode(sql_);
+        std::string message = sqlite3_errmsg(sql_);
+        sqlite3_reset(st.get());
+        throw in.MapBulkError(rc, message);
+      }
+      sqlite3_reset(st.get());
+    }
+  } catch (...) {
+    sqlite3_exec(sql_, "ROLLBACK TO tsql_bulk; RELEASE tsql_bulk", nullptr, nullptr, nullptr);
+    throw;
+  }
+  ExecSql(sql_, "RELEASE tsql_bulk");
+}
+
+}  // namespace morvesk::engine::exec

@@ -1,0 +1,110 @@
+// The engine's connection: one SQLite connection plus the T-SQL session around it
+// (variables of the running batch, NOCOUNT, @@ROWCOUNT/@@ERROR/@@IDENTITY, the
+// transaction count, the statement cache) and the interpreter of batches and
+// procedures. Internal to engine/exec; the public face is engine.h's Connection.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/bind/translate.h"
+#include "engine/engine.h"
+#include "engine/exec/connection_internal.h"
+#include "engine/exec/sqlite_catalog.h"
+#include "engine/exec/sqlite_util.h"
+#include "engine/sql/ast.h"
+#include "engine/sql/parser.h"
+
+namespace morvesk::engine::exec {
+
+class DatabaseImpl;
+
+// A translation of one statement or expression with its prepared SQLite statements.
+struct Plan {
+  Translation translation;
+  std::vector<Stmt> prepared;  // one per step, prepared on first use
+  uint64_t catalog_version = 0;
+  // Automatic index candidate: a #temp table and the columns it is filtered on by equality.
+  std::string auto_index_table;
+  std::vector<std::string> auto_index_columns;
+};
+
+// A parsed batch kept under its shape, with the plans of its statements.
+struct CachedBatch {
+  sql::Batch batch;
+  std::vector<TypeInfo> literal_types;
+  std::vector<Value> literal_values;  // values of the text it was parsed from
+  std::unordered_map<const void*, std::unique_ptr<Plan>> plans;
+};
+
+struct Variable {
+  TypeInfo type;
+  Value value;
+};
+
+// What a statement run left for the statements after it.
+enum class Flow : uint8_t { kNormal, kBreak, kContinue, kReturn };
+
+// The state of one running batch or procedure body.
+struct Frame : VariableScope {
+  CachedBatch* code = nullptr;
+  std::vector<Value> literals;  // this execution's literal values
+  std::unordered_map<std::string, Variable> variables;  // keyed by lower-cased name
+  std::string procedure;  // name when the frame runs a procedure body
+  int depth = 0;
+  std::optional<int> return_status;
+  int max_error_severity = 0;
+  std::vector<std::string> temp_tables_created;  // dropped when a procedure ends
+
+  const TypeInfo* Find(std::string_view name) const override;
+  Variable* Lookup(std::string_view name);
+};
+
+class ConnectionImpl : public Connection {
+ public:
+  ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle);
+  ~ConnectionImpl() override;
+
+  BatchResult Execute(std::string_view batch) override;
+  BatchResult CallProcedure(std::string_view name, std::vector<ProcParam>& params) override;
+  void BeginTransaction() override;
+  void Commit() override;
+  void Rollback() override;
+  bool InTransaction() const override { return trancount_ > 0; }
+  void BulkInsert(std::string_view table, const std::vector<std::string>& columns,
+                  const std::vector<std::vector<Value>>& rows) override;
+
+  const ConnectionStats& stats() const { return stats_; }
+  SqliteCatalog& catalog() { return catalog_; }
+
+ private:
+  friend class Interpreter;
+
+  std::shared_ptr<DatabaseImpl> db_;
+  sqlite3* sql_;
+  SqliteCatalog catalog_;
+  ConnectionStats stats_;
+  std::unordered_map<std::string, std::shared_ptr<CachedBatch>> cache_;
+  std::map<std::string, std::shared_ptr<CachedBatch>> procedures_;  // lower name -> parsed body
+  uint64_t procedures_version_ = 0;
+  std::unordered_map<std::string, int> auto_index_hits_;
+  std::unordered_set<std::string> auto_indexes_;
+  uint64_t auto_index_version_ = 0;
+
+  // Session state.
+  bool nocount_ = false;
+  int trancount_ = 0;
+  int64_t rowcount_ = 0;
+  int error_ = 0;
+  std::optional<int64_t> identity_;
+
+  Stmt convert_;  // SELECT t_cvt(?1, ?2, ?3, NULL)
+};
+
+}  // namespace morvesk::engine::exec

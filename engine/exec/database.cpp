@@ -1,0 +1,94 @@
+#include "engine/exec/database_impl.h"
+
+#include <atomic>
+#include <filesystem>
+
+#include "engine/exec/connection_impl.h"
+#include "engine/exec/sqlite_catalog.h"
+#include "engine/exec/sqlite_util.h"
+#include "engine/value/sqlfunc.h"
+
+namespace morvesk::engine {
+
+std::shared_ptr<Database> Database::Open(const std::string& path, bool must_exist) {
+  return std::make_shared<exec::DatabaseImpl>(path, must_exist);
+}
+
+std::vector<const Result*> BatchResult::ResultSets() const {
+  std::vector<const Result*> out;
+  for (const auto& r : results) {
+    if (r.kind == Result::Kind::kRows) out.push_back(&r);
+  }
+  return out;
+}
+
+}  // namespace morvesk::engine
+
+namespace morvesk::engine::exec {
+namespace {
+
+std::atomic<int> memory_counter{0};
+
+SqlError CannotOpen(const std::string& path, const std::string& why) {
+  return SqlError(4060, 11, "Cannot open database \"" + path + "\" requested by the login. The login failed. (" +
+                                why + ")");
+}
+
+}  // namespace
+
+DatabaseImpl::DatabaseImpl(std::string path, bool must_exist) : path_(std::move(path)) {
+  memory_ = path_ == ":memory:" || path_.empty();
+  if (memory_) {
+    // A named shared-cache memory database: every connection of this Database sees it,
+    // and it lives as long as the anchor connection.
+    uri_ = "file:morvesk_memory_" + std::to_string(++memory_counter) + "?mode=memory&cache=shared";
+    name_ = "memory";
+  } else {
+    if (must_exist && !std::filesystem::exists(path_)) throw CannotOpen(path_, "no such file");
+    uri_ = path_;
+    name_ = std::filesystem::path(path_).stem().string();
+  }
+  anchor_ = OpenHandle(!must_exist);
+  try {
+    if (!memory_) ExecSql(anchor_, "PRAGMA journal_mode=WAL");
+    SqliteCatalog::EnsureMetadata(anchor_);
+  } catch (const SqlError& e) {
+    sqlite3_close_v2(anchor_);
+    anchor_ = nullptr;
+    throw CannotOpen(path_, e.message);
+  }
+}
+
+DatabaseImpl::~DatabaseImpl() {
+  if (anchor_) sqlite3_close_v2(anchor_);
+}
+
+sqlite3* DatabaseImpl::OpenHandle(bool create) {
+  sqlite3* db = nullptr;
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
+  if (create) flags |= SQLITE_OPEN_CREATE;
+  int rc = sqlite3_open_v2(uri_.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    throw CannotOpen(path_, why);
+  }
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, 10000);
+  try {
+    ExecSql(db, "PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; PRAGMA cache_size=-65536; "
+                "PRAGMA secure_delete=OFF");
+  } catch (const SqlError& e) {
+    sqlite3_close_v2(db);
+    throw CannotOpen(path_, e.message);
+  }
+  RegisterSqlFunctions(db);
+  return db;
+}
+
+std::unique_ptr<Connection> DatabaseImpl::Connect() {
+  sqlite3* db = OpenHandle(true);
+  return std::make_unique<ConnectionImpl>(shared_from_this(), db);
+}
+
+}  // namespace morvesk::engine::exec

@@ -1,0 +1,103 @@
+// The batch interpreter: runs the statements of a parsed batch or procedure body
+// against a connection, keeping variables and control flow itself and handing every
+// set-based statement and expression to the binder's translation, whose SQLite
+// statements it prepares once and reuses. Errors are sorted here into those that end
+// only the statement and those that end the batch.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/exec/connection_impl.h"
+
+namespace morvesk::engine::exec {
+
+// An argument of a procedure call, after evaluation in the caller.
+struct CallArg {
+  std::string name;       // "@p" or empty for positional
+  bool is_default = false;
+  Value value;
+  bool output = false;
+  Variable* target = nullptr;  // caller variable receiving an OUTPUT value
+  std::optional<TypeInfo> out_type;  // CallProcedure: type the host declared
+};
+
+class Interpreter {
+ public:
+  Interpreter(ConnectionImpl& conn, BatchResult& out) : c_(conn), out_(out) {}
+
+  // Runs a whole batch; throws SqlError when an error ends it.
+  void RunBatch(CachedBatch& code, std::vector<Value> literals);
+  // Calls a stored procedure; OUTPUT values are written back into args[i].value.
+  // `from_host`: an error that ends the batch is thrown to the host instead of ending
+  // only the procedure.
+  int CallProcedure(const std::string& name, std::vector<CallArg>& args, int depth, bool from_host);
+
+  // A failed bulk-load row's error, mapped as an INSERT's would be.
+  SqlError MapBulkError(int rc, const std::string& message) { return MapStepError(rc, message, nullptr, nullptr, nullptr); }
+
+  // Value conversion as assignment does it (rounding, silent truncation of text).
+  Value Convert(const Value& v, const TypeInfo& to);
+
+ private:
+  Flow RunGuarded(const ast::Statement& s, Frame& f);
+  Flow RunList(const std::vector<ast::StatementPtr>& list, Frame& f);
+  Flow Run(const ast::Statement& s, Frame& f);
+
+  // Set-based statements.
+  void RunQueryStatement(const ast::Statement& s, Frame& f);
+  Plan& PlanFor(const void* key, Frame& f, const std::function<Translation(const BindContext&)>& make);
+  // Runs a plan's steps; returns the rows of the last step when it returns rows.
+  int64_t RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>* rows, bool all_rows = true);
+  Value ParamValue(const ParamSource& ps, Frame& f);
+  void BindParams(sqlite3_stmt* st, const std::vector<ParamSource>& params, Frame& f);
+  Value SystemValue(const std::string& name);
+  Value Eval(const ast::Expr& e, Frame& f);
+  std::optional<bool> Condition(const ast::Expr& e, Frame& f);
+
+  // Procedural statements.
+  void Declare(const ast::DeclareStmt& d, Frame& f);
+  void Assign(Frame& f, const std::string& variable, const Value& v);
+  void SetOption(const ast::SetOptionStmt& s);
+  void Transaction(const ast::Statement& s);
+  void Exec(const ast::ExecStmt& s, Frame& f);
+  void Raiserror(const ast::RaiserrorStmt& s, Frame& f);
+  void AddMessage(std::string text);
+  void AddError(const SqlError& e);
+
+  // Definitions (engine/exec/ddl.cpp).
+  void CreateTable(const ast::CreateTableStmt& s, Frame& f);
+  void AlterTableAdd(const ast::AlterTableAddStmt& s, Frame& f);
+  void CreateIndex(const ast::CreateIndexStmt& s);
+  void DropIndex(const ast::DropIndexStmt& s);
+  void Drop(const ast::DropStmt& s, Frame& f);
+  void Truncate(const ast::TruncateStmt& s);
+  void CreateView(const ast::CreateViewStmt& s, Frame& f);
+  void CreateProcedure(const ast::CreateProcedureStmt& s, Frame& f);
+  std::string ColumnSql(const ast::ColumnDef& col, bool identity_key, bool force_not_null, Frame& f);
+  void AddConstraint(const std::string& table, bool temp, const ast::TableConstraint& k, int ordinal);
+
+  // Automatic indexes on #temp tables (engine/exec/auto_index.cpp).
+  void FindAutoIndexCandidate(const ast::Statement& s, Plan& p);
+  void NoteAutoIndexUse(Plan& p);
+
+  // Error mapping (engine/exec/errors.cpp).
+  // Called after the failed statement was reset, with the error SQLite reported.
+  SqlError MapStepError(int rc, const std::string& message, const ast::Statement* s, Plan* p, Frame* f);
+  std::string DuplicateKeyValue(Plan& p, Frame& f, const std::string& table, bool temp,
+                                const std::vector<std::string>& columns);
+
+  std::shared_ptr<CachedBatch> LoadProcedure(const std::string& name, std::string* declared_name);
+
+  ConnectionImpl& c_;
+  BatchResult& out_;
+  const ast::Statement* current_ = nullptr;
+  size_t failing_step_ = 0;
+};
+
+// How far an error reaches, as the server decides by its number.
+enum class ErrorScope : uint8_t { kStatement, kBatch, kBatchAndTransaction };
+ErrorScope ScopeOf(const SqlError& e);
+
+}  // namespace morvesk::engine::exec

@@ -1,0 +1,317 @@
+#include "engine/exec/sqlite_catalog.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+
+#include "engine/exec/sqlite_util.h"
+#include "engine/exec/table_ddl.h"
+
+namespace morvesk::engine::exec {
+namespace {
+
+constexpr char kFieldSep = '\x1f';
+constexpr char kRowSep = '\x1e';
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+}  // namespace
+
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> SplitRecords(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find(kRowSep, pos);
+    if (end == std::string::npos) end = text.size();
+    std::vector<std::string> fields;
+    size_t f = pos;
+    while (true) {
+      size_t e = text.find(kFieldSep, f);
+      if (e == std::string::npos || e > end) {
+        fields.emplace_back(text.substr(f, end - f));
+        break;
+      }
+      fields.emplace_back(text.substr(f, e - f));
+      f = e + 1;
+    }
+    rows.push_back(std::move(fields));
+    pos = end + 1;
+  }
+  return rows;
+}
+
+std::string ColumnText(const sqlite3_stmt* s, int i) {
+  auto* p = sqlite3_column_text(const_cast<sqlite3_stmt*>(s), i);
+  return p ? reinterpret_cast<const char*>(p) : std::string();
+}
+
+}  // namespace
+
+ObjectName ParseObjectName(std::string_view text) {
+  std::vector<std::string> parts;
+  std::string cur;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '[') {
+      size_t j = i + 1;
+      while (j < text.size()) {
+        if (text[j] == ']') {
+          if (j + 1 < text.size() && text[j + 1] == ']') {
+            cur += ']';
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        cur += text[j++];
+      }
+      i = j;
+    } else if (c == '"') {
+      size_t j = i + 1;
+      while (j < text.size() && text[j] != '"') cur += text[j++];
+      i = j;
+    } else if (c == '.') {
+      parts.push_back(std::move(cur));
+      cur.clear();
+    } else if (!std::isspace(static_cast<unsigned char>(c))) {
+      cur += c;
+    }
+  }
+  parts.push_back(std::move(cur));
+  ObjectName n;
+  n.name = parts.back();
+  n.temp = !n.name.empty() && n.name[0] == '#';
+  return n;
+}
+
+TypeInfo TypeFromDeclared(std::string_view declared) {
+  std::string d = Lower(declared);
+  size_t paren = d.find('(');
+  std::string name = d.substr(0, paren);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  std::optional<int> a1, a2;
+  if (paren != std::string::npos) {
+    std::string args = d.substr(paren + 1);
+    size_t comma = args.find(',');
+    std::string first = args.substr(0, comma);
+    if (first.find("max") != std::string::npos) {
+      a1 = -1;
+    } else {
+      a1 = std::atoi(first.c_str());
+    }
+    if (comma != std::string::npos) a2 = std::atoi(args.c_str() + comma + 1);
+  }
+  if (auto t = ParseTypeName(name, a1, a2)) return *t;
+  if (d.find("int") != std::string::npos) return TypeInfo::Of(TypeKind::kInt);
+  if (d.find("real") != std::string::npos || d.find("floa") != std::string::npos ||
+      d.find("doub") != std::string::npos)
+    return TypeInfo::Of(TypeKind::kFloat);
+  if (d.find("char") != std::string::npos || d.find("text") != std::string::npos)
+    return TypeInfo::VarChar(-1);
+  return TypeInfo::Of(TypeKind::kNull);
+}
+
+void SqliteCatalog::EnsureMetadata(sqlite3* db) {
+  ExecSql(db,
+          "CREATE TABLE IF NOT EXISTS main.__tsql_objects("
+          "name_key TEXT PRIMARY KEY, name TEXT NOT NULL, kind TEXT NOT NULL, "
+          "definition TEXT, columns TEXT)");
+}
+
+void SqliteCatalog::Bump() {
+  ++version_;
+  tables_.clear();
+}
+
+void SqliteCatalog::SyncWithFile() {
+  Stmt s = Prepare(db_, "PRAGMA main.schema_version");
+  int64_t v = sqlite3_step(s.get()) == SQLITE_ROW ? sqlite3_column_int64(s.get(), 0) : 0;
+  if (v != file_schema_version_) {
+    file_schema_version_ = v;
+    Bump();
+  }
+}
+
+std::optional<TableInfo> SqliteCatalog::FindTable(std::string_view name) const {
+  ObjectName n = ParseObjectName(name);
+  if (n.name.empty()) return std::nullopt;
+  std::string key = Lower(n.name);
+  auto it = tables_.find(key);
+  if (it != tables_.end()) return it->second;
+  auto info = LoadTable(n);
+  tables_.emplace(key, info);
+  return info;
+}
+
+std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
+  const char* schema = n.temp ? "temp" : "main";
+  std::string sql = std::string("SELECT name, type, sql FROM ") + schema +
+                    ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE";
+  Stmt s = Prepare(db_, sql);
+  sqlite3_bind_text(s.get(), 1, n.name.data(), static_cast<int>(n.name.size()), SQLITE_TRANSIENT);
+  if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
+  TableInfo info;
+  info.name = ColumnText(s.get(), 0);
+  if (info.name.rfind("__tsql_", 0) == 0) return std::nullopt;
+  info.is_temp = n.temp;
+  info.is_view = ColumnText(s.get(), 1) == "view";
+  std::string create_sql = ColumnText(s.get(), 2);
+  bool autoincrement = Lower(create_sql).find("autoincrement") != std::string::npos;
+  info.sqlite_name = std::string(schema) + "." + QuoteName(info.name);
+
+  if (info.is_view) {
+    auto obj = LoadObject(Lower(info.name));
+    if (obj) {
+      for (auto& f : SplitRecords(obj->columns)) {
+        if (f.size() < 3) continue;
+        ColumnInfo c;
+        c.name = f[0];
+        c.type = TypeFromDeclared(f[1]);
+        c.nullable = f[2] == "1";
+        info.columns.push_back(std::move(c));
+      }
+      return info;
+    }
+  }
+  Stmt cols = Prepare(db_, std::string("PRAGMA ") + schema + ".table_xinfo(" + QuoteName(info.name) + ")");
+  while (sqlite3_step(cols.get()) == SQLITE_ROW) {
+    if (sqlite3_column_int(cols.get(), 6) != 0) continue;  // hidden
+    ColumnInfo c;
+    c.name = ColumnText(cols.get(), 1);
+    std::string declared = ColumnText(cols.get(), 2);
+    c.type = TypeFromDeclared(declared);
+    c.nullable = sqlite3_column_int(cols.get(), 3) == 0;
+    if (sqlite3_column_type(cols.get(), 4) != SQLITE_NULL) {
+      c.has_default = true;
+      c.default_sql = ColumnText(cols.get(), 4);
+    }
+    if (sqlite3_column_int(cols.get(), 5) == 1 && declared == "INTEGER" && autoincrement) {
+      c.identity = true;
+      c.nullable = false;
+      c.type = TypeInfo::Of(TypeKind::kInt);
+      c.identity_seed = IdentitySeedFromSql(create_sql).value_or(1);
+    }
+    info.columns.push_back(std::move(c));
+  }
+  return info;
+}
+
+std::optional<SqliteCatalog::ObjectRow> SqliteCatalog::LoadObject(std::string_view key) const {
+  Stmt s = Prepare(db_, "SELECT name, kind, definition, columns FROM main.__tsql_objects WHERE name_key = ?1");
+  sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+  if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
+  return ObjectRow{ColumnText(s.get(), 0), ColumnText(s.get(), 1), ColumnText(s.get(), 2),
+                   ColumnText(s.get(), 3)};
+}
+
+std::optional<std::vector<ProcParamInfo>> SqliteCatalog::FindProcedure(std::string_view name) const {
+  ObjectName n = ParseObjectName(name);
+  auto obj = LoadObject(Lower(n.name));
+  if (!obj || obj->kind != "P") return std::nullopt;
+  std::vector<ProcParamInfo> params;
+  for (auto& f : SplitRecords(obj->columns)) {
+    if (f.size() < 5) continue;
+    ProcParamInfo p;
+    p.name = f[0];
+    p.type = TypeFromDeclared(f[1]);
+    p.output = f[2] == "1";
+    p.has_default = f[3] == "1";
+    p.default_literal = f[4];
+    params.push_back(std::move(p));
+  }
+  return params;
+}
+
+std::optional<char> SqliteCatalog::ObjectKind(std::string_view name) const {
+  ObjectName n = ParseObjectName(name);
+  if (auto t = FindTable(name)) return t->is_view ? 'V' : 'U';
+  if (n.temp) return std::nullopt;
+  if (auto obj = LoadObject(Lower(n.name))) return obj->kind.empty() ? 'U' : obj->kind[0];
+  return std::nullopt;
+}
+
+void SqliteCatalog::RecordView(const std::string& name, const std::string& definition,
+                               const std::vector<ColumnInfo>& columns) {
+  std::string cols;
+  for (auto& c : columns) {
+    cols += c.name + kFieldSep + c.type.ToString() + kFieldSep + (c.nullable ? "1" : "0") + kRowSep;
+  }
+  Stmt s = Prepare(db_, "INSERT OR REPLACE INTO main.__tsql_objects VALUES(?1, ?2, 'V', ?3, ?4)");
+  std::string key = Lower(name);
+  sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 3, definition.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 4, cols.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(s.get()) != SQLITE_DONE) throw ErrorFromSqlite(db_, sqlite3_errcode(db_));
+  Bump();
+}
+
+void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& definition,
+                                    const std::vector<ProcParamInfo>& params) {
+  std::string cols;
+  for (auto& p : params) {
+    cols += p.name + kFieldSep + p.type.ToString() + kFieldSep + (p.output ? "1" : "0") + kFieldSep +
+            (p.has_default ? "1" : "0") + kFieldSep + p.default_literal + kRowSep;
+  }
+  Stmt s = Prepare(db_, "INSERT INTO main.__tsql_objects VALUES(?1, ?2, 'P', ?3, ?4)");
+  std::string key = Lower(name);
+  sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 3, definition.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 4, cols.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(s.get()) != SQLITE_DONE) throw ErrorFromSqlite(db_, sqlite3_errcode(db_));
+  Bump();
+}
+
+void SqliteCatalog::EraseObject(std::string_view name) {
+  Stmt s = Prepare(db_, "DELETE FROM main.__tsql_objects WHERE name_key = ?1");
+  std::string key = Lower(ParseObjectName(name).name);
+  sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_step(s.get());
+  Bump();
+}
+
+std::optional<std::pair<std::string, std::string>> SqliteCatalog::ProcedureSource(
+    std::string_view name) const {
+  auto obj = LoadObject(Lower(ParseObjectName(name).name));
+  if (!obj || obj->kind != "P") return std::nullopt;
+  return std::make_pair(obj->name, obj->definition);
+}
+
+std::optional<int64_t> SqliteCatalog::ObjectId(std::string_view name) const {
+  ObjectName n = ParseObjectName(name);
+  auto t = FindTable(name);
+  if (!t) {
+    if (n.temp) return std::nullopt;
+    auto obj = LoadObject(Lower(n.name));
+    if (!obj) return std::nullopt;
+  }
+  // A positive id derived from the name; T-SQL callers only test it for NULL or compare it.
+  int64_t id = static_cast<int64_t>(std::hash<std::string>{}(Lower(n.name)) & 0x3fffffff);
+  return id == 0 ? 1 : id;
+}
+
+}  // namespace morvesk::engine::exec
+
+namespace morvesk::engine {
+
+const ColumnInfo* TableInfo::Find(std::string_view column) const {
+  for (const auto& c : columns) {
+    if (exec::EqualsNoCaseAscii(c.name, column)) return &c;
+  }
+  return nullptr;
+}
+
+}  // namespace morvesk::engine

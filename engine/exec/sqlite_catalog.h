@@ -1,0 +1,76 @@
+// The catalog of one connection over its SQLite database: tables come from SQLite's
+// own schema (their declared column types are the T-SQL type texts), views and
+// procedures from the metadata table __tsql_objects that the runtime keeps in the
+// same file. #temp tables live in the connection's "temp" schema, so they are private
+// to it and are rolled back with its transactions like any other table.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/bind/catalog.h"
+
+namespace morvesk::engine::exec {
+
+// An object name split from its qualifiers: "tempdb..#x" -> {"#x", temp}, "[dbo].[t]" -> {"t"}.
+struct ObjectName {
+  std::string name;
+  bool temp = false;
+};
+ObjectName ParseObjectName(std::string_view text);
+
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
+
+// T-SQL type of a SQLite declared column type ("decimal(28,10)", "varchar(max)").
+TypeInfo TypeFromDeclared(std::string_view declared);
+
+class SqliteCatalog : public Catalog {
+ public:
+  explicit SqliteCatalog(sqlite3* db) : db_(db) {}
+
+  // Creates the metadata table in a database file that lacks it.
+  static void EnsureMetadata(sqlite3* db);
+
+  std::optional<TableInfo> FindTable(std::string_view name) const override;
+  std::optional<std::vector<ProcParamInfo>> FindProcedure(std::string_view name) const override;
+  uint64_t version() const override { return version_; }
+
+  // Marks every remembered lookup stale; called after any DDL of this connection.
+  void Bump();
+  // Notices DDL made by other connections on the shared file.
+  void SyncWithFile();
+
+  // 'U' table, 'V' view, 'P' procedure; empty when no object has the name.
+  std::optional<char> ObjectKind(std::string_view name) const;
+  // Records a view or procedure with its defining text; a view also keeps its column
+  // types, a procedure its parameters.
+  void RecordView(const std::string& name, const std::string& definition,
+                  const std::vector<ColumnInfo>& columns);
+  void RecordProcedure(const std::string& name, const std::string& definition,
+                       const std::vector<ProcParamInfo>& params);
+  void EraseObject(std::string_view name);
+  // Stored text of CREATE PROCEDURE, with the name as it was declared.
+  std::optional<std::pair<std::string, std::string>> ProcedureSource(std::string_view name) const;
+
+  // Stable id for Object_ID(): non-zero for every existing table or view.
+  std::optional<int64_t> ObjectId(std::string_view name) const;
+
+ private:
+  std::optional<TableInfo> LoadTable(const ObjectName& n) const;
+  struct ObjectRow {
+    std::string name, kind, definition, columns;
+  };
+  std::optional<ObjectRow> LoadObject(std::string_view key) const;
+
+  sqlite3* db_;
+  uint64_t version_ = 1;
+  int64_t file_schema_version_ = -1;
+  mutable std::map<std::string, std::optional<TableInfo>> tables_;
+};
+
+}  // namespace morvesk::engine::exec

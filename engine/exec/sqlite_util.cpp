@@ -1,0 +1,58 @@
+#include "engine/exec/sqlite_util.h"
+
+#include "engine/value/sqlfunc.h"
+
+namespace morvesk::engine::exec {
+
+SqlError ErrorFromSqlite(sqlite3* db, int rc) {
+  const char* msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  std::string text = msg ? msg : "unknown SQLite error";
+  if (auto e = ParseFunctionError(text)) return *e;
+  // An interrupted or busy database is reported as a timeout-like server error.
+  if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+    return SqlError(1222, 16, "Lock request time out period exceeded.");
+  }
+  return SqlError(0, 16, "Storage error: " + text);
+}
+
+Stmt Prepare(sqlite3* db, std::string_view sql) {
+  sqlite3_stmt* s = nullptr;
+  int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                              &s, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(s);
+    throw ErrorFromSqlite(db, rc);
+  }
+  return Stmt(s);
+}
+
+void ExecSql(sqlite3* db, const std::string& sql) {
+  char* err = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    sqlite3_free(err);
+    throw ErrorFromSqlite(db, rc);
+  }
+}
+
+std::string QuoteName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string QuoteText(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  out += '\'';
+  return out;
+}
+
+}  // namespace morvesk::engine::exec

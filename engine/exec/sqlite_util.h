@@ -1,0 +1,58 @@
+// Thin RAII wrappers over SQLite handles for the runtime, and the conversion of a
+// SQLite failure into the engine's SqlError.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "engine/error.h"
+
+namespace morvesk::engine::exec {
+
+// A prepared statement owned by its holder; finalized on destruction.
+class Stmt {
+ public:
+  Stmt() = default;
+  explicit Stmt(sqlite3_stmt* s) : s_(s) {}
+  Stmt(Stmt&& o) noexcept : s_(std::exchange(o.s_, nullptr)) {}
+  Stmt& operator=(Stmt&& o) noexcept {
+    if (this != &o) {
+      Reset(std::exchange(o.s_, nullptr));
+    }
+    return *this;
+  }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  ~Stmt() { Reset(nullptr); }
+
+  sqlite3_stmt* get() const { return s_; }
+  explicit operator bool() const { return s_ != nullptr; }
+  void Reset(sqlite3_stmt* s) {
+    if (s_) sqlite3_finalize(s_);
+    s_ = s;
+  }
+
+ private:
+  sqlite3_stmt* s_ = nullptr;
+};
+
+// Converts the connection's last error into a SqlError. Function errors raised by the
+// T-SQL function library keep their number; SQLite's own errors become 50000-range
+// free of meaning, so they carry number 0 unless mapped by the caller.
+SqlError ErrorFromSqlite(sqlite3* db, int rc);
+
+// Prepares `sql`; throws SqlError on failure.
+Stmt Prepare(sqlite3* db, std::string_view sql);
+
+// Runs SQL text with no parameters and no result (DDL, PRAGMA, SAVEPOINT); throws on failure.
+void ExecSql(sqlite3* db, const std::string& sql);
+
+// Quotes a name for SQLite text: "name" with embedded quotes doubled.
+std::string QuoteName(std::string_view name);
+// Quotes a text literal for SQLite: 'text' with embedded quotes doubled.
+std::string QuoteText(std::string_view text);
+
+}  // namespace morvesk::engine::exec

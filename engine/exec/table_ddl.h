@@ -1,0 +1,40 @@
+// SQLite text for tables as the runtime lays them out: T-SQL type texts as declared
+// types, text columns COLLATE TSQL, an IDENTITY column as the AUTOINCREMENT rowid with
+// its seed kept in a named CHECK marker, and keys as unique indexes named
+// "<table>$<PK|UQ|IX|UX>$<T-SQL name>". SELECT ... INTO uses CreateTableSql so that
+// tables it makes look exactly like those of CREATE TABLE.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/bind/catalog.h"
+#include "engine/bind/translate.h"
+
+namespace morvesk::engine::exec {
+
+std::string SchemaOf(bool temp);  // "temp" or "main"
+
+std::string IndexSqliteName(const std::string& table, const std::string& kind, const std::string& name);
+struct IndexName {
+  std::string kind;  // PK, UQ, IX, UX
+  std::string name;  // as the T-SQL text named it
+};
+std::optional<IndexName> ParseIndexSqliteName(std::string_view sqlite_name);
+
+// Table-level marker that records an identity seed in the table's SQLite text.
+std::string IdentitySeedClause(int64_t seed);
+std::optional<int64_t> IdentitySeedFromSql(std::string_view create_sql);
+
+// Statements that create `t` (in temp when t.is_temp) with its columns' T-SQL types,
+// identity and defaults; run them in order.
+std::vector<std::string> CreateTableSql(const TableInfo& t);
+
+// A step's SQL with each ?N replaced by the literal of its value (for view bodies,
+// which SQLite stores without parameters).
+std::string InlineParams(const SqliteStep& step, const std::function<Value(const ParamSource&)>& value_of);
+
+}  // namespace morvesk::engine::exec
