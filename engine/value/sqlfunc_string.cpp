@@ -1,0 +1,254 @@
+// SQL string functions with T-SQL's edge cases: 1-based character positions,
+// trailing blanks ignored by LEN, case-insensitive search under the collation.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/value/sqlfunc_internal.h"
+
+namespace morvesk::engine::sqlfn {
+namespace {
+
+bool AnyNull(int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return true;
+  }
+  return false;
+}
+
+void ResultText(sqlite3_context* ctx, std::string_view s) {
+  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// Byte offsets of each character start, plus the end: offsets[k] is character k.
+std::vector<size_t> CharOffsets(std::string_view s) {
+  std::vector<size_t> out;
+  out.reserve(s.size() + 1);
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  size_t i = 0;
+  while (i < s.size()) {
+    out.push_back(i);
+    NextChar(p, s.size(), i);
+  }
+  out.push_back(s.size());
+  return out;
+}
+
+std::vector<uint32_t> FoldedChars(std::string_view s) {
+  std::vector<uint32_t> out;
+  out.reserve(s.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  size_t i = 0;
+  while (i < s.size()) out.push_back(FoldLower(NextChar(p, s.size(), i)));
+  return out;
+}
+
+// Characters [first, first + count) of s, clipped to s (0-based first).
+std::string_view CharSlice(std::string_view s, int64_t first, int64_t count) {
+  if (count <= 0 || first < 0) return {};
+  std::vector<size_t> off = CharOffsets(s);
+  const int64_t n = static_cast<int64_t>(off.size()) - 1;
+  if (first >= n) return {};
+  int64_t last = std::min(n, first + count);
+  return s.substr(off[first], off[last] - off[first]);
+}
+
+int64_t CharLength(std::string_view s) {
+  int64_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+void TLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::string s = ArgText(argv[0]);
+  size_t end = s.find_last_not_of(' ');
+  sqlite3_result_int64(ctx, end == std::string::npos ? 0 : CharLength(std::string_view(s).substr(0, end + 1)));
+}
+
+void FailLength(sqlite3_context* ctx, const char* function) {
+  if (std::string_view(function) == "RIGHT") {
+    return Fail(ctx, 536, "Invalid length parameter passed to the RIGHT function.");
+  }
+  Fail(ctx, 537, "Invalid length parameter passed to the LEFT or SUBSTRING function.");
+}
+
+void TSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  std::string s = ArgText(argv[0]);
+  int64_t start = sqlite3_value_int64(argv[1]);
+  int64_t len = sqlite3_value_int64(argv[2]);
+  if (len < 0) return FailLength(ctx, "SUBSTRING");
+  // Positions before 1 still count: SUBSTRING('abcdef', 0, 3) is 'ab'.
+  int64_t end = start + len;  // exclusive, 1-based
+  int64_t first = std::max<int64_t>(start, 1);
+  ResultText(ctx, CharSlice(s, first - 1, end - first));
+}
+
+void TLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  int64_t n = sqlite3_value_int64(argv[1]);
+  if (n < 0) return FailLength(ctx, "LEFT");
+  std::string s = ArgText(argv[0]);
+  ResultText(ctx, CharSlice(s, 0, n));
+}
+
+void TRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  int64_t n = sqlite3_value_int64(argv[1]);
+  if (n < 0) return FailLength(ctx, "RIGHT");
+  std::string s = ArgText(argv[0]);
+  int64_t len = CharLength(s);
+  ResultText(ctx, CharSlice(s, std::max<int64_t>(0, len - n), n));
+}
+
+// 0-based index of the first match of `find` in `s` at or after `from`, or -1.
+int64_t FindFolded(const std::vector<uint32_t>& s, const std::vector<uint32_t>& find, int64_t from) {
+  if (find.empty()) return -1;
+  const int64_t n = static_cast<int64_t>(s.size()), m = static_cast<int64_t>(find.size());
+  for (int64_t i = std::max<int64_t>(from, 0); i + m <= n; ++i) {
+    if (std::equal(find.begin(), find.end(), s.begin() + i)) return i;
+  }
+  return -1;
+}
+
+void TCharIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  auto find = FoldedChars(ArgText(argv[0]));
+  auto s = FoldedChars(ArgText(argv[1]));
+  int64_t start = argc > 2 ? sqlite3_value_int64(argv[2]) : 1;
+  int64_t at = FindFolded(s, find, std::max<int64_t>(start, 1) - 1);
+  sqlite3_result_int64(ctx, at + 1);
+}
+
+void TReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  std::string s = ArgText(argv[0]);
+  std::string find = ArgText(argv[1]);
+  std::string repl = ArgText(argv[2]);
+  if (find.empty()) return ResultText(ctx, s);
+  auto fs = FoldedChars(s);
+  auto ff = FoldedChars(find);
+  auto off = CharOffsets(s);
+  std::string out;
+  out.reserve(s.size());
+  int64_t pos = 0;
+  while (true) {
+    int64_t at = FindFolded(fs, ff, pos);
+    if (at < 0) break;
+    out.append(s, off[pos], off[at] - off[pos]);
+    out += repl;
+    pos = at + static_cast<int64_t>(ff.size());
+  }
+  out.append(s, off[pos], std::string::npos);
+  ResultText(ctx, out);
+}
+
+template <bool kLeft>
+void TTrim(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::string s = ArgText(argv[0]);
+  std::string_view v = s;
+  if (kLeft) {
+    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+  } else {
+    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+  }
+  ResultText(ctx, v);
+}
+
+void TSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  int64_t n = sqlite3_value_int64(argv[0]);
+  if (n < 0) return sqlite3_result_null(ctx);
+  if (n > 8000) n = 8000;  // SPACE returns at most 8000 characters
+  ResultText(ctx, std::string(static_cast<size_t>(n), ' '));
+}
+
+void TReplicate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  int64_t n = sqlite3_value_int64(argv[1]);
+  if (n < 0) return sqlite3_result_null(ctx);
+  std::string s = ArgText(argv[0]);
+  if (!s.empty() && static_cast<uint64_t>(n) > (1u << 30) / s.size()) {
+    return sqlite3_result_error_toobig(ctx);
+  }
+  std::string out;
+  out.reserve(s.size() * static_cast<size_t>(n));
+  for (int64_t i = 0; i < n; ++i) out += s;
+  ResultText(ctx, out);
+}
+
+template <bool kUpper>
+void TCase(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::string s = ArgText(argv[0]);
+  std::string out;
+  out.reserve(s.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  size_t i = 0;
+  while (i < s.size()) {
+    uint32_t c = NextChar(p, s.size(), i);
+    AppendUtf8(out, kUpper ? FoldUpper(c) : FoldLower(c));
+  }
+  ResultText(ctx, out);
+}
+
+// STR(x [, length = 10 [, decimals = 0]]): right-justified; fewer decimals when the
+// integral part needs the room; all stars when even that does not fit.
+void TStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  int64_t length = argc > 1 ? sqlite3_value_int64(argv[1]) : 10;
+  int64_t decimals = argc > 2 ? sqlite3_value_int64(argv[2]) : 0;
+  if (length <= 0 || length > 8000 || decimals < 0) return sqlite3_result_null(ctx);
+  decimals = std::min<int64_t>(decimals, 16);
+  // STR works on the float value of its argument.
+  double v;
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) {
+    Decimal d;
+    bool is_null;
+    if (!ArgDecimal(ctx, argv[0], d, is_null)) return;
+    v = d.ToDouble();
+  } else {
+    v = sqlite3_value_double(argv[0]);
+  }
+  auto exact = Decimal::FromDoubleNatural(v);
+  std::string text;
+  for (int64_t dec = decimals; dec >= 0; --dec) {
+    std::optional<Decimal> r;
+    if (exact) r = Rescale(*exact, static_cast<int>(dec));
+    if (!r) break;
+    text = r->ToString();
+    if (static_cast<int64_t>(text.size()) <= length) break;
+    // Only decimals may give way; the integral part never does.
+    if (dec == 0) text.clear();
+  }
+  if (text.empty() || static_cast<int64_t>(text.size()) > length) {
+    return ResultText(ctx, std::string(static_cast<size_t>(length), '*'));
+  }
+  ResultText(ctx, std::string(static_cast<size_t>(length) - text.size(), ' ') + text);
+}
+
+}  // namespace
+
+void RegisterStringFunctions(sqlite3* db) {
+  Define(db, "t_len", 1, TLen);
+  Define(db, "t_substring", 3, TSubstring);
+  Define(db, "t_left", 2, TLeft);
+  Define(db, "t_right", 2, TRight);
+  Define(db, "t_charindex", 2, TCharIndex);
+  Define(db, "t_charindex", 3, TCharIndex);
+  Define(db, "t_replace", 3, TReplace);
+  Define(db, "t_ltrim", 1, TTrim<true>);
+  Define(db, "t_rtrim", 1, TTrim<false>);
+  Define(db, "t_space", 1, TSpace);
+  Define(db, "t_replicate", 2, TReplicate);
+  Define(db, "t_upper", 1, TCase<true>);
+  Define(db, "t_lower", 1, TCase<false>);
+  Define(db, "t_str", 1, TStr);
+  Define(db, "t_str", 2, TStr);
+  Define(db, "t_str", 3, TStr);
+}
+
+}  // namespace morvesk::engine::sqlfn
