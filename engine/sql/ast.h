@@ -682,6 +682,7 @@ T& Statement::As() {
 // keywords upper-case: for diagnostics and tests.
 std::string ToSql(const Expr& e);
 std::string ToSql(const Query& q);
+std::string ToSql(const TableRef& t);
 std::string ToSql(const Statement& s);
 
 }  // namespace morvesk::engine::ast

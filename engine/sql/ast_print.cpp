@@ -633,6 +633,12 @@ std::string ToSql(const Query& q) {
   return p.out;
 }
 
+std::string ToSql(const TableRef& t) {
+  Printer p;
+  p.Table(t);
+  return p.out;
+}
+
 std::string ToSql(const Statement& s) {
   Printer p;
   p.Stmt(s);

@@ -1248,7 +1248,7 @@ class Parser {
         SetOp op = AcceptWord("all") ? SetOp::kUnionAll : SetOp::kUnion;
         q->branches.push_back(ParseBranch(op, false));
       } else if (AtWord("except") || AtWord("intersect")) {
-        NotSupported(Peek(), Peek().text + " (set operator)");
+        NotSupported(Peek(), AtWord("except") ? "EXCEPT" : "INTERSECT");
       } else {
         break;
       }
