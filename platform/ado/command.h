@@ -74,7 +74,7 @@ class Command : public automation::DispatchObject<Command> {
   const std::shared_ptr<ParameterCollection>& parameters_object() const { return parameters_; }
 
   // Runs the command on its connection. A stored procedure gets the appended
-  // parameters by position (by name when every one has a name); output, input-output
+  // parameters by position (their names are not used to bind); output, input-output
   // and return-value parameters receive their values. Returns an open Recordset on
   // the first result set or a closed one; errors as Connection::Execute.
   std::shared_ptr<Recordset> Execute(int64_t* records_affected = nullptr);

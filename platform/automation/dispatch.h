@@ -25,11 +25,11 @@ using DispId = int32_t;
 enum class InvokeKind : uint8_t { kMethod = 1, kPropertyGet = 2, kPropertyPut = 4 };
 
 struct ParamInfo {
-  std::string name;
+  std::string name = {};
   VarType type = VarType::kVariant;
   bool by_ref = false;
   bool optional = false;
-  Variant default_value;  // what an omitted optional argument becomes
+  Variant default_value = {};  // what an omitted optional argument becomes
 };
 
 // Parameter builders for member tables: In("sCnn", VarType::kString),
@@ -39,9 +39,9 @@ ParamInfo Ref(std::string name, VarType type);
 ParamInfo Opt(std::string name, VarType type, Variant default_value);
 
 struct MemberInfo {
-  std::string name;
+  std::string name = {};
   DispId dispid = 0;  // 1, 2, ... in the interface's order (set by InterfaceInfo)
-  std::vector<ParamInfo> params;
+  std::vector<ParamInfo> params = {};
   VarType result = VarType::kEmpty;  // kEmpty: the member returns nothing
   bool is_property = false;          // read by kPropertyGet (kMethod also reads it)
   bool writable = false;             // property that takes kPropertyPut
@@ -103,6 +103,13 @@ class Dispatch : public std::enable_shared_from_this<Dispatch> {
   // unconverted). By-ref parameters are written by assigning args[i].
   virtual Variant InvokeMember(const MemberInfo& member, std::vector<Variant>& args,
                                InvokeKind kind) = 0;
+
+  // For objects a module keeps for its own use (the per-thread global object): they
+  // do not hold the module loaded.
+  void ExcludeFromLiveCount();
+
+ private:
+  bool counted_ = true;
 };
 
 // Number of Dispatch objects alive in this module (the unload test counts them).

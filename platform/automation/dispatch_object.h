@@ -30,9 +30,11 @@ class DispatchTable {
   // Property put: args hold the property's parameters followed by the new value.
   using PutHandler = std::function<void(T&, std::vector<Variant>&)>;
   struct Entry {
+    Entry(MemberInfo i, Handler g, PutHandler p = PutHandler())
+        : info(std::move(i)), get(std::move(g)), put(std::move(p)) {}
     MemberInfo info;
     Handler get;
-    PutHandler put = nullptr;
+    PutHandler put;  // empty: read-only
   };
 
   DispatchTable(std::string interface_name, std::vector<Entry> entries)
