@@ -97,16 +97,16 @@ class Dispatch : public std::enable_shared_from_this<Dispatch> {
   Variant Get(std::string_view name, std::vector<Variant> args = {});
   void Put(std::string_view name, Variant value, std::vector<Variant> args = {});
 
+  // For objects a module keeps for its own use (the per-thread global object): they
+  // do not hold the module loaded.
+  void ExcludeFromLiveCount();
+
  protected:
   // Runs a member with checked arguments: exactly one per parameter, defaults filled
   // in, each converted to its parameter's type (for kPropertyPut the value follows,
   // unconverted). By-ref parameters are written by assigning args[i].
   virtual Variant InvokeMember(const MemberInfo& member, std::vector<Variant>& args,
                                InvokeKind kind) = 0;
-
-  // For objects a module keeps for its own use (the per-thread global object): they
-  // do not hold the module loaded.
-  void ExcludeFromLiveCount();
 
  private:
   bool counted_ = true;
