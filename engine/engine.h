@@ -67,6 +67,11 @@ class Connection {
   // back into `params`. Same error rules as Execute.
   virtual BatchResult CallProcedure(std::string_view name, std::vector<ProcParam>& params) = 0;
 
+  // After Execute or CallProcedure threw: what the batch produced before the error
+  // that ended it (result sets, row counts, messages, errors it went on after), as a
+  // server would have sent it ahead of the error. Empty after a syntax error.
+  virtual const BatchResult& PartialResult() const = 0;
+
   // Explicit transaction of the host's unit of work. Everything, DDL and temporary
   // tables included, rolls back.
   virtual void BeginTransaction() = 0;

@@ -56,6 +56,7 @@ ConnectionImpl::~ConnectionImpl() {
 
 BatchResult ConnectionImpl::Execute(std::string_view text) {
   ++stats_.batches;
+  partial_ = BatchResult{};
   catalog_.SyncWithFile();
   std::vector<sql::Token> tokens = sql::Lex(text);
   std::string key = sql::ShapeKey(tokens);
@@ -95,17 +96,28 @@ BatchResult ConnectionImpl::Execute(std::string_view text) {
     code = std::move(fresh);
   }
   std::vector<Value> literals;
+  std::vector<std::string> texts;
   literals.reserve(literal_tokens.size());
-  for (const auto& t : literal_tokens) literals.push_back(LiteralValue(t));
+  texts.reserve(literal_tokens.size());
+  for (const auto& t : literal_tokens) {
+    literals.push_back(LiteralValue(t));
+    texts.push_back(t.value);
+  }
 
   BatchResult out;
   Interpreter in(*this, out);
-  in.RunBatch(*code, std::move(literals));
+  try {
+    in.RunBatch(*code, std::move(literals), std::move(texts));
+  } catch (const SqlError&) {
+    partial_ = std::move(out);
+    throw;
+  }
   return out;
 }
 
 BatchResult ConnectionImpl::CallProcedure(std::string_view name, std::vector<ProcParam>& params) {
   ++stats_.batches;
+  partial_ = BatchResult{};
   catalog_.SyncWithFile();
   BatchResult out;
   Interpreter in(*this, out);
@@ -118,7 +130,12 @@ BatchResult ConnectionImpl::CallProcedure(std::string_view name, std::vector<Pro
     a.out_type = p.type;
     args.push_back(std::move(a));
   }
-  out.return_status = in.CallProcedure(std::string(name), args, 1, true);
+  try {
+    out.return_status = in.CallProcedure(std::string(name), args, 1, true);
+  } catch (const SqlError&) {
+    partial_ = std::move(out);
+    throw;
+  }
   for (size_t i = 0; i < params.size(); ++i) {
     if (params[i].output) params[i].value = args[i].value;
   }

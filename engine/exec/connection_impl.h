@@ -30,6 +30,8 @@ struct Plan {
   Translation translation;
   std::vector<Stmt> prepared;  // one per step, prepared on first use
   uint64_t catalog_version = 0;
+  // Literals the translation depends on beyond their type: (index, text or digit count).
+  std::vector<std::pair<int, std::string>> literal_guards;
   // Automatic index candidate: a #temp table and the columns it is filtered on by equality.
   std::string auto_index_table;
   std::vector<std::string> auto_index_columns;
@@ -40,6 +42,7 @@ struct CachedBatch {
   sql::Batch batch;
   std::vector<TypeInfo> literal_types;
   std::vector<Value> literal_values;  // values of the text it was parsed from
+  std::vector<std::string> literal_texts;
   std::unordered_map<const void*, std::unique_ptr<Plan>> plans;
 };
 
@@ -55,6 +58,7 @@ enum class Flow : uint8_t { kNormal, kBreak, kContinue, kReturn };
 struct Frame : VariableScope {
   CachedBatch* code = nullptr;
   std::vector<Value> literals;  // this execution's literal values
+  std::vector<std::string> literal_texts;  // and their texts as written
   std::unordered_map<std::string, Variable> variables;  // keyed by lower-cased name
   std::string procedure;  // name when the frame runs a procedure body
   int depth = 0;
@@ -73,6 +77,7 @@ class ConnectionImpl : public Connection {
 
   BatchResult Execute(std::string_view batch) override;
   BatchResult CallProcedure(std::string_view name, std::vector<ProcParam>& params) override;
+  const BatchResult& PartialResult() const override { return partial_; }
   void BeginTransaction() override;
   void Commit() override;
   void Rollback() override;
@@ -104,7 +109,8 @@ class ConnectionImpl : public Connection {
   int error_ = 0;
   std::optional<int64_t> identity_;
 
-  Stmt convert_;  // SELECT t_cvt(?1, ?2, ?3, NULL)
+  Stmt convert_;
+  BatchResult partial_;  // SELECT t_cvt(?1, ?2, ?3, NULL)
 };
 
 }  // namespace morvesk::engine::exec

@@ -28,7 +28,7 @@ class Interpreter {
   Interpreter(ConnectionImpl& conn, BatchResult& out) : c_(conn), out_(out) {}
 
   // Runs a whole batch; throws SqlError when an error ends it.
-  void RunBatch(CachedBatch& code, std::vector<Value> literals);
+  void RunBatch(CachedBatch& code, std::vector<Value> literals, std::vector<std::string> texts);
   // Calls a stored procedure; OUTPUT values are written back into args[i].value.
   // `from_host`: an error that ends the batch is thrown to the host instead of ending
   // only the procedure.

@@ -39,6 +39,7 @@ std::shared_ptr<CachedBatch> Interpreter::LoadProcedure(const std::string& name,
   for (const auto& t : code->batch.literals) {
     code->literal_types.push_back(t.literal_type);
     code->literal_values.push_back(LiteralValue(t));
+    code->literal_texts.push_back(t.value);
   }
   c_.procedures_[key] = code;
   return code;
@@ -86,6 +87,7 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
   Frame pf;
   pf.code = code.get();
   pf.literals = code->literal_values;
+  pf.literal_texts = code->literal_texts;
   pf.procedure = declared;
   pf.depth = depth;
 
