@@ -17,8 +17,9 @@ bool AnyNull(int argc, sqlite3_value** argv) {
   return false;
 }
 
+// An empty view may carry a null pointer, which SQLite would read as NULL, not ''.
 void ResultText(sqlite3_context* ctx, std::string_view s) {
-  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+  sqlite3_result_text(ctx, s.empty() ? "" : s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
 // Byte offsets of each character start, plus the end: offsets[k] is character k.
