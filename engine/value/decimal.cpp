@@ -423,15 +423,54 @@ std::optional<Decimal> Mul(const Decimal& a, const Decimal& b) {
   return Fit(MulWide(a, b), a.scale + b.scale);
 }
 
+namespace {
+
+// v at scale `scale` brought to scale s in 128 bits; false when that cannot be
+// done without overflow (the caller then takes the 256-bit path).
+bool NarrowFast(i128 v, int scale, int s, Decimal& out) {
+  if (s < 0 || s > kMaxDigits || scale > kMaxDigits) return false;
+  if (s > scale) {
+    if (__builtin_mul_overflow(v, static_cast<i128>(kPow10.v[s - scale]), &v)) return false;
+  } else if (s < scale) {
+    const i128 p = static_cast<i128>(kPow10.v[scale - s]);
+    i128 q = v / p, r = v % p;
+    if ((r < 0 ? -r : r) >= p - p / 2) q += v < 0 ? -1 : 1;  // half away from zero
+    v = q;
+  }
+  if (Abs(v) >= kLimit) return false;
+  out = Decimal{v, static_cast<uint8_t>(s)};
+  return true;
+}
+
+std::optional<Decimal> AddSubTo(const Decimal& a, const Decimal& b, int s, bool subtract) {
+  const int m = std::max(a.scale, b.scale);
+  i128 x = a.unscaled, y = subtract ? -b.unscaled : b.unscaled, sum;
+  Decimal out;
+  if (!__builtin_mul_overflow(x, static_cast<i128>(kPow10.v[m - a.scale]), &x) &&
+      !__builtin_mul_overflow(y, static_cast<i128>(kPow10.v[m - b.scale]), &y) &&
+      !__builtin_add_overflow(x, y, &sum) && NarrowFast(sum, m, s, out)) {
+    return out;
+  }
+  return Narrow(AddWide(a, b, subtract), s, false);
+}
+
+}  // namespace
+
 std::optional<Decimal> AddTo(const Decimal& a, const Decimal& b, int s) {
-  return Narrow(AddWide(a, b, false), s, false);
+  return AddSubTo(a, b, s, false);
 }
 
 std::optional<Decimal> SubTo(const Decimal& a, const Decimal& b, int s) {
-  return Narrow(AddWide(a, b, true), s, false);
+  return AddSubTo(a, b, s, true);
 }
 
 std::optional<Decimal> MulTo(const Decimal& a, const Decimal& b, int s) {
+  i128 p;
+  Decimal out;
+  if (a.scale + b.scale <= kMaxDigits && !__builtin_mul_overflow(a.unscaled, b.unscaled, &p) &&
+      NarrowFast(p, a.scale + b.scale, s, out)) {
+    return out;
+  }
   return Narrow(MulWide(a, b), s, false);
 }
 
