@@ -1,0 +1,75 @@
+#include "tools/morvesk/cli_args.h"
+
+#include <charconv>
+
+namespace morvesk::cli {
+
+Args::Args(int argc, char** argv, int first, const ArgSpec& spec) {
+  bool options_done = false;
+  for (int i = first; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (options_done || arg.size() < 2 || arg[0] != '-') {
+      if (!spec.positionals) throw UsageError("unexpected argument '" + arg + "'");
+      positionals_.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_done = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      help_ = true;
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> value;
+    if (size_t eq = arg.find('='); eq != std::string::npos && arg.rfind("--", 0) == 0) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+    }
+    if (spec.flags.count(name)) {
+      if (value) throw UsageError(name + " takes no value");
+      flags_.insert(name);
+    } else if (spec.options.count(name)) {
+      if (!value) {
+        if (i + 1 >= argc) throw UsageError(name + " needs a value");
+        value = argv[++i];
+      }
+      values_[name] = *value;
+    } else if (spec.positionals && arg.size() > 1 &&
+               (std::isdigit(static_cast<unsigned char>(arg[1])) || arg[1] == '.')) {
+      positionals_.push_back(arg);  // a negative number is an argument, not an option
+    } else {
+      throw UsageError("unknown option '" + name + "'");
+    }
+  }
+}
+
+bool Args::Has(const std::string& name) const {
+  return flags_.count(name) > 0 || values_.count(name) > 0;
+}
+
+std::optional<std::string> Args::Get(const std::string& option) const {
+  auto it = values_.find(option);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::string Args::Require(const std::string& option) const {
+  auto v = Get(option);
+  if (!v || v->empty()) throw UsageError(option + " is required");
+  return *v;
+}
+
+int64_t Args::GetInt(const std::string& option, int64_t fallback) const {
+  auto v = Get(option);
+  if (!v) return fallback;
+  int64_t n = 0;
+  auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), n);
+  if (ec != std::errc() || end != v->data() + v->size()) {
+    throw UsageError(option + " must be a whole number, not '" + *v + "'");
+  }
+  return n;
+}
+
+}  // namespace morvesk::cli

@@ -1,0 +1,47 @@
+// Command-line arguments of one `morvesk` subcommand: options with values
+// ("--db FILE" or "--db=FILE"), flags ("--force") and positional arguments, checked
+// against what the subcommand declares.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace morvesk::cli {
+
+// A usage mistake; the subcommand prints it with a hint to --help and exits 2.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct ArgSpec {
+  std::set<std::string> options;  // take a value: "--db", "-f"
+  std::set<std::string> flags;    // no value: "--force"
+  bool positionals = false;       // whether positional arguments are allowed
+};
+
+class Args {
+ public:
+  // Parses argv[first..argc). "--" ends the options: everything after it is
+  // positional (so an argument may begin with "-"). Throws UsageError.
+  Args(int argc, char** argv, int first, const ArgSpec& spec);
+
+  bool Has(const std::string& flag_or_option) const;
+  std::optional<std::string> Get(const std::string& option) const;
+  std::string Require(const std::string& option) const;  // UsageError when missing
+  // The option as a whole number, or `fallback` when absent; UsageError when not a number.
+  int64_t GetInt(const std::string& option, int64_t fallback) const;
+  const std::vector<std::string>& positionals() const { return positionals_; }
+  bool help() const { return help_; }
+
+ private:
+  std::map<std::string, std::string> values_;
+  std::set<std::string> flags_;
+  std::vector<std::string> positionals_;
+  bool help_ = false;
+};
+
+}  // namespace morvesk::cli

@@ -1,0 +1,52 @@
+// `morvesk`: the command line of the company database and the service classes.
+#include <cstring>
+#include <iostream>
+
+#include "tools/morvesk/commands.h"
+
+namespace {
+
+struct Subcommand {
+  const char* name;
+  const char* summary;
+  int (*run)(int argc, char** argv, int first);
+};
+
+// Subcommands in the order `morvesk --help` lists them. The period close road
+// (`close`) joins this table when it is written.
+constexpr Subcommand kSubcommands[] = {
+    {"init", "create a company database (demo data, or a generated company of a given size)",
+     morvesk::cli::RunInit},
+    {"sql", "run T-SQL text, a script file or standard input against a company database",
+     morvesk::cli::RunSql},
+    {"call", "invoke an operation of a service class by name and print its result",
+     morvesk::cli::RunCall},
+};
+
+void PrintUsage(std::ostream& out) {
+  out << "usage: morvesk <command> [options]\n\ncommands:\n";
+  for (const Subcommand& s : kSubcommands) {
+    out << "  " << s.name << std::string(8 - std::strlen(s.name), ' ') << s.summary << "\n";
+  }
+  out << "\n'morvesk <command> --help' describes a command.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage(std::cerr);
+    return morvesk::cli::kExitUsage;
+  }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+      std::strcmp(argv[1], "help") == 0) {
+    PrintUsage(std::cout);
+    return morvesk::cli::kExitOk;
+  }
+  for (const Subcommand& s : kSubcommands) {
+    if (std::strcmp(argv[1], s.name) == 0) return s.run(argc, argv, 2);
+  }
+  std::cerr << "morvesk: unknown command '" << argv[1] << "'\n\n";
+  PrintUsage(std::cerr);
+  return morvesk::cli::kExitUsage;
+}

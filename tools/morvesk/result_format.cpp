@@ -1,0 +1,156 @@
+#include "tools/morvesk/result_format.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tools/morvesk/cli_args.h"
+
+namespace morvesk::cli {
+namespace {
+
+// Terminal columns a UTF-8 text takes: East Asian wide characters take two.
+size_t DisplayWidth(const std::string& s) {
+  size_t width = 0;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    uint32_t cp = c;
+    int len = 1;
+    if (c >= 0xF0) {
+      len = 4;
+      cp = c & 0x07;
+    } else if (c >= 0xE0) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xC0) {
+      len = 2;
+      cp = c & 0x1F;
+    }
+    for (int k = 1; k < len && i + k < s.size(); ++k) {
+      cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    }
+    bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+                (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+                (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                (cp >= 0xFFE0 && cp <= 0xFFE6);
+    width += wide ? 2 : 1;
+    i += len;
+  }
+  return width;
+}
+
+std::string Shown(const Cell& c) { return c.kind == Cell::Kind::kNull ? "NULL" : c.text; }
+
+std::string ColumnName(const Table& t, size_t i, bool for_table) {
+  if (!t.columns[i].empty()) return t.columns[i];
+  return for_table ? "(No column name)" : "column" + std::to_string(i + 1);
+}
+
+std::string CsvField(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+Format ParseFormat(const std::string& text, bool csv_allowed) {
+  if (text == "table") return Format::kTable;
+  if (text == "json") return Format::kJson;
+  if (text == "csv" && csv_allowed) return Format::kCsv;
+  throw UsageError("unknown format '" + text + "' (use table" +
+                   std::string(csv_allowed ? ", csv" : "") + " or json)");
+}
+
+void PrintTable(std::ostream& out, const Table& t) {
+  std::vector<size_t> widths(t.columns.size());
+  for (size_t i = 0; i < t.columns.size(); ++i) widths[i] = DisplayWidth(ColumnName(t, i, true));
+  for (const auto& row : t.rows) {
+    for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
+      widths[i] = std::max(widths[i], DisplayWidth(Shown(row[i])));
+    }
+  }
+  auto pad = [&](const std::string& s, size_t w, bool right) {
+    std::string fill(w - std::min(w, DisplayWidth(s)), ' ');
+    return right ? fill + s : s + fill;
+  };
+  for (size_t i = 0; i < t.columns.size(); ++i) {
+    out << (i ? " " : "") << pad(ColumnName(t, i, true), widths[i], false);
+  }
+  out << "\n";
+  for (size_t i = 0; i < t.columns.size(); ++i) {
+    out << (i ? " " : "") << std::string(widths[i], '-');
+  }
+  out << "\n";
+  for (const auto& row : t.rows) {
+    for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
+      out << (i ? " " : "")
+          << pad(Shown(row[i]), widths[i], row[i].kind == Cell::Kind::kNumber);
+    }
+    out << "\n";
+  }
+}
+
+void PrintCsv(std::ostream& out, const Table& t) {
+  for (size_t i = 0; i < t.columns.size(); ++i) {
+    out << (i ? "," : "") << CsvField(ColumnName(t, i, false));
+  }
+  out << "\n";
+  for (const auto& row : t.rows) {
+    for (size_t i = 0; i < row.size(); ++i) {
+      out << (i ? "," : "") << (row[i].kind == Cell::Kind::kNull ? "" : CsvField(row[i].text));
+    }
+    out << "\n";
+  }
+}
+
+std::string JsonString(const std::string& s) {
+  std::string out = "\"";
+  for (char ch : s) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += ch;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonCell(const Cell& c) {
+  switch (c.kind) {
+    case Cell::Kind::kNull: return "null";
+    case Cell::Kind::kNumber:
+    case Cell::Kind::kBool: return c.text;
+    case Cell::Kind::kText: break;
+  }
+  return JsonString(c.text);
+}
+
+void PrintJson(std::ostream& out, const Table& t) {
+  out << "[";
+  for (size_t r = 0; r < t.rows.size(); ++r) {
+    out << (r ? ",\n " : "\n ") << "{";
+    for (size_t i = 0; i < t.rows[r].size() && i < t.columns.size(); ++i) {
+      out << (i ? ", " : "") << JsonString(ColumnName(t, i, false)) << ": "
+          << JsonCell(t.rows[r][i]);
+    }
+    out << "}";
+  }
+  out << (t.rows.empty() ? "]" : "\n]");
+}
+
+}  // namespace morvesk::cli
