@@ -46,6 +46,13 @@ struct Translation {
   // SELECT ... INTO: the table the steps create, with the T-SQL types of its
   // columns, for the runtime to record in its catalog.
   std::optional<TableInfo> creates;
+  // Literals whose text shaped this translation beyond their type, so a cached
+  // translation may serve another batch of the same shape only when they match:
+  //   digit_literals: integer constants typed by their number of digits where they
+  //     meet a decimal (`x / 3` and `x / 300` have different result scales);
+  //   value_literals: literals evaluated while translating (Object_ID('tempdb..#x')).
+  std::vector<int> digit_literals;
+  std::vector<int> value_literals;
 };
 
 // The variables in scope, with their declared types.

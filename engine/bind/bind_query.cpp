@@ -1,0 +1,383 @@
+// Binding of query expressions: FROM sources and joins, the select list (with *
+// expansion), WHERE, GROUP BY, HAVING, TOP, DISTINCT, UNION [ALL] and ORDER BY.
+// Output columns are named c1..cN in SQLite text; their T-SQL names travel in
+// BoundQuery::columns.
+#include <algorithm>
+#include <set>
+
+#include "engine/bind/binder.h"
+
+namespace morvesk::engine::bind {
+namespace {
+
+struct Branch {
+  Scope scope;
+  std::vector<Fragment> items;
+  std::vector<std::string> names;
+  std::vector<bool> is_text_source;
+  std::string body;   // FROM ... WHERE ... GROUP BY ... HAVING ...
+  bool distinct = false;
+  std::string limit;  // LIMIT text when TOP was given
+  int identity_position = -1;
+  const ast::IdentityExpr* identity = nullptr;
+};
+
+// "s0"."FQty" -> "b.FQty" for messages.
+std::string DisplayColumn(const std::string& sql, const Scope& scope) {
+  for (const Source& s : scope.sources) {
+    if (sql.rfind(s.sqlite_alias + ".", 0) != 0) continue;
+    for (const SourceColumn& c : s.columns)
+      if (sql == s.sqlite_alias + "." + c.sql) return s.alias + "." + c.name;
+  }
+  return sql;
+}
+
+bool IsIntegerLiteral(const ast::Expr& e, int64_t& value) {
+  if (e.kind != ast::ExprKind::kLiteral) return false;
+  const auto& l = e.As<ast::LiteralExpr>();
+  if (l.form != ast::LiteralExpr::Form::kInteger) return false;
+  value = std::stoll(l.value);
+  return true;
+}
+
+}  // namespace
+
+Source Binder::SourceForTable(const ast::Name& name, const std::string& alias, int line) {
+  const std::string full = JoinName(name);
+  std::optional<TableInfo> t = ctx_.catalog.FindTable(full);
+  if (!t) Fail(208, "Invalid object name '" + full + "'.", line);
+  Source s;
+  s.has_alias = !alias.empty();
+  s.alias = s.has_alias ? alias : name.back();
+  s.sqlite_alias = NewAlias();
+  for (const ColumnInfo& c : t->columns) {
+    SourceColumn sc;
+    sc.name = c.name;
+    sc.type = c.type;
+    sc.nullable = c.nullable;
+    sc.identity = c.identity;
+    sc.sql = QuoteId(c.name);
+    s.columns.push_back(std::move(sc));
+  }
+  s.table = std::move(t);
+  return s;
+}
+
+std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
+  switch (ref.kind) {
+    case ast::TableRefKind::kNamed: {
+      const auto& n = ref.As<ast::NamedTable>();
+      Source s = SourceForTable(n.name, n.alias, ref.line);
+      std::string sql = s.table->sqlite_name + " AS " + s.sqlite_alias;
+      scope.sources.push_back(std::move(s));
+      return sql;
+    }
+    case ast::TableRefKind::kDerived: {
+      const auto& d = ref.As<ast::DerivedTable>();
+      BoundQuery q = BindQuery(*d.query, scope.parent);
+      Source s;
+      s.alias = d.alias;
+      s.has_alias = true;
+      s.sqlite_alias = NewAlias();
+      std::set<std::string> seen;
+      for (size_t i = 0; i < q.columns.size(); ++i) {
+        const std::string& nm = q.columns[i].name;
+        if (nm.empty())
+          Fail(8155, "No column name was specified for column " + std::to_string(i + 1) + " of '" +
+                         d.alias + "'.",
+               ref.line);
+        if (!seen.insert(Lower(nm)).second)
+          Fail(8156, "The column '" + nm + "' was specified multiple times for '" + d.alias + "'.",
+               ref.line);
+        SourceColumn sc;
+        sc.name = nm;
+        sc.type = q.columns[i].type;
+        sc.nullable = q.nullable[i];
+        sc.sql = QuoteId("c" + std::to_string(i + 1));
+        s.columns.push_back(std::move(sc));
+      }
+      std::string sql = "(" + q.sql + ") AS " + s.sqlite_alias;
+      scope.sources.push_back(std::move(s));
+      return sql;
+    }
+    case ast::TableRefKind::kJoin: {
+      const auto& j = ref.As<ast::JoinRef>();
+      const size_t left_begin = scope.sources.size();
+      std::string left = BindTableRef(*j.left, scope);
+      const size_t right_begin = scope.sources.size();
+      std::string right = BindTableRef(*j.right, scope);
+      const size_t right_end = scope.sources.size();
+      if (j.right->kind == ast::TableRefKind::kJoin) right = "(" + right + ")";
+      auto make_nullable = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+          for (SourceColumn& c : scope.sources[i].columns) c.nullable = true;
+      };
+      std::string kw;
+      switch (j.type) {
+        case ast::JoinType::kInner: kw = " JOIN "; break;
+        case ast::JoinType::kLeft: kw = " LEFT JOIN "; make_nullable(right_begin, right_end); break;
+        case ast::JoinType::kRight: kw = " RIGHT JOIN "; make_nullable(left_begin, right_begin); break;
+        case ast::JoinType::kFull: kw = " FULL JOIN "; make_nullable(left_begin, right_end); break;
+        case ast::JoinType::kCross: return left + " JOIN " + right;
+      }
+      if (!j.on) Fail(102, "Incorrect syntax near 'JOIN'.", ref.line, 15);
+      Fragment on = BindPredicate(*j.on, scope);
+      return left + kw + right + " ON " + on.sql;
+    }
+  }
+  NotSupported("This table source", ref.line);
+}
+
+std::string Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, Scope& scope) {
+  std::string sql;
+  for (const auto& ref : from) {
+    if (!sql.empty()) sql += ", ";
+    sql += BindTableRef(*ref, scope);
+  }
+  return sql;
+}
+
+BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const QueryOptions& opts) {
+  std::vector<Branch> branches;
+  const bool assignment = q.IsAssignment();
+  for (size_t bi = 0; bi < q.branches.size(); ++bi) {
+    const ast::SelectCore& core = *q.branches[bi];
+    Branch b;
+    b.scope.parent = parent;
+    if (core.into && !(opts.allow_into && bi == 0))
+      Fail(156, "Incorrect syntax near the keyword 'INTO'.", core.line, 15);
+    std::string body;
+    if (!core.from.empty()) body = " FROM " + BindFrom(core.from, b.scope);
+    if (core.where) {
+      Fragment w = BindPredicate(*core.where, b.scope);
+      if (w.aggregate)
+        Fail(147, "An aggregate may not appear in the WHERE clause unless it is in a subquery "
+                  "contained in a HAVING clause or a select list, and the column being aggregated "
+                  "is an outer reference.",
+             core.where->line);
+      body += " WHERE " + w.sql;
+    }
+    std::set<std::string> grouped_columns;
+    if (!core.group_by.empty()) {
+      std::string g;
+      for (const auto& e : core.group_by) {
+        Fragment f = BindExpr(*e, b.scope);
+        if (f.aggregate) Fail(144, "Cannot use an aggregate or a subquery in an expression used for the group by list of a GROUP BY clause.", e->line);
+        grouped_columns.insert(f.bare_columns.begin(), f.bare_columns.end());
+        if (!g.empty()) g += ", ";
+        g += f.sql + (f.type.IsText() ? " COLLATE TSQL" : "");
+      }
+      body += " GROUP BY " + g;
+    }
+    for (const ast::SelectItem& item : core.items) {
+      if ((item.kind == ast::SelectItem::Kind::kAssign) != assignment)
+        Fail(141, "A SELECT statement that assigns a value to a variable must not be combined "
+                  "with data-retrieval operations.",
+             item.line);
+      if (assignment && !opts.allow_assign)
+        Fail(141, "A SELECT statement that assigns a value to a variable must not be combined "
+                  "with data-retrieval operations.",
+             item.line);
+      if (item.kind == ast::SelectItem::Kind::kStar) {
+        bool matched = false;
+        for (const Source& s : b.scope.sources) {
+          if (!item.star_qualifier.empty() && !EqualNoCase(s.alias, item.star_qualifier.back()))
+            continue;
+          matched = true;
+          for (const SourceColumn& c : s.columns) {
+            Fragment f;
+            f.sql = s.sqlite_alias + "." + c.sql;
+            f.type = c.type;
+            f.nullable = c.nullable;
+            f.bare_columns.push_back(f.sql);
+            b.items.push_back(std::move(f));
+            b.names.push_back(c.name);
+          }
+        }
+        if (!matched) {
+          if (item.star_qualifier.empty())
+            Fail(263, "Must specify table to select from.", item.line);
+          Fail(107, "The column prefix '" + JoinName(item.star_qualifier) +
+                        "' does not match with a table name or alias name used in the query.",
+               item.line);
+        }
+        continue;
+      }
+      if (item.expr->kind == ast::ExprKind::kIdentity) {
+        if (!opts.allow_identity || bi != 0)
+          Fail(177, "The IDENTITY function can only be used when the SELECT statement has an "
+                    "INTO clause.",
+               item.line, 15);
+        if (b.identity != nullptr)
+          Fail(2744, "Multiple identity columns specified for table. Only one identity column per "
+                     "table is allowed.",
+               item.line);
+        b.identity = &item.expr->As<ast::IdentityExpr>();
+        b.identity_position = static_cast<int>(b.items.size());
+        Fragment f;
+        f.sql = "NULL";
+        f.type = b.identity->type.type;
+        f.nullable = false;
+        b.items.push_back(std::move(f));
+        b.names.push_back(item.alias);
+        continue;
+      }
+      Fragment f = BindExpr(*item.expr, b.scope);
+      if (f.predicate) Fail(102, "Incorrect syntax near '" + ast::ToSql(*item.expr) + "'.", item.line, 15);
+      std::string nm = item.kind == ast::SelectItem::Kind::kAssign ? item.variable : item.alias;
+      if (nm.empty() && item.expr->kind == ast::ExprKind::kColumn)
+        nm = item.expr->As<ast::ColumnRef>().parts.back();
+      b.items.push_back(std::move(f));
+      b.names.push_back(nm);
+    }
+    std::optional<Fragment> having;
+    if (core.having) {
+      having = BindPredicate(*core.having, b.scope);
+      body += " HAVING " + having->sql;
+    }
+    bool grouped = !core.group_by.empty() || (having && having->aggregate);
+    for (const Fragment& f : b.items) grouped = grouped || f.aggregate;
+    if (grouped) {
+      auto check = [&](const Fragment& f, const char* where) {
+        for (const std::string& c : f.bare_columns)
+          if (!grouped_columns.count(c))
+            Fail(8120, "Column '" + DisplayColumn(c, b.scope) + "' is invalid in the " + where +
+                           " because it is not contained in either an aggregate function or the "
+                           "GROUP BY clause.",
+                 core.line);
+      };
+      for (const Fragment& f : b.items) check(f, "select list");
+      if (having) check(*having, "HAVING clause");
+    }
+    if (core.top) {
+      if (core.top->percent) NotSupported("TOP ... PERCENT", core.line);
+      if (core.top->with_ties) NotSupported("TOP ... WITH TIES", core.line);
+      Fragment n = Convert(BindExpr(*core.top->count, b.scope), TypeInfo::Of(TypeKind::kBigInt));
+      b.limit = " LIMIT " + n.sql;
+    }
+    b.distinct = core.distinct;
+    b.body = std::move(body);
+    branches.push_back(std::move(b));
+  }
+
+  // Output types: every branch converted to the type the UNION rule gives.
+  const size_t ncol = branches[0].items.size();
+  for (const Branch& b : branches)
+    if (b.items.size() != ncol)
+      Fail(205, "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an "
+                "equal number of expressions in their target lists.",
+           q.line);
+  BoundQuery out;
+  out.identity_position = branches[0].identity_position;
+  out.identity = branches[0].identity;
+  std::vector<TypeInfo> types(ncol);
+  for (size_t i = 0; i < ncol; ++i) {
+    bool nullable = false;
+    TypeInfo t;
+    for (const Branch& b : branches) {
+      const Fragment& f = b.items[i];
+      nullable = nullable || f.nullable;
+      if (f.null_literal) continue;
+      if (t.kind != TypeKind::kNull && t.IsText() && f.type.IsText()) {
+        t.length = (t.length < 0 || f.type.length < 0) ? -1 : std::max(t.length, f.type.length);
+        t.kind = std::max(t.kind, f.type.kind);
+      } else {
+        t = UnifyTypes(t, f.type);
+      }
+    }
+    if (t.kind == TypeKind::kNull) t = TypeInfo::Of(TypeKind::kInt);  // SELECT NULL is int
+    if (opts.target_types && i < opts.target_types->size() &&
+        (*opts.target_types)[i].kind != TypeKind::kNull)
+      t = (*opts.target_types)[i];
+    types[i] = t;
+    out.columns.push_back(Column{branches[0].names[i], t});
+    out.nullable.push_back(nullable);
+  }
+
+  std::vector<std::string> branch_sql;
+  for (Branch& b : branches) {
+    std::string sql = b.distinct ? "SELECT DISTINCT " : "SELECT ";
+    for (size_t i = 0; i < ncol; ++i) {
+      Fragment f = b.items[i];
+      if (!(f.type.IsText() && types[i].IsText() &&
+            (types[i].length < 0 || (f.type.length > 0 && f.type.length <= types[i].length))))
+        f = Convert(std::move(f), types[i]);
+      if (i) sql += ", ";
+      sql += f.sql;
+      if (types[i].IsText()) sql += " COLLATE TSQL";
+      sql += " AS " + QuoteId("c" + std::to_string(i + 1));
+    }
+    sql += b.body;
+    branch_sql.push_back(std::move(sql));
+  }
+
+  // ORDER BY: a select-list name or ordinal becomes the output position.
+  std::string order;
+  const bool compound = branches.size() > 1;
+  Branch& first = branches[0];
+  for (const ast::OrderItem& oi : q.order_by) {
+    int position = 0;
+    int64_t ordinal = 0;
+    std::string expr_sql;
+    bool text = false;
+    if (IsIntegerLiteral(*oi.expr, ordinal)) {
+      if (ordinal < 1 || ordinal > static_cast<int64_t>(ncol))
+        Fail(108, "The ORDER BY position number " + std::to_string(ordinal) +
+                      " is out of range of the number of items in the select list.",
+             oi.line);
+      position = static_cast<int>(ordinal);
+    } else {
+      if (oi.expr->kind == ast::ExprKind::kColumn &&
+          oi.expr->As<ast::ColumnRef>().parts.size() == 1) {
+        const std::string& nm = oi.expr->As<ast::ColumnRef>().parts[0];
+        for (size_t i = 0; i < ncol && position == 0; ++i)
+          if (!assignment && EqualNoCase(first.names[i], nm)) position = static_cast<int>(i + 1);
+      }
+      if (position == 0) {
+        Fragment f = BindExpr(*oi.expr, first.scope);
+        for (size_t i = 0; i < ncol && position == 0; ++i)
+          if (first.items[i].sql == f.sql) position = static_cast<int>(i + 1);
+        if (position == 0) {
+          if (compound)
+            Fail(104, "ORDER BY items must appear in the select list if the statement contains a "
+                      "UNION, INTERSECT or EXCEPT operator.",
+                 oi.line);
+          if (first.distinct)
+            Fail(145, "ORDER BY items must appear in the select list if SELECT DISTINCT is "
+                      "specified.",
+                 oi.line);
+          expr_sql = f.sql;
+          text = f.type.IsText();
+        }
+      }
+    }
+    if (!order.empty()) order += ", ";
+    if (position > 0) {
+      order += std::to_string(position);
+      text = types[position - 1].IsText();
+      out.order_positions.push_back(oi.descending ? -position : position);
+    } else {
+      order += expr_sql;
+      out.order_by_all_positional = false;
+    }
+    if (text) order += " COLLATE TSQL";
+    if (oi.descending) order += " DESC";
+  }
+
+  if (!compound) {
+    out.sql = branch_sql[0];
+    if (!order.empty()) out.sql += " ORDER BY " + order;
+    out.sql += first.limit;
+    return out;
+  }
+  for (size_t i = 0; i < branches.size(); ++i) {
+    std::string sql = branch_sql[i];
+    if (!branches[i].limit.empty()) sql = "SELECT * FROM (" + sql + branches[i].limit + ")";
+    if (i) sql = (q.branches[i]->op == ast::SetOp::kUnionAll ? " UNION ALL " : " UNION ") + sql;
+    out.sql += sql;
+  }
+  if (!order.empty()) out.sql += " ORDER BY " + order;
+  return out;
+}
+
+}  // namespace morvesk::engine::bind

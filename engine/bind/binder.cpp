@@ -1,0 +1,217 @@
+// Binder basics: parameters, names, errors, and the conversions between storage
+// forms that every statement kind uses.
+#include "engine/bind/binder.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace morvesk::engine::bind {
+
+std::string Lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+static std::string Quote(std::string_view s, char q) {
+  std::string r(1, q);
+  for (char c : s) {
+    if (c == q) r += q;
+    r += c;
+  }
+  r += q;
+  return r;
+}
+
+std::string QuoteId(std::string_view name) { return Quote(name, '"'); }
+std::string QuoteText(std::string_view text) { return Quote(text, '\''); }
+
+std::string JoinName(const ast::Name& name) {
+  std::string r;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i) r += '.';
+    r += name[i];
+  }
+  return r;
+}
+
+void Fail(int number, const std::string& message, int line, int severity) {
+  throw SqlError(number, severity, message, line);
+}
+
+void NotSupported(const std::string& construct, int line) {
+  Fail(ast::kNotSupportedError, construct + " is not supported by this engine.", line);
+}
+
+int Binder::AddParam(ParamSource p) {
+  params_.push_back(std::move(p));
+  return static_cast<int>(params_.size()) - 1;
+}
+
+std::string StorageDecl(const TypeInfo& t) {
+  if (t.IsText() || t.kind == TypeKind::kUniqueIdentifier) return "TEXT COLLATE TSQL";
+  if (t.kind == TypeKind::kDecimal || t.kind == TypeKind::kMoney) return "BLOB";
+  if (t.IsApprox()) return "REAL";
+  if (t.kind == TypeKind::kVarBinary) return "BLOB";
+  return "INTEGER";  // integers and datetime (milliseconds since 1900-01-01)
+}
+
+TypeInfo UnifyTypes(const TypeInfo& a, const TypeInfo& b) {
+  if (a.kind == TypeKind::kNull) return b;
+  if (b.kind == TypeKind::kNull) return a;
+  if (a.IsText() && b.IsText()) {
+    TypeInfo t = TypeInfo::Of(std::max(a.kind, b.kind));
+    t.length = (a.length < 0 || b.length < 0) ? -1 : std::max(a.length, b.length);
+    return t;
+  }
+  const TypeKind k = std::max(a.kind, b.kind);
+  if (k == TypeKind::kDecimal || (k == TypeKind::kMoney && a.kind != b.kind &&
+                                  (a.kind == TypeKind::kDecimal || b.kind == TypeKind::kDecimal))) {
+    const TypeInfo da = AsDecimalType(a.IsExact() ? a : TypeInfo::Decimal(38, 0));
+    const TypeInfo db = AsDecimalType(b.IsExact() ? b : TypeInfo::Decimal(38, 0));
+    int s = std::max(da.scale, db.scale);
+    int integral = std::max(da.precision - da.scale, db.precision - db.scale);
+    if (s + integral > 38) s = std::max(0, 38 - integral);
+    return TypeInfo::Decimal(std::min(38, s + integral), s);
+  }
+  if (a.kind == b.kind) return a.kind == TypeKind::kMoney ? a : TypeInfo::Of(k);
+  return a.kind == k ? a : b;
+}
+
+TypeInfo Binder::DecimalTypeOf(const Fragment& f) {
+  if (f.int_literal_digits > 0 && f.type.IsInteger()) {
+    if (f.literal >= 0) out_.digit_literals.push_back(f.literal);
+    return TypeInfo::Decimal(std::min(38, f.int_literal_digits), 0);
+  }
+  if (f.type.IsExact()) return AsDecimalType(f.type);
+  if (f.type.kind == TypeKind::kDecimal) return f.type;
+  return TypeInfo::Decimal(38, 0);
+}
+
+namespace {
+
+enum class Store { kNull, kInt, kDec, kReal, kDate, kText, kOther };
+
+Store StoreOf(const TypeInfo& t) {
+  if (t.kind == TypeKind::kNull) return Store::kNull;
+  if (t.IsInteger()) return Store::kInt;
+  if (t.kind == TypeKind::kDecimal || t.kind == TypeKind::kMoney) return Store::kDec;
+  if (t.IsApprox()) return Store::kReal;
+  if (t.IsDateTime()) return Store::kDate;
+  if (t.IsText()) return Store::kText;
+  return Store::kOther;
+}
+
+std::string Cvt(const std::string& sql, const TypeInfo& from, const TypeInfo& to,
+                std::optional<int> style) {
+  return "t_cvt(" + sql + ", " + QuoteText(from.ToString()) + ", " + QuoteText(to.ToString()) +
+         ", " + (style ? std::to_string(*style) : std::string("NULL")) + ")";
+}
+
+}  // namespace
+
+Fragment Binder::Convert(Fragment f, const TypeInfo& to, std::optional<int> style) {
+  if (to.kind == TypeKind::kNull) return f;
+  const TypeInfo from = f.type;
+  auto retyped = [&](std::string sql) {
+    Fragment r = std::move(f);
+    r.sql = std::move(sql);
+    r.type = to;
+    r.param = -1;
+    r.int_literal_digits = 0;
+    r.predicate = false;
+    return r;
+  };
+  if (f.null_literal) {
+    Fragment r = retyped("NULL");
+    r.null_literal = true;
+    return r;
+  }
+  if (f.param >= 0 && !(style && (from.IsDateTime() || to.IsDateTime()) && from.kind != to.kind)) {
+    // The runtime converts the value before binding it: the comparison or
+    // assignment then runs on a plain parameter, and indexes stay usable.
+    params_[f.param].type = to;
+    f.type = to;
+    f.int_literal_digits = 0;
+    return f;
+  }
+  if (from == to) return f;
+  const Store s_from = StoreOf(from), s_to = StoreOf(to);
+  if (s_from == Store::kNull) return retyped(f.sql);
+  switch (s_to) {
+    case Store::kInt:
+      if (s_from == Store::kInt) return retyped(f.sql);
+      if (s_from == Store::kDec) return retyped("t_dtoi(" + f.sql + ")");
+      break;
+    case Store::kDec: {
+      if (s_from == Store::kInt) {
+        const TypeInfo d = DecimalTypeOf(f);
+        if (d.precision - d.scale <= to.precision - to.scale) return retyped("t_dec(" + f.sql + ")");
+        return retyped("t_dscale(t_dec(" + f.sql + "), " + std::to_string(to.precision) + ", " +
+                       std::to_string(to.scale) + ")");
+      }
+      if (s_from == Store::kDec) {
+        const TypeInfo d = AsDecimalType(from);
+        if (to.kind == TypeKind::kDecimal && d.scale <= to.scale &&
+            d.precision - d.scale <= to.precision - to.scale)
+          return retyped(f.sql);
+        const TypeInfo t = AsDecimalType(to);
+        return retyped("t_dscale(" + f.sql + ", " + std::to_string(t.precision) + ", " +
+                       std::to_string(t.scale) + ")");
+      }
+      break;
+    }
+    case Store::kReal:
+      if (to.kind == TypeKind::kFloat) {
+        if (s_from == Store::kReal) return retyped(f.sql);
+        if (s_from == Store::kInt) return retyped("CAST(" + f.sql + " AS REAL)");
+        if (s_from == Store::kDec) return retyped("t_dtof(" + f.sql + ")");
+      }
+      break;
+    case Store::kDate:
+      if (s_from == Store::kDate) return retyped(f.sql);
+      if (s_from == Store::kText && !style) return retyped("t_dt(" + f.sql + ")");
+      break;
+    case Store::kText:
+      if (s_from == Store::kText) {
+        if (to.length < 0 || (from.length > 0 && from.length <= to.length))
+          return retyped(f.sql);
+        return retyped("substr(" + f.sql + ", 1, " + std::to_string(to.length) + ")");
+      }
+      break;
+    default:
+      break;
+  }
+  return retyped(Cvt(f.sql, from, to, style));
+}
+
+Fragment Binder::ConvertForStore(Fragment f, const TypeInfo& to) {
+  if (!to.IsText() || to.length < 0 || f.null_literal) return Convert(std::move(f), to);
+  // Text into varchar(n): a longer value is an error unless only blanks are cut.
+  Fragment v = f.type.IsText() ? std::move(f) : Convert(std::move(f), TypeInfo::VarChar(8000));
+  if (v.type.length > 0 && v.type.length <= to.length) {
+    v.type = to;
+    return v;
+  }
+  const std::string n = std::to_string(to.length);
+  Fragment r = v;
+  r.param = -1;
+  r.int_literal_digits = 0;
+  r.type = to;
+  r.sql = "(CASE WHEN length(" + v.sql + ") <= " + n + " THEN " + v.sql + " WHEN t_len(" + v.sql +
+          ") <= " + n + " THEN substr(" + v.sql + ", 1, " + n +
+          ") ELSE t_raise(8152, 16, 'String or binary data would be truncated.') END)";
+  return r;
+}
+
+}  // namespace morvesk::engine::bind

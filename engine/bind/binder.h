@@ -1,0 +1,141 @@
+// Internal state of the binder/translator: typed SQL fragments, the FROM scopes
+// that column names resolve against, and the per-statement Binder that collects
+// parameters. Only engine/bind/*.cpp include this header.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/bind/translate.h"
+#include "engine/error.h"
+#include "engine/sql/ast.h"
+
+namespace morvesk::engine::bind {
+
+// A bound expression: SQLite text in the storage form of `type`.
+struct Fragment {
+  std::string sql;
+  TypeInfo type;
+  int param = -1;              // the text is exactly one parameter: index into Binder::params
+  int literal = -1;            // the parameter comes from this batch literal
+  int int_literal_digits = 0;  // an integer constant: digits it counts as when meeting a decimal
+  bool nullable = true;
+  bool null_literal = false;   // a bare NULL: takes the type of what it meets
+  bool predicate = false;      // a condition yielding 1, 0 or NULL
+  bool aggregate = false;      // holds an aggregate of the current query level
+  // Columns of the current query level used outside any aggregate (SQLite text),
+  // for the GROUP BY check.
+  std::vector<std::string> bare_columns;
+};
+
+struct SourceColumn {
+  std::string name;  // T-SQL name (declared case)
+  TypeInfo type;
+  bool nullable = true;
+  bool identity = false;
+  std::string sql;   // column name in SQLite text, quoted
+};
+
+// One FROM item of a query level: a table, a view or a derived table.
+struct Source {
+  std::string alias;         // qualifier: the alias, or the table's own name without one
+  bool has_alias = false;
+  std::optional<TableInfo> table;  // base table or view; empty for a derived table
+  std::string sqlite_alias;  // s0, s1, ... unique in the statement
+  std::vector<SourceColumn> columns;
+};
+
+struct Scope {
+  const Scope* parent = nullptr;
+  std::vector<Source> sources;
+  bool in_aggregate = false;  // binding an aggregate's argument
+};
+
+// A bound query expression (one or more UNION branches plus ORDER BY).
+struct BoundQuery {
+  std::string sql;                // SELECT ... with columns named c1..cN
+  std::vector<Column> columns;    // T-SQL names and types
+  std::vector<bool> nullable;
+  // SELECT ... INTO: the identity() item, if any (its position and definition).
+  int identity_position = -1;
+  const ast::IdentityExpr* identity = nullptr;
+  // ORDER BY as positions of output columns (1-based, negative for DESC), when
+  // every item is an output column; used to number identity values in order.
+  std::vector<int> order_positions;
+  bool order_by_all_positional = true;
+};
+
+// Options for binding a query.
+struct QueryOptions {
+  // Convert output column i to target_types[i] (UNION typing, IN subqueries).
+  const std::vector<TypeInfo>* target_types = nullptr;
+  bool allow_identity = false;   // SELECT ... INTO may hold identity()
+  bool allow_into = false;
+  bool allow_assign = false;
+};
+
+class Binder {
+ public:
+  explicit Binder(const BindContext& ctx) : ctx_(ctx) {}
+
+  const BindContext& ctx() const { return ctx_; }
+  Translation& out() { return out_; }
+  std::vector<ParamSource>& params() { return params_; }
+  std::string ParamSql(int index) const { return "?" + std::to_string(index + 1); }
+
+  std::string NewAlias() { return "s" + std::to_string(next_alias_++); }
+  int AddParam(ParamSource p);
+
+  // Expressions (bind_expr.cpp, bind_function.cpp).
+  Fragment BindExpr(const ast::Expr& e, Scope& scope);
+  Fragment BindPredicate(const ast::Expr& e, Scope& scope);
+  Fragment BindFunction(const ast::FunctionCall& f, Scope& scope);
+  Fragment BindConvert(const ast::ConvertExpr& c, Scope& scope);
+  Fragment Compare(Fragment a, ast::CompareOp op, Fragment b, int line);
+  Fragment Arithmetic(ast::BinaryOp op, Fragment a, Fragment b, int line);
+
+  // Conversions (binder.cpp). Convert is CAST/assignment to a variable (text cut
+  // silently); ConvertForStore is assignment to a column (text longer than the
+  // column is error 8152).
+  Fragment Convert(Fragment f, const TypeInfo& to, std::optional<int> style = std::nullopt);
+  Fragment ConvertForStore(Fragment f, const TypeInfo& to);
+  // The decimal type an exact operand has when it meets a decimal.
+  TypeInfo DecimalTypeOf(const Fragment& f);
+
+  // Queries (bind_query.cpp).
+  BoundQuery BindQuery(const ast::Query& q, const Scope* parent, const QueryOptions& opts = {});
+  std::string BindFrom(const std::vector<ast::TableRefPtr>& from, Scope& scope);
+  Source SourceForTable(const ast::Name& name, const std::string& alias, int line);
+
+  // Resolves a column reference; throws 207/209/4104.
+  Fragment ResolveColumn(const ast::ColumnRef& c, const Scope& scope);
+
+ private:
+  std::string BindTableRef(const ast::TableRef& ref, Scope& scope);
+
+  const BindContext& ctx_;
+  Translation out_;
+  std::vector<ParamSource> params_;  // ?1..?N of the statement's main step
+  int next_alias_ = 0;
+};
+
+// ---- helpers shared by the binder's files (binder.cpp) ----
+
+std::string Lower(std::string_view s);
+bool EqualNoCase(std::string_view a, std::string_view b);
+std::string QuoteId(std::string_view name);    // "name" with embedded quotes doubled
+std::string QuoteText(std::string_view text);  // 'text' with embedded quotes doubled
+std::string JoinName(const ast::Name& name);   // {"tempdb","","#x"} -> "tempdb..#x"
+
+// The SQLite declared type of a column holding `t` in storage form.
+std::string StorageDecl(const TypeInfo& t);
+// Result type of CASE branches, COALESCE arguments and UNION columns.
+TypeInfo UnifyTypes(const TypeInfo& a, const TypeInfo& b);
+
+// Errors with SQL Server's numbers and texts.
+[[noreturn]] void Fail(int number, const std::string& message, int line, int severity = 16);
+[[noreturn]] void NotSupported(const std::string& construct, int line);
+
+}  // namespace morvesk::engine::bind

@@ -1,0 +1,41 @@
+// Entry points of the translator: one statement, or one free-standing expression.
+#include "engine/bind/translate.h"
+
+#include "engine/bind/translate_internal.h"
+
+namespace morvesk::engine {
+
+const ColumnInfo* TableInfo::Find(std::string_view column) const {
+  for (const ColumnInfo& c : columns)
+    if (bind::EqualNoCase(c.name, column)) return &c;
+  return nullptr;
+}
+
+Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
+  bind::Binder b(ctx);
+  switch (stmt.kind) {
+    case ast::StmtKind::kSelect: return bind::TranslateSelect(b, stmt.As<ast::SelectStmt>());
+    case ast::StmtKind::kInsert: return bind::TranslateInsert(b, stmt.As<ast::InsertStmt>());
+    case ast::StmtKind::kUpdate: return bind::TranslateUpdate(b, stmt.As<ast::UpdateStmt>());
+    case ast::StmtKind::kDelete: return bind::TranslateDelete(b, stmt.As<ast::DeleteStmt>());
+    default:
+      bind::NotSupported("Translating this statement kind to a set-based statement", stmt.line);
+  }
+}
+
+Translation TranslateScalar(const ast::Expr& expr, const BindContext& ctx) {
+  bind::Binder b(ctx);
+  bind::Scope none;
+  bind::Fragment f = b.BindExpr(expr, none);
+  if (f.aggregate)
+    bind::Fail(147, "An aggregate may not appear outside a query.", expr.line);
+  Translation& t = b.out();
+  t.steps.push_back(SqliteStep{"SELECT " + f.sql, b.params()});
+  TypeInfo type = f.type;
+  if (f.predicate) type = TypeInfo::Of(TypeKind::kBit);
+  if (type.kind == TypeKind::kNull) type = TypeInfo::Of(TypeKind::kInt);
+  t.columns.push_back(Column{"", type});
+  return std::move(t);
+}
+
+}  // namespace morvesk::engine

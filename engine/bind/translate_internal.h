@@ -1,0 +1,24 @@
+// Per-statement translators called by Translate (translate.cpp), and the target
+// lookup that UPDATE and DELETE share.
+#pragma once
+
+#include "engine/bind/binder.h"
+
+namespace morvesk::engine::bind {
+
+Translation TranslateSelect(Binder& b, const ast::SelectStmt& s);
+Translation TranslateInsert(Binder& b, const ast::InsertStmt& s);
+Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s);
+Translation TranslateDelete(Binder& b, const ast::DeleteStmt& s);
+
+// The FROM clause of UPDATE/DELETE bound into `scope`, and which of its sources
+// is the target: an alias of FROM, the one instance of the named table in FROM,
+// or (when FROM does not name it) the table added as one more cross-joined source.
+struct DmlTarget {
+  std::string from_sql;
+  size_t source = 0;  // index into scope.sources
+};
+DmlTarget BindDmlTarget(Binder& b, const ast::Name& target,
+                        const std::vector<ast::TableRefPtr>& from, Scope& scope, int line);
+
+}  // namespace morvesk::engine::bind
