@@ -18,20 +18,24 @@
 //   t_ddiv(a,b,p,s)          quotient truncated to scale s; b = 0 -> error 8134
 //   t_dmod(a,b,p,s)          remainder; b = 0 -> error 8134
 //   t_dneg(a) t_dabs(a) t_dsign(a) t_dfloor(a) t_dceiling(a)
-//   t_dround(x, n, f)        ROUND(decimal, n[, f]); scale kept
+//   t_dround(x, n[, f[, p, s]])  ROUND(decimal, n[, f]); scale kept; with the declared type
+//                            (p, s) given, 8115 when the rounded value no longer fits it
 //   t_fround(x, n, f)        ROUND on float/int values
 //   t_idiv(a, b) t_imod(a,b) integer division/remainder truncating toward zero; b = 0 -> 8134
 //   t_fdiv(a, b)             float division; b = 0 -> 8134
 //   t_dtof(x)                decimal blob -> REAL
 //   t_dtoi(x)                decimal blob -> INTEGER truncated toward zero (8115 on overflow)
 //   t_dsum(x)  (aggregate)   exact sum of decimal blobs; NULL when no non-NULL input
-//   t_davg(x, s) (aggregate) exact average, truncated to scale s
+//   t_davg(x, s) (aggregate) exact average, truncated to scale s (t_davg(x): scale max(own, 6))
 //   t_cvt(x, from, to, style)  CAST/CONVERT: `from` and `to` are T-SQL type texts
 //                            ("decimal(28,10)", "varchar(30)", "datetime", "float(10)"),
 //                            style an integer or NULL. Text->number failures raise 245/8114,
 //                            text->datetime 241, overflow 8115. float(10) rounds through single
 //                            precision. Type texts are parsed once per statement (aux data).
-//   t_dt(x)                  text -> datetime INTEGER (''-> 1900-01-01, error 241 if bad)
+//                            `from` may be NULL (taken from the storage form); 242 for an
+//                            impossible date; CONVERT(datetime, text, 103) reads d/m/y.
+//   t_dt(x)                  text -> datetime INTEGER (''-> 1900-01-01, error 241 if bad);
+//                            an INTEGER (already a datetime) passes through
 //   t_dtfmt(ms, style)       datetime -> text by CONVERT style
 //   t_dateadd(part, n, ms)  t_datediff(part, a, b)  t_datepart(part, ms)
 //   t_getdate()              current local time as datetime INTEGER
