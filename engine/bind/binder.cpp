@@ -90,7 +90,9 @@ TypeInfo UnifyTypes(const TypeInfo& a, const TypeInfo& b) {
 
 TypeInfo Binder::DecimalTypeOf(const Fragment& f) {
   if (f.int_literal_digits > 0 && f.type.IsInteger()) {
-    if (f.literal >= 0) out_.digit_literals.push_back(f.literal);
+    auto& used = out_.digit_literals;
+    if (f.literal >= 0 && std::find(used.begin(), used.end(), f.literal) == used.end())
+      used.push_back(f.literal);
     return TypeInfo::Decimal(std::min(38, f.int_literal_digits), 0);
   }
   if (f.type.IsExact()) return AsDecimalType(f.type);
@@ -208,9 +210,9 @@ Fragment Binder::ConvertForStore(Fragment f, const TypeInfo& to) {
   r.param = -1;
   r.int_literal_digits = 0;
   r.type = to;
-  r.sql = "(CASE WHEN length(" + v.sql + ") <= " + n + " THEN " + v.sql + " WHEN t_len(" + v.sql +
-          ") <= " + n + " THEN substr(" + v.sql + ", 1, " + n +
-          ") ELSE t_raise(8152, 16, 'String or binary data would be truncated.') END)";
+  r.sql = "(CASE WHEN length(" + v.sql + ") > " + n + " THEN CASE WHEN t_len(" + v.sql + ") > " +
+          n + " THEN t_raise(8152, 16, 'String or binary data would be truncated.') ELSE substr(" +
+          v.sql + ", 1, " + n + ") END ELSE " + v.sql + " END)";
   return r;
 }
 
