@@ -94,6 +94,9 @@ struct LiteralExpr : Expr {
   LiteralExpr() : Expr(kKind) {}
   enum class Form : uint8_t { kInteger, kDecimal, kFloat, kString, kNString };
   Form form = Form::kInteger;
+  // text and value are those of the batch this tree was parsed from. A tree cached
+  // under a ShapeKey and reused for another batch must take run-time values from that
+  // batch's literal list by literal_index; only structural literals are sure to match.
   std::string text;       // as written: "12.50", "'it''s'", "N'x'"
   std::string value;      // digits as written, or string contents with '' folded
   TypeInfo type;          // int / bigint / decimal(p,s) / float / varchar(n) / nvarchar(n)

@@ -208,6 +208,12 @@ class Parser {
     if (t.literal_index >= 0) structural_.insert(t.literal_index);
   }
 
+  // Literals of text the catalog stores (view and procedure bodies, column defaults):
+  // a cached parse may serve another batch only when they are equal too.
+  void MarkStructuralRange(size_t first, size_t end) {
+    for (size_t i = first; i < end && i < toks_.size(); ++i) MarkStructural(toks_[i]);
+  }
+
   // signed_integer -> ['-' | '+'] integer     (a value that shapes the statement)
   int64_t ParseStructuralInteger() {
     bool negative = false;
@@ -681,6 +687,7 @@ class Parser {
           size_t first = pos_;
           col.default_value = ParseDefaultValue();
           col.default_text = SourceText(first, pos_ - 1);
+          MarkStructuralRange(first, pos_);
         } else if (AtWord("primary") || AtWord("unique")) {
           TableConstraint c = ParseKeyConstraintHead(t);
           c.name = name;
@@ -746,6 +753,7 @@ class Parser {
     if (AtWord("with")) NotSupported(Peek(), "WITH CHECK OPTION");
     s->body_text = SourceText(body_first, pos_ - 1);
     s->text = SourceText(start_index, pos_ - 1);
+    MarkStructuralRange(start_index, pos_);
     return s;
   }
 
@@ -789,6 +797,7 @@ class Parser {
     if (s->body.empty()) SyntaxError();
     s->body_text = SourceTextToEnd(body_first);
     s->text = SourceTextToEnd(start_index);
+    MarkStructuralRange(start_index, pos_);
     return s;
   }
 

@@ -19,7 +19,8 @@ struct Batch {
   std::vector<Token> literals;
   // Indexes of literals whose value shapes the statement rather than being a run-time
   // value (type arguments, IDENTITY seeds, TOP n, CONVERT styles, ORDER BY ordinals,
-  // RAISERROR severity and state, SET option arguments). A cached translation made
+  // RAISERROR severity and state, SET option arguments, every literal of a column
+  // DEFAULT and of a CREATE VIEW / PROCEDURE, whose text is stored). A cached translation made
   // for one batch may serve another with the same ShapeKey only if these literals
   // are equal too. Sorted, no duplicates.
   std::vector<int> structural_literals;

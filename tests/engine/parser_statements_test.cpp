@@ -410,6 +410,12 @@ TEST(ParserLiterals, StructuralLiteralsAreRecorded) {
   EXPECT_EQ(lit.literal_index, 13);
   EXPECT_EQ(b.literals[13].text, "3.5");
   EXPECT_EQ(lit.type, TypeInfo::Decimal(2, 1));
+
+  // Stored text: column defaults and whole view / procedure bodies.
+  Batch d = ParseBatch(
+      "create table #t (a int default 5, b varchar(3)) insert #t (a) values (6) "
+      "create view v as select 7 as x where 'a' = 'a'");
+  EXPECT_EQ(d.structural_literals, (std::vector<int>{0, 1, 3, 4, 5}));
 }
 
 }  // namespace
