@@ -420,3 +420,59 @@ TEST(ParserLiterals, StructuralLiteralsAreRecorded) {
 
 }  // namespace
 }  // namespace morvesk::engine::sql
+
+namespace morvesk::engine::sql {
+namespace {
+
+using namespace ast;
+
+TEST(ParserQueries, SelectItemForms) {
+  Batch b = ParseBatch(
+      "select FItemID = x, 'Name' = y, z 'zz', w as [a b], count(*) s1, @v, t.*, dbo.t.*, * "
+      "from dbo.t select @n += 1, @m = @m * 2");
+  const auto& items = b.statements[0]->As<SelectStmt>().query->first().items;
+  ASSERT_EQ(items.size(), 9u);
+  EXPECT_EQ(items[0].alias, "FItemID");
+  EXPECT_EQ(ToSql(*items[0].expr), "x");
+  EXPECT_EQ(items[1].alias, "Name");
+  EXPECT_EQ(items[2].alias, "zz");
+  EXPECT_EQ(items[3].alias, "a b");
+  EXPECT_EQ(items[4].alias, "s1");
+  EXPECT_TRUE(items[4].expr->As<FunctionCall>().star);
+  EXPECT_EQ(items[5].kind, SelectItem::Kind::kExpr);  // a bare variable is a value
+  EXPECT_EQ(items[6].star_qualifier, Name{"t"});
+  EXPECT_EQ(items[7].star_qualifier, (Name{"dbo", "t"}));
+  EXPECT_TRUE(items[8].star_qualifier.empty());
+  const Query& assign = *b.statements[1]->As<SelectStmt>().query;
+  EXPECT_TRUE(assign.IsAssignment());
+  EXPECT_EQ(ToSql(assign), "SELECT @n = (@n + 1), @m = (@m * 2)");
+}
+
+TEST(ParserBatch, TokensWithoutSourceAndNestedLines) {
+  const char* text =
+      "create proc p @a int as\r\n"
+      "  if @a > 0\r\n"
+      "  begin\r\n"
+      "    select (select max(x) from t) as m where @a in ((select 1))\r\n"
+      "  end;\r\n"
+      "  else return 5\r\n";
+  // Without the source text the stored body is rebuilt from the tokens, one line per line.
+  Batch b = ParseTokens(Lex(text));
+  const auto& p = b.statements[0]->As<CreateProcedureStmt>();
+  ASSERT_EQ(p.body.size(), 1u);
+  const auto& i = p.body[0]->As<IfStmt>();
+  EXPECT_EQ(i.line, 2);
+  const auto& block = i.then_branch->As<BlockStmt>();
+  EXPECT_EQ(block.statements[0]->line, 4);
+  EXPECT_EQ(block.statements[0]->column, 5);
+  ASSERT_TRUE(i.else_branch);  // a semicolon may end the THEN branch before ELSE
+  EXPECT_EQ(p.body_text,
+            "if @a > 0\nbegin\nselect ( select max ( x ) from t ) as m where @a in ( ( select 1 "
+            ") )\nend ;\nelse return 5");
+  Batch again = ParseBatch(p.body_text);
+  ASSERT_EQ(again.statements.size(), 1u);
+  EXPECT_EQ(ToSql(*again.statements[0]), ToSql(*p.body[0]));
+}
+
+}  // namespace
+}  // namespace morvesk::engine::sql
