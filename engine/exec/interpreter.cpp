@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/exec/storage.h"
+#include "engine/exec/table_ddl.h"
 
 namespace morvesk::engine::exec {
 namespace {
@@ -43,10 +44,8 @@ Value Retag(const Value& v, const TypeInfo& t) {
 }
 
 SqlError Overflow(const TypeInfo& to) {
-  const char* target = to.IsInteger() ? to.ToString().c_str() : "numeric";
-  return SqlError(8115, 16,
-                  std::string("Arithmetic overflow error converting expression to data type ") + target + ".", 0,
-                  2);
+  std::string target = to.IsInteger() ? to.ToString() : "numeric";
+  return SqlError(8115, 16, "Arithmetic overflow error converting expression to data type " + target + ".", 0, 2);
 }
 
 // Cuts text to a varchar(n) (bytes, never inside a UTF-8 sequence) or nvarchar(n)
@@ -369,6 +368,14 @@ Plan& Interpreter::PlanFor(const void* key, Frame& f,
   auto plan = std::make_unique<Plan>();
   plan->translation = make(ctx);
   ++c_.stats_.translations;
+  Translation& tr = plan->translation;
+  if (tr.creates && !tr.steps.empty() && tr.steps[0].sql.rfind("CREATE TABLE", 0) == 0) {
+    // A table made by SELECT ... INTO is laid out like any other, so that its T-SQL
+    // column types are in the file's schema.
+    std::vector<std::string> create = CreateTableSql(*tr.creates);
+    tr.steps.erase(tr.steps.begin());
+    for (size_t i = create.size(); i-- > 0;) tr.steps.insert(tr.steps.begin(), SqliteStep{create[i], {}});
+  }
   plan->catalog_version = c_.catalog_.version();
   for (int i : plan->translation.value_literals) plan->literal_guards.emplace_back(i, LiteralText(f, i));
   for (int i : plan->translation.digit_literals) plan->literal_guards.emplace_back(i, DigitCount(f, i));

@@ -304,14 +304,3 @@ std::optional<int64_t> SqliteCatalog::ObjectId(std::string_view name) const {
 }
 
 }  // namespace morvesk::engine::exec
-
-namespace morvesk::engine {
-
-const ColumnInfo* TableInfo::Find(std::string_view column) const {
-  for (const auto& c : columns) {
-    if (exec::EqualsNoCaseAscii(c.name, column)) return &c;
-  }
-  return nullptr;
-}
-
-}  // namespace morvesk::engine

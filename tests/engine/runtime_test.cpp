@@ -1,0 +1,209 @@
+// The runtime at the public boundary: databases and connections, host transactions,
+// persistence of T-SQL types, procedure calls from the host, bulk loads, and the
+// statement cache's and automatic indexes' effect on the work a loop does.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/engine.h"
+#include "engine/exec/connection_internal.h"
+
+namespace morvesk::engine {
+namespace {
+
+std::filesystem::path TempFile(const std::string& name) {
+  auto p = std::filesystem::temp_directory_path() / ("morvesk_runtime_" + name + "_" + std::to_string(::getpid()));
+  std::filesystem::remove(p);
+  std::filesystem::remove(p.string() + "-wal");
+  std::filesystem::remove(p.string() + "-shm");
+  return p;
+}
+
+// The single value of a batch's last result set.
+Value Scalar(Connection& c, const std::string& sql) {
+  BatchResult r = c.Execute(sql);
+  auto sets = r.ResultSets();
+  if (sets.empty() || sets.back()->rows.empty() || sets.back()->rows[0].empty()) {
+    ADD_FAILURE() << "no value from: " << sql;
+    return Value();
+  }
+  return sets.back()->rows[0][0];
+}
+
+TEST(RuntimeTransactions, HostRollbackUndoesRowsTablesAndTempTables) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute("set nocount on create table kept (a int) insert into kept select 1");
+
+  c->BeginTransaction();
+  EXPECT_TRUE(c->InTransaction());
+  c->Execute("set nocount on insert into kept select 2 create table made (a int) create table #tmp (a int) "
+             "insert into #tmp select 3");
+  EXPECT_EQ(Scalar(*c, "select count(*) from kept").as_int(), 2);
+  c->Rollback();
+  EXPECT_FALSE(c->InTransaction());
+
+  EXPECT_EQ(Scalar(*c, "select count(*) from kept").as_int(), 1);
+  EXPECT_TRUE(Scalar(*c, "select object_id('made')").is_null());
+  EXPECT_TRUE(Scalar(*c, "select object_id('tempdb..#tmp')").is_null());
+  // The names are free again: creating them works after the rollback.
+  c->Execute("create table made (a int) create table #tmp (a int)");
+
+  c->BeginTransaction();
+  c->Execute("set nocount on insert into kept select 5");
+  c->Commit();
+  auto other = db->Connect();
+  EXPECT_EQ(Scalar(*other, "select count(*) from kept").as_int(), 2);
+  EXPECT_THROW(c->Commit(), SqlError);
+}
+
+TEST(RuntimeTransactions, ConversionErrorRollsBackTheHostTransaction) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute("create table t (a int)");
+  c->BeginTransaction();
+  c->Execute("insert into t select 1");
+  try {
+    c->Execute("select convert(int, 'x')");
+    FAIL() << "conversion error expected";
+  } catch (const SqlError& e) {
+    EXPECT_EQ(e.number, 245);
+  }
+  EXPECT_FALSE(c->InTransaction());
+  EXPECT_EQ(Scalar(*c, "select count(*) from t").as_int(), 0);
+}
+
+TEST(RuntimePersistence, ReopenedFileKnowsTypesViewsAndProcedures) {
+  auto path = TempFile("reopen");
+  {
+    auto db = Database::Open(path.string());
+    auto c = db->Connect();
+    c->Execute(
+        "create table stock (id int identity(1,1) not null, qty decimal(28,10) not null default 0, "
+        "name varchar(5), d datetime, constraint PK_stock primary key (name))");
+    c->Execute("insert into stock (qty, name, d) select 1.5, 'ab', '20240131'");
+    c->Execute("create view vstock as select name, qty * 2 as dbl from stock");
+    c->Execute("create procedure NextQty @add decimal(10,2), @out decimal(28,10) output as "
+               "select @out = max(qty) + @add from stock");
+  }
+  auto db = Database::Open(path.string(), true);
+  auto c = db->Connect();
+  BatchResult r = c->Execute("select id, qty, name, d from stock");
+  ASSERT_EQ(r.ResultSets().size(), 1u);
+  const Result& rows = *r.ResultSets()[0];
+  EXPECT_EQ(rows.columns[1].type, TypeInfo::Decimal(28, 10));
+  EXPECT_EQ(rows.columns[2].type.kind, TypeKind::kVarChar);
+  EXPECT_EQ(rows.rows[0][1].ToString(), "1.5000000000");
+  EXPECT_EQ(rows.rows[0][3].ToString(), "2024-01-31 00:00:00.000");
+
+  EXPECT_EQ(Scalar(*c, "select dbl from vstock").ToString(), "3.0000000000");
+  // The identity goes on and the key still holds after reopening.
+  c->Execute("insert into stock (name) select 'cd'");
+  EXPECT_EQ(Scalar(*c, "select max(id) from stock").as_int(), 2);
+  EXPECT_EQ(Scalar(*c, "select qty from stock where name = 'CD'").ToString(), "0.0000000000");
+  BatchResult dup = c->Execute("insert into stock (name) select 'AB'");
+  ASSERT_EQ(dup.errors.size(), 1u);
+  EXPECT_EQ(dup.errors[0].number, 2627);
+  std::vector<ProcParam> params(2);
+  params[0].type = TypeInfo::Decimal(10, 2);
+  params[0].value = Value::Dec(*Decimal::Parse("0.25"), 10);
+  params[1].type = TypeInfo::Decimal(28, 10);
+  params[1].output = true;
+  c->CallProcedure("NextQty", params);
+  EXPECT_EQ(params[1].value.ToString(), "1.7500000000");
+
+  EXPECT_THROW(Database::Open((path.string() + ".missing"), true), SqlError);
+}
+
+TEST(RuntimeProcedures, HostCallBindsByPositionConvertsAndReturnsStatus) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute(
+      "create procedure sp_cost @StockID int output, @ItemID int, @IsBill bit, @Decimal smallint, "
+      "@LastCost float output as begin "
+      "if @ItemID < 0 begin set @StockID = -1 return 3 end "
+      "set @LastCost = @ItemID / 4.0 set @StockID = @StockID + @Decimal + @IsBill end");
+  std::vector<ProcParam> p(5);
+  p[0] = {"", TypeInfo::Of(TypeKind::kInt), true, Value::Int(10)};
+  p[1] = {"", TypeInfo::Of(TypeKind::kInt), false, Value::Int(3)};
+  p[2] = {"", TypeInfo::Of(TypeKind::kBit), false, Value::Int(7)};
+  p[3] = {"", TypeInfo::Of(TypeKind::kSmallInt), false, Value::Int(2)};
+  p[4] = {"", TypeInfo::Of(TypeKind::kFloat), true, Value::Float(0)};
+  BatchResult r = c->CallProcedure("sp_cost", p);
+  EXPECT_EQ(r.return_status, 0);
+  EXPECT_EQ(p[0].value.as_int(), 13);  // 10 + 2 + bit 1
+  EXPECT_DOUBLE_EQ(p[4].value.as_double(), 0.75);
+
+  p[0].value = Value::Int(10);
+  p[1].value = Value::Int(-1);
+  r = c->CallProcedure("sp_cost", p);
+  EXPECT_EQ(r.return_status, 3);
+  EXPECT_EQ(p[0].value.as_int(), -1);
+
+  std::vector<ProcParam> none;
+  try {
+    c->CallProcedure("missing_proc", none);
+    FAIL() << "missing procedure";
+  } catch (const SqlError& e) {
+    EXPECT_EQ(e.number, 2812);
+  }
+}
+
+TEST(RuntimeBulk, BulkInsertConvertsValuesAndIsAllOrNothing) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute("create table b (k int not null, amt decimal(18,2), d datetime, s varchar(10))");
+  c->BulkInsert("b", {"k", "amt", "d", "s"},
+                {{Value::Int(1), Value::Dec(*Decimal::Parse("1.005")), Value::Text("20240105"), Value::Text("x")},
+                 {Value::Int(2), Value::Int(7), Value::Null(), Value::Null()}});
+  EXPECT_EQ(Scalar(*c, "select sum(amt) from b").ToString(), "8.01");
+  EXPECT_EQ(Scalar(*c, "select d from b where k = 1").ToString(), "2024-01-05 00:00:00.000");
+  try {
+    c->BulkInsert("b", {"k", "amt"}, {{Value::Int(3), Value::Int(1)}, {Value::Null(), Value::Int(1)}});
+    FAIL() << "null into a not null column";
+  } catch (const SqlError& e) {
+    EXPECT_EQ(e.number, 515);
+    EXPECT_TRUE(e.IsConstraintViolation());
+  }
+  EXPECT_EQ(Scalar(*c, "select count(*) from b").as_int(), 2);
+}
+
+TEST(RuntimeCache, LoopOfBatchesWithDifferentLiteralsParsesAndPreparesOnce) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute("set nocount on create table #t (FStockID int, FItemID int, FQty decimal(28,10), FAmount decimal(28,2))");
+  for (int i = 0; i < 50; ++i) {
+    c->Execute("insert into #t select " + std::to_string(i % 5) + ", " + std::to_string(i) + ", 2, 10");
+  }
+  const auto& stats = exec::StatsOf(*c);
+  auto parses = stats.parses;
+  auto prepares = stats.prepares;
+  auto translations = stats.translations;
+  for (int i = 0; i < 50; ++i) {
+    std::string s = std::to_string(i % 5), item = std::to_string(i), amt = std::to_string(100 + i) + ".25";
+    c->Execute("declare @a decimal(28,10), @b decimal(28,10) select @a = sum(FQty), @b = sum(FAmount) from #t "
+               "where FStockID = " + s + " and FItemID = " + item +
+               " if @a <> 0 update #t set FAmount = FAmount + round(" + amt + "/@a * 100, 2) "
+               "where FStockID = " + s + " and FItemID = " + item);
+  }
+  // The first batch of the new shape is parsed and prepared; the other 49 reuse it.
+  EXPECT_EQ(stats.parses - parses, 1u);
+  EXPECT_LE(stats.translations - translations, 4u);
+  EXPECT_LE(stats.prepares - prepares, 4u);
+  EXPECT_EQ(stats.auto_indexes, 1u);
+  // Every batch did its own work: 100.25 / 2 * 100 rounded, added to 10.
+  EXPECT_EQ(Scalar(*c, "select FAmount from #t where FItemID = 0").ToString(), "5022.50");
+  EXPECT_EQ(Scalar(*c, "select FAmount from #t where FItemID = 49").ToString(), "7472.50");
+
+  // A WHILE body runs from the plans made on its first pass.
+  prepares = stats.prepares;
+  BatchResult r = c->Execute(
+      "declare @i int set @i = 0 while @i < 200 begin update #t set FQty = FQty + 1 where FItemID = @i "
+      "set @i = @i + 1 end select sum(FQty) from #t");
+  EXPECT_LE(stats.prepares - prepares, 5u);
+  EXPECT_EQ(r.ResultSets().back()->rows[0][0].ToString(), "150.0000000000");
+}
+
+}  // namespace
+}  // namespace morvesk::engine
