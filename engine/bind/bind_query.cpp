@@ -334,9 +334,12 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
           if (!assignment && EqualNoCase(first.names[i], nm)) position = static_cast<int>(i + 1);
       }
       if (position == 0) {
+        const size_t params_before = params_.size();
         Fragment f = BindExpr(*oi.expr, first.scope);
         for (size_t i = 0; i < ncol && position == 0; ++i)
           if (first.items[i].sql == f.sql) position = static_cast<int>(i + 1);
+        // Matched to an output column: the expression's own parameters go unused.
+        if (position > 0) params_.resize(params_before);
         if (position == 0) {
           if (compound)
             Fail(104, "ORDER BY items must appear in the select list if the statement contains a "
