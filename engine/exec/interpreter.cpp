@@ -120,7 +120,10 @@ const TypeInfo* Frame::Find(std::string_view name) const {
 }
 
 Variable* Frame::Lookup(std::string_view name) {
-  auto it = variables.find(Lower(name));
+  // Translations name variables in lower case already; try that spelling first.
+  auto it = variables.find(std::string(name));
+  if (it != variables.end()) return &it->second;
+  it = variables.find(Lower(name));
   return it == variables.end() ? nullptr : &it->second;
 }
 
@@ -553,7 +556,55 @@ Value Interpreter::Eval(const ast::Expr& e, Frame& f) {
   return std::move(rows[0][0]);
 }
 
+namespace {
+
+// A value that a condition can compare without SQLite: a variable or a literal.
+const Value* DirectValue(const ast::Expr& e, Frame& f) {
+  if (e.kind == ast::ExprKind::kVariable) {
+    Variable* v = f.Lookup(e.As<ast::VariableExpr>().name);
+    return v ? &v->value : nullptr;
+  }
+  if (e.kind == ast::ExprKind::kLiteral) {
+    int idx = e.As<ast::LiteralExpr>().literal_index;
+    if (idx >= 0 && static_cast<size_t>(idx) < f.literals.size()) return &f.literals[static_cast<size_t>(idx)];
+  }
+  return nullptr;
+}
+
+// Compares two exact numbers (integers and decimals); empty when either is not one.
+std::optional<int> CompareExact(const Value& a, const Value& b) {
+  if (!(a.is_int() || a.is_decimal()) || !(b.is_int() || b.is_decimal())) return std::nullopt;
+  if (a.is_int() && b.is_int()) return a.as_int() < b.as_int() ? -1 : (a.as_int() > b.as_int() ? 1 : 0);
+  Decimal x = a.is_int() ? Decimal::FromInt(a.as_int()) : a.as_decimal();
+  Decimal y = b.is_int() ? Decimal::FromInt(b.as_int()) : b.as_decimal();
+  return Compare(x, y);
+}
+
+}  // namespace
+
 std::optional<bool> Interpreter::Condition(const ast::Expr& e, Frame& f) {
+  // The loops' "if @a <> 0" between a numeric variable and a number needs no SQLite round trip.
+  if (e.kind == ast::ExprKind::kCompare) {
+    const auto& c = e.As<ast::CompareExpr>();
+    const Value* l = DirectValue(*c.left, f);
+    const Value* r = l ? DirectValue(*c.right, f) : nullptr;
+    if (l && r) {
+      if (l->is_null() || r->is_null()) {
+        if ((l->is_null() || l->type().IsNumeric()) && (r->is_null() || r->type().IsNumeric())) return std::nullopt;
+      } else if (auto cmp = CompareExact(*l, *r)) {
+        switch (c.op) {
+          case ast::CompareOp::kEq: return *cmp == 0;
+          case ast::CompareOp::kNe: return *cmp != 0;
+          case ast::CompareOp::kLt: return *cmp < 0;
+          case ast::CompareOp::kGt: return *cmp > 0;
+          case ast::CompareOp::kLe:
+          case ast::CompareOp::kNotGt: return *cmp <= 0;
+          case ast::CompareOp::kGe:
+          case ast::CompareOp::kNotLt: return *cmp >= 0;
+        }
+      }
+    }
+  }
   Value v = Eval(e, f);
   if (v.is_null()) return std::nullopt;
   if (v.is_int()) return v.as_int() != 0;

@@ -136,8 +136,10 @@ void SqliteCatalog::Bump() {
 }
 
 void SqliteCatalog::SyncWithFile() {
-  Stmt s = Prepare(db_, "PRAGMA main.schema_version");
-  int64_t v = sqlite3_step(s.get()) == SQLITE_ROW ? sqlite3_column_int64(s.get(), 0) : 0;
+  if (!schema_version_) schema_version_ = Prepare(db_, "PRAGMA main.schema_version");
+  sqlite3_stmt* s = schema_version_.get();
+  int64_t v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+  sqlite3_reset(s);
   if (v != file_schema_version_) {
     file_schema_version_ = v;
     Bump();

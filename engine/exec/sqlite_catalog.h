@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/bind/catalog.h"
+#include "engine/exec/sqlite_util.h"
 
 namespace morvesk::engine::exec {
 
@@ -70,6 +71,7 @@ class SqliteCatalog : public Catalog {
   sqlite3* db_;
   uint64_t version_ = 1;
   int64_t file_schema_version_ = -1;
+  Stmt schema_version_;
   mutable std::map<std::string, std::optional<TableInfo>> tables_;
 };
 
