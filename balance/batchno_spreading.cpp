@@ -6,6 +6,7 @@
 // amount-proportional share (it then leaves #T_CC_InventoryAll). Shares are rounded per row;
 // the residue is left for the reconciliation with t_CC_Stock.
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
