@@ -1,5 +1,6 @@
 #include "services/cal_cur_amount.h"
 
+#include "balance/batchno_calculation.h"
 #include "balance/calculate_inv_bal_ext.h"
 #include "services/service_members.h"
 
@@ -36,11 +37,14 @@ Variant RunCalculateInvBalExt(T& self, Args& a) {
   return Variant(ok);
 }
 
-// The batch-tracked stage of the close is not built yet; until it is, it does no work and
-// reports success so that the close runs end to end. It has no trap and makes no vote.
-Variant RunCalculateInvBalExtBatchNo(T&, Args&) {
+// No trap and no vote: its errors reach the caller (the close's trap when nested).
+Variant RunCalculateInvBalExtBatchNo(T& self, Args& a) {
   host::CallScope scope;
-  return Variant(true);
+  std::string err = a[7].ToString();
+  return Variant(balance::CalculateInvBal_Ext_BatchNo(self.frame(), a[0].ToString(),
+                                                      a[1].ToLong(), a[2].ToLong(),
+                                                      a[3].ToString(), a[4].ToString(),
+                                                      a[5].ToLong(), a[6].ToString(), err));
 }
 
 }  // namespace
