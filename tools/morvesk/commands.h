@@ -8,6 +8,7 @@ namespace morvesk::cli {
 int RunInit(int argc, char** argv, int first);
 int RunSql(int argc, char** argv, int first);
 int RunCall(int argc, char** argv, int first);
+int RunClose(int argc, char** argv, int first);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

@@ -12,8 +12,7 @@ struct Subcommand {
   int (*run)(int argc, char** argv, int first);
 };
 
-// Subcommands in the order `morvesk --help` lists them. The period close road
-// (`close`) joins this table when it is written.
+// Subcommands in the order `morvesk --help` lists them.
 constexpr Subcommand kSubcommands[] = {
     {"init", "create a company database (demo data, or a generated company of a given size)",
      morvesk::cli::RunInit},
@@ -21,6 +20,8 @@ constexpr Subcommand kSubcommands[] = {
      morvesk::cli::RunSql},
     {"call", "invoke an operation of a service class by name and print its result",
      morvesk::cli::RunCall},
+    {"close", "close an inventory period the way a client does, with progress and a summary",
+     morvesk::cli::RunClose},
 };
 
 void PrintUsage(std::ostream& out) {
