@@ -2,6 +2,8 @@
 // detaching, the Errors collection and command parameters, independent of the engine.
 #include <gtest/gtest.h>
 
+#include "tests/platform/print_variant.h"
+
 #include "platform/ado/command.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/platform/print_variant.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

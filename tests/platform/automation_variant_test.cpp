@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/platform/print_variant.h"
+
 #include "platform/automation/com_error.h"
 #include "platform/automation/variant.h"
 

@@ -4,6 +4,8 @@
 // a real database.
 #include <gtest/gtest.h>
 
+#include "tests/platform/print_variant.h"
+
 #include <stdexcept>
 
 #include "platform/automation/dispatch_object.h"
