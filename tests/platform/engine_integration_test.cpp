@@ -123,8 +123,24 @@ TEST_F(EngineDb, EngineErrorsFillErrorsAndRaiseTheFirst) {
   EXPECT_EQ(c->Errors()[0].native_error, 208);
   // The connection stays usable and the failed insert left nothing behind.
   EXPECT_EQ(c->Execute("SELECT COUNT(*) FROM t_Item")->FieldAt(0).Value(), Variant(int32_t{3}));
-  // A batch without rows gives a closed record set; text after it still runs.
+  // A batch without rows gives a closed record set.
   EXPECT_FALSE(c->Execute("UPDATE t_Item SET FName = 'Bolt' WHERE FItemID = 1")->IsOpen());
+
+  // PRINT output is listed as a warning without failing the batch; RAISERROR fails it
+  // with the server's number kept as the native error.
+  auto rs = c->Execute("PRINT 'checking stock'\nSELECT 1 AS n");
+  EXPECT_EQ(rs->FieldAt(0).Value(), Variant(int32_t{1}));
+  ASSERT_EQ(c->Errors().size(), 1u);
+  EXPECT_TRUE(c->Errors()[0].is_warning);
+  EXPECT_EQ(c->Errors()[0].description, "checking stock");
+  try {
+    c->Execute("RAISERROR('period %d is closed', 16, 1, 7)");
+    FAIL() << "RAISERROR did not fail the batch";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number, automation::kErrCommand);
+    EXPECT_EQ(e.description, "period 7 is closed");
+  }
+  EXPECT_EQ(c->Errors().at(0).native_error, 50000);
 }
 
 TEST_F(EngineDb, CommandReadsBackOutputParametersOfAProcedure) {
