@@ -56,7 +56,7 @@ BillWriter::BillWriter(engine::Connection& connection)
     : connection_(connection),
       bills_(connection, "T_CC_StockBill",
              {"FID", "FBillNo", "FClassTypeID", "FBillTypeID", "FDate", "FStatus", "FSupplyID",
-              "FCustID", "FExplanation", "FBillerID", "FCheckerID", "FCheckDate"}),
+              "FCustID", "FExplanation", "FBillerID", "FCheckerID", "FCheckDate", "FAllAmount"}),
       lines_(connection, "T_CC_StockBillEntry",
              {"FEntryID", "FID", "FIndex", "FItemID", "FBatchNo", "FAuxPropID", "FDCStockID",
               "FSCStockID", "FUnitID", "FQty", "FSecQty", "FPrice", "FAmount", "FCostAmount", "FKFDate",
@@ -74,12 +74,24 @@ void BillWriter::StockBill(int64_t fid, int class_type, int bill_type, const eng
                            Audit audit, std::string_view explanation) {
   bool receipt = IsReceiptClass(class_type);
   bool audited = audit == Audit::kAudited;
-  bills_.Add({Int(fid), Text(BillNumber(class_type, fid)), Int(class_type), Int(bill_type), date,
-              StatusValue(audit), Int(receipt ? 1 : 0), Int(receipt ? 0 : 1), Text(explanation),
-              Int(1), Int(audited ? 2 : 0), audited ? date : NullValue()});
+  FlushHeader();
+  header_ = {Int(fid), Text(BillNumber(class_type, fid)), Int(class_type), Int(bill_type), date,
+             StatusValue(audit), Int(receipt ? 1 : 0), Int(receipt ? 0 : 1), Text(explanation),
+             Int(1), Int(audited ? 2 : 0), audited ? date : NullValue()};
+  header_total_ = engine::Decimal{};
+}
+
+void BillWriter::FlushHeader() {
+  if (header_.empty()) return;
+  header_.push_back(engine::Value::Dec(header_total_.value_or(engine::Decimal{})));
+  bills_.Add(std::move(header_));
+  header_.clear();
 }
 
 void BillWriter::StockLine(int64_t fid, const BillLine& l) {
+  if (header_total_ && l.amount.is_decimal()) {
+    header_total_ = engine::Add(*header_total_, l.amount.as_decimal());
+  }
   lines_.Add({Int(l.entry_id), Int(fid), Int(l.index), Int(l.item), Text(l.batch), Int(l.aux),
               Int(l.in_stock), Int(l.out_stock), Int(l.unit), l.qty, l.sec_qty, l.price, l.amount, l.cost,
               DatingMade(l.dating), DatingDays(l.dating), DatingExpires(l.dating)});
@@ -127,6 +139,7 @@ void BillWriter::MoneyBill(std::string_view table, int64_t fid, const engine::Va
 }
 
 void BillWriter::Flush() {
+  FlushHeader();
   bills_.Flush();
   lines_.Flush();
   zz_bills_.Flush();

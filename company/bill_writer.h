@@ -68,6 +68,8 @@ class BillWriter {
 
  private:
   void AssemblyLine(TableWriter& writer, int64_t fid, const BillLine& line);
+  // The header waits for its lines, so that its total (FAllAmount) is known.
+  void FlushHeader();
 
   engine::Connection& connection_;
   TableWriter bills_;
@@ -75,6 +77,8 @@ class BillWriter {
   TableWriter zz_bills_;
   TableWriter zz_lines_;
   TableWriter zz_lines2_;
+  std::vector<engine::Value> header_;
+  std::optional<engine::Decimal> header_total_;
 };
 
 }  // namespace morvesk::company

@@ -196,11 +196,6 @@ void FinishCompany(engine::Connection& connection) {
       "INSERT INTO t_ICMaxNum (FTableName, FMaxNum) SELECT 't_RP_POtherBill', ISNULL(MAX(FID), 0) FROM t_RP_POtherBill\n"
       "INSERT INTO t_ICMaxNum (FTableName, FMaxNum) SELECT 't_RP_CheckBill', ISNULL(MAX(FID), 0) FROM t_RP_CheckBill\n"
       "INSERT INTO t_ICMaxNum (FTableName, FMaxNum) SELECT 't_RP_BankBill', ISNULL(MAX(FID), 0) FROM t_RP_BankBill\n");
-  Run(connection,
-      "UPDATE h SET FAllAmount = s.FAmount\n"
-      "FROM T_CC_StockBill h\n"
-      "INNER JOIN (SELECT FID, SUM(FAmount) AS FAmount FROM T_CC_StockBillEntry GROUP BY FID) s\n"
-      "  ON s.FID = h.FID");
   Run(connection, "EXEC sp_UpdateInventory");
   Run(connection, "EXEC pr_GetSettleAcctBal " + std::to_string(kStartYear) + ", " +
                       std::to_string(kStartPeriod));

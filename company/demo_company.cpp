@@ -344,6 +344,8 @@ void WritePeriod4(DemoBills& b, const Datings& d) {
   b.Line(1010, 102, "0", "12");
   b.Bill(43, 1040008, 1, Day(2025, 4, 30));
   b.Line(1001, 101, "0", "-2");
+  b.Bill(48, 1030004, 3021, Day(2025, 4, 26));
+  b.Line(1001, 103, "0", "0", {.amount = "-20"});
   b.Assembly(44, 1040006, Day(2025, 4, 16));
   b.Product(1010, 102, "1", "30");
   b.Component(1001, 101, "2", "10");

@@ -89,6 +89,8 @@ class ProgressReporter {
     Flush();
     std::fprintf(stderr, "[%7.2fs] %-72s %8.3fs%s\n", Seconds(start_), label.c_str(), seconds,
                  failed ? "  FAILED" : "");
+    // The whole text of a failing batch, so that the failure can be run again by hand.
+    if (failed) std::cerr << "---- failing batch ----\n" << text << "\n-----------------------\n";
     last_label_ = failed ? std::string() : label;
   }
 

@@ -94,8 +94,6 @@ class Printer {
       case Format::kTable:
         if (sets_) std::cout << "\n";
         PrintTable(std::cout, t);
-        std::cerr << "(" << t.rows.size() << (t.rows.size() == 1 ? " row" : " rows")
-                  << " affected)\n";
         break;
       case Format::kCsv:
         if (sets_) std::cout << "\n";
