@@ -124,6 +124,8 @@ Variant Dispatch::Invoke(DispId id, std::vector<Variant>& args, InvokeKind kind)
     }
     if (put || m->result == VarType::kEmpty) return Variant();
     if (m->result == VarType::kObject && result.is_empty()) return Variant::Nothing();
+    // A member may hand back Null whatever its declared type (a database value).
+    if (result.is_null()) return result;
     return result.ChangeType(m->result);
   } catch (ComError& e) {
     if (e.source.empty()) e.source = ErrorSource();
