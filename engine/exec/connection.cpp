@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 
 #include "engine/exec/database_impl.h"
 #include "engine/exec/interpreter.h"
@@ -54,52 +55,177 @@ ConnectionImpl::~ConnectionImpl() {
   sqlite3_close_v2(sql_);
 }
 
+namespace {
+
+// Length of the literal of kind `kind` that starts text[pos], as the lexer would read
+// it; 0 when there is none or when it spans lines (line breaks are part of a shape).
+size_t ScanLiteral(std::string_view text, size_t pos, sql::TokenKind kind) {
+  size_t p = pos;
+  auto digits = [&] {
+    while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p]))) ++p;
+  };
+  if (kind == sql::TokenKind::kString || kind == sql::TokenKind::kNString) {
+    if (kind == sql::TokenKind::kNString) {
+      if (p >= text.size() || (text[p] != 'N' && text[p] != 'n')) return 0;
+      ++p;
+    }
+    if (p >= text.size() || text[p] != '\'') return 0;
+    for (++p; p < text.size(); ++p) {
+      if (text[p] == '\n' || text[p] == '\r') return 0;
+      if (text[p] == '\'') {
+        if (p + 1 < text.size() && text[p + 1] == '\'') {
+          ++p;
+          continue;
+        }
+        return p + 1 - pos;
+      }
+    }
+    return 0;
+  }
+  digits();
+  if (p < text.size() && text[p] == '.') {
+    ++p;
+    digits();
+  }
+  if (p < text.size() && (text[p] == 'e' || text[p] == 'E')) {
+    ++p;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) ++p;
+    digits();
+  }
+  return p - pos;
+}
+
+}  // namespace
+
+std::shared_ptr<CachedBatch> ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token>& literals) {
+  for (size_t t = 0; t < templates_.size(); ++t) {
+    const BatchTemplate& tpl = templates_[t];
+    literals.clear();
+    size_t pos = 0;
+    bool ok = true;
+    for (size_t i = 0; ok && i < tpl.segments.size(); ++i) {
+      const std::string& seg = tpl.segments[i];
+      if (text.compare(pos, seg.size(), seg) != 0) {
+        ok = false;
+        break;
+      }
+      pos += seg.size();
+      if (i == tpl.kinds.size()) {
+        ok = pos == text.size();
+        break;
+      }
+      size_t n = ScanLiteral(text, pos, tpl.kinds[i]);
+      if (n == 0) {
+        ok = false;
+        break;
+      }
+      // The lexer types the literal; it must read it as one token of the same kind.
+      std::vector<sql::Token> one;
+      try {
+        one = sql::Lex(text.substr(pos, n));
+      } catch (const SqlError&) {
+        ok = false;  // not a literal after all: the full lexer will report it
+        break;
+      }
+      if (one.size() != 2 || one[0].kind != tpl.kinds[i] || one[0].text.size() != n) {
+        ok = false;
+        break;
+      }
+      one[0].literal_index = static_cast<int>(i);
+      literals.push_back(std::move(one[0]));
+      pos += n;
+    }
+    if (!ok) continue;
+    // Numbers must type alike (their types are part of the shape); strings may be longer.
+    for (size_t i = 0; ok && i < literals.size(); ++i) {
+      const TypeInfo& was = tpl.code->batch.literals[i].literal_type;
+      const TypeInfo& now = literals[i].literal_type;
+      ok = was.IsText() ? now.IsText() : now == was;
+    }
+    if (!ok) continue;
+    auto code = tpl.code;
+    if (t != 0) std::rotate(templates_.begin(), templates_.begin() + static_cast<long>(t),
+                            templates_.begin() + static_cast<long>(t) + 1);
+    return code;
+  }
+  literals.clear();
+  return nullptr;
+}
+
+void ConnectionImpl::RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
+                                      const std::shared_ptr<CachedBatch>& code) {
+  BatchTemplate tpl;
+  tpl.code = code;
+  size_t pos = 0;
+  for (const auto& t : tokens) {
+    if (!t.IsLiteral()) continue;
+    tpl.segments.emplace_back(text.substr(pos, t.offset - pos));
+    tpl.kinds.push_back(t.kind);
+    pos = t.offset + t.text.size();
+  }
+  tpl.segments.emplace_back(text.substr(pos));
+  templates_.erase(std::remove_if(templates_.begin(), templates_.end(),
+                                  [&](const BatchTemplate& x) { return x.code == code; }),
+                   templates_.end());
+  templates_.insert(templates_.begin(), std::move(tpl));
+  if (templates_.size() > kTemplates) templates_.pop_back();
+}
+
+bool ConnectionImpl::FitsCached(CachedBatch& code, const std::vector<sql::Token>& literals) {
+  // Literals that shape the statement (type arguments, TOP n, identity seeds) must match.
+  for (int idx : code.batch.structural_literals) {
+    if (literals[static_cast<size_t>(idx)].value != code.batch.literals[static_cast<size_t>(idx)].value) {
+      return false;
+    }
+  }
+  // A longer string than the plans were typed for: type them again for the longer text.
+  bool widened = false;
+  for (size_t i = 0; i < literals.size(); ++i) {
+    TypeInfo& t = code.literal_types[i];
+    const TypeInfo& now = literals[i].literal_type;
+    if (t.IsText() && now.IsText() && now.length > t.length) {
+      t.length = now.length;
+      widened = true;
+    }
+  }
+  if (widened) code.plans.clear();
+  return true;
+}
+
 BatchResult ConnectionImpl::Execute(std::string_view text) {
   ++stats_.batches;
   partial_ = BatchResult{};
   catalog_.SyncWithFile();
-  std::vector<sql::Token> tokens = sql::Lex(text);
-  std::string key = sql::ShapeKey(tokens);
-  std::vector<sql::Token> literal_tokens = sql::LiteralsOf(tokens);
-
-  std::shared_ptr<CachedBatch> code;
-  if (auto it = cache_.find(key); it != cache_.end()) {
-    code = it->second;
-    // Literals that shape the statement (type arguments, TOP n, identity seeds) must match.
-    for (int idx : code->batch.structural_literals) {
-      if (literal_tokens[static_cast<size_t>(idx)].value != code->batch.literals[static_cast<size_t>(idx)].value) {
-        code.reset();
-        break;
-      }
-    }
-  }
+  // A batch that repeats a recent one's text with other literal values is recognised
+  // without lexing the whole text; any other goes through the lexer's shape key.
+  std::vector<sql::Token> literal_tokens;
+  std::shared_ptr<CachedBatch> code = MatchTemplate(text, literal_tokens);
+  if (code && !FitsCached(*code, literal_tokens)) code.reset();
   if (code) {
     ++stats_.cache_hits;
-    // A longer string than the plans were typed for: type them again for the longer text.
-    bool widened = false;
-    for (size_t i = 0; i < literal_tokens.size(); ++i) {
-      TypeInfo& t = code->literal_types[i];
-      const TypeInfo& now = literal_tokens[i].literal_type;
-      if (t.IsText() && now.IsText() && now.length > t.length) {
-        t.length = now.length;
-        widened = true;
-      }
-    }
-    if (widened) code->plans.clear();
   } else {
-    auto fresh = std::make_shared<CachedBatch>();
-    fresh->batch = sql::ParseTokens(tokens, text);
-    ++stats_.parses;
-    for (const auto& t : fresh->batch.literals) fresh->literal_types.push_back(t.literal_type);
-    if (cache_.size() >= 4096) cache_.clear();
-    cache_[key] = fresh;
-    code = std::move(fresh);
+    std::vector<sql::Token> tokens = sql::Lex(text);
+    std::string key = sql::ShapeKey(tokens);
+    literal_tokens = sql::LiteralsOf(tokens);
+    if (auto it = cache_.find(key); it != cache_.end() && FitsCached(*it->second, literal_tokens)) {
+      code = it->second;
+      ++stats_.cache_hits;
+    } else {
+      auto fresh = std::make_shared<CachedBatch>();
+      fresh->batch = sql::ParseTokens(tokens, text);
+      ++stats_.parses;
+      for (const auto& t : fresh->batch.literals) fresh->literal_types.push_back(t.literal_type);
+      if (cache_.size() >= 4096) cache_.clear();
+      cache_[key] = fresh;
+      code = std::move(fresh);
+    }
+    RememberTemplate(text, tokens, code);
   }
   std::vector<Value> literals;
   std::vector<std::string> texts;
   literals.reserve(literal_tokens.size());
   texts.reserve(literal_tokens.size());
-  for (const auto& t : literal_tokens) {
+  for (const sql::Token& t : literal_tokens) {
     literals.push_back(LiteralValue(t));
     texts.push_back(t.value);
   }

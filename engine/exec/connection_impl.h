@@ -46,6 +46,14 @@ struct CachedBatch {
   std::unordered_map<const void*, std::unique_ptr<Plan>> plans;
 };
 
+// The text of a recently run batch cut at its literals, to recognise the next batch of
+// a loop that splices other values into the same text.
+struct BatchTemplate {
+  std::vector<std::string> segments;     // text around the literals: literals + 1 pieces
+  std::vector<sql::TokenKind> kinds;     // kind of each literal
+  std::shared_ptr<CachedBatch> code;
+};
+
 struct Variable {
   TypeInfo type;
   Value value;
@@ -86,6 +94,15 @@ class ConnectionImpl : public Connection {
                   const std::vector<std::vector<Value>>& rows) override;
 
   const ConnectionStats& stats() const { return stats_; }
+
+ private:
+  static constexpr size_t kTemplates = 8;
+  std::shared_ptr<CachedBatch> MatchTemplate(std::string_view text, std::vector<sql::Token>& literals);
+  void RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
+                        const std::shared_ptr<CachedBatch>& code);
+  bool FitsCached(CachedBatch& code, const std::vector<sql::Token>& literals);
+
+ public:
   SqliteCatalog& catalog() { return catalog_; }
 
  private:
@@ -96,6 +113,7 @@ class ConnectionImpl : public Connection {
   SqliteCatalog catalog_;
   ConnectionStats stats_;
   std::unordered_map<std::string, std::shared_ptr<CachedBatch>> cache_;
+  std::vector<BatchTemplate> templates_;  // most recently used first
   std::map<std::string, std::shared_ptr<CachedBatch>> procedures_;  // lower name -> parsed body
   uint64_t procedures_version_ = 0;
   std::unordered_map<std::string, int> auto_index_hits_;

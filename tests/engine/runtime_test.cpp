@@ -205,5 +205,32 @@ TEST(RuntimeCache, LoopOfBatchesWithDifferentLiteralsParsesAndPreparesOnce) {
   EXPECT_EQ(r.ResultSets().back()->rows[0][0].ToString(), "150.0000000000");
 }
 
+TEST(RuntimeCache, RepeatedTextWithOtherLiteralKindsAndLengthsStaysCorrect) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute("set nocount on create table #b (no varchar(20), q decimal(10,2))");
+  // The same text around literals whose kinds, precisions and lengths change.
+  const char* values[][2] = {{"'B1'", "5"}, {"'B12345'", "5.5"}, {"'it''s'", "12.25"}, {"'B1'", "7"},
+                             {"N'x'", "1E1"}, {"'B1'", "-3"}};
+  for (auto& v : values) {
+    c->Execute(std::string("insert into #b select ") + v[0] + ", " + v[1]);
+  }
+  BatchResult r = c->Execute("select no, sum(q) from #b group by no order by no");
+  const auto& rows = r.ResultSets()[0]->rows;
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0][0].as_text(), "B1");
+  EXPECT_EQ(rows[0][1].ToString(), "9.00");
+  EXPECT_EQ(rows[1][0].as_text(), "B12345");
+  EXPECT_EQ(rows[1][1].ToString(), "5.50");
+  EXPECT_EQ(rows[2][0].as_text(), "it's");
+  EXPECT_EQ(rows[2][1].ToString(), "12.25");
+  EXPECT_EQ(rows[3][1].ToString(), "10.00");
+  // A literal glued to a keyword and a text that only looks like the loop's.
+  c->Execute("set nocount on declare @n int select @n = 42 if @n = 42 print 'x'");
+  BatchResult p = c->Execute("set nocount on declare @n int select @n = 43 if @n = 42 print 'x'");
+  EXPECT_TRUE(p.results.empty());
+  EXPECT_THROW(c->Execute("set nocount on declare @n int select @n = 4e if @n = 42 print 'x'"), SqlError);
+}
+
 }  // namespace
 }  // namespace morvesk::engine
