@@ -18,8 +18,8 @@ std::shared_ptr<automation::Dispatch>& LoaderCache() {
   return loader;
 }
 
+// By its programmatic name, as the module registered it (services' RegisterMorveskClasses).
 std::shared_ptr<automation::Dispatch> NewLoader() {
-  resources::RegisterResourceClasses();
   return automation::CreateObject(resources::kLoaderProgId);
 }
 
@@ -49,8 +49,10 @@ std::string LoadResText(const std::string& key, const std::string& language) {
     }
   } catch (const ComError& e) {
     // The lookup gives up with the key text; the loader's error does not reach the caller.
-    // `result` is the key, trimmed once the trimming step had run.
+    // `result` is the key, trimmed once the trimming step had run. A loader that failed is
+    // not kept: the next lookup starts with a fresh one instead of failing forever.
     SetErr(e);
+    LoaderCache().reset();
   }
   Err() = saved;
   return result;

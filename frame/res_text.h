@@ -16,7 +16,8 @@ inline constexpr char kResSeparator[] = "^|^";
 inline constexpr char kResKeyMarker[] = "~$~";
 
 // The key's text in `language` (e.g. "CHS", "ENU"; letter case ignored). A failure of the
-// loader yields the trimmed key.
+// loader yields the key (trimmed if the failure came after trimming) and drops the cached
+// loader.
 std::string LoadResText(const std::string& key, const std::string& language);
 std::string ExpandResText(const std::string& text, const std::string& language);
 

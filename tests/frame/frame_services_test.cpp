@@ -1,0 +1,188 @@
+// The three service classes as callers see them: created by name through the registry,
+// members resolved by name in any letter case in the interface's order, TransMode, and the
+// conventions by which operations that are not built yet fail.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/engine.h"
+#include "platform/automation/com_error.h"
+#include "platform/automation/registry.h"
+#include "services/morvesk_module.h"
+
+namespace morvesk::services {
+namespace {
+
+using automation::ComError;
+using automation::CreateObject;
+using automation::Variant;
+
+class FrameServices : public ::testing::Test {
+ protected:
+  void SetUp() override { RegisterMorveskClasses(); }
+};
+
+std::vector<std::string> MemberNames(const automation::Dispatch& d) {
+  std::vector<std::string> names;
+  for (const auto& m : d.Interface().members()) names.push_back(m.name);
+  return names;
+}
+
+TEST_F(FrameServices, ClassesAndTypeLibraryCarryTheirIdentities) {
+  const auto& module = MorveskModule();
+  EXPECT_EQ(module.type_library.libid, "5b5fb6c4-f254-45e1-9637-a5fc4b4ca5a0");
+  EXPECT_EQ(module.type_library.major_version, 5);
+  EXPECT_EQ(module.type_library.minor_version, 8);
+  EXPECT_EQ(module.type_library.lcid, 1033u);
+  EXPECT_EQ(module.type_library.name, "Morvesk");
+
+  auto cal = automation::ClassRegistry::Global().Find("Morvesk.CalCurAmount");
+  ASSERT_TRUE(cal.has_value());
+  EXPECT_EQ(cal->clsid, "e28ff440-de66-4333-ba1d-95cdfe9bac82");
+  EXPECT_EQ(cal->iid, "f06b8ce6-5ccb-464f-9c80-fe40b92c73f0");
+  auto by_clsid = automation::ClassRegistry::Global().Find("{90388A06-11E4-4F84-9ADE-8FF65A911A9D}");
+  ASSERT_TRUE(by_clsid.has_value());
+  EXPECT_EQ(by_clsid->prog_id, "Morvesk.StockBillReader");
+  EXPECT_EQ(by_clsid->iid, "47b307b8-b259-4bb7-967a-2a550c945d94");
+  auto reader = automation::ClassRegistry::Global().Find("morvesk.icbalreader");
+  ASSERT_TRUE(reader.has_value());
+  EXPECT_EQ(reader->clsid, "b40d2f49-b0ae-4516-b99b-0f2609b8f1df");
+  EXPECT_EQ(reader->iid, "a7263d2c-c20d-4652-9237-9ef0e1e2bad3");
+  EXPECT_EQ(reader->interface_name, "_ICbalReader");
+}
+
+TEST_F(FrameServices, MemberTablesKeepTheInterfacesOrderAndSpelling) {
+  auto cal = CreateObject("Morvesk.CalCurAmount");
+  auto sbr = CreateObject("Morvesk.StockBillReader");
+  auto icb = CreateObject("Morvesk.ICbalReader");
+  EXPECT_EQ(MemberNames(*cal),
+            (std::vector<std::string>{
+                "CalculateInvBal_Ext", "CheckBillStatus", "CheckEndData", "CheckReturnData",
+                "GetCaculateParameter", "GetCurPeriodStartEnd", "GetItemsWithHappen",
+                "GetPeriodsData", "GetStockGroup", "GetStocks", "GetSystemProfile",
+                "ReturnDataProcess", "UpdateBatch", "UpdateStock", "AutoUpdateCostPrice",
+                "UpdateInventory", "UpdateComeGoBalance", "TransMode", "DeleteBal78",
+                "HandleAbnormalAmt", "AutoCheckBatchNo", "CalculateInvBal_Ext_BatchNo",
+                "CheckBillAudit", "UpdateSettleAcctBal"}));
+  EXPECT_EQ(MemberNames(*sbr),
+            (std::vector<std::string>{"Calcualte", "ExecuteSQL", "GetBills",
+                                      "GetCaculateParameter", "GetCost", "GetCost80",
+                                      "GetFValueOfIC", "GetItemsWithHappen", "GetMultiPrice",
+                                      "GetStockGroup", "GetStocks", "UpdateDB", "UpdateStockGroup",
+                                      "WriteValueOfIC", "TransMode", "GetBillID",
+                                      "GetBatchRecordset"}));
+  EXPECT_EQ(MemberNames(*icb),
+            (std::vector<std::string>{"CheckCalDataValidate", "GetBegBal", "TransMode"}));
+
+  // Dispatch ids follow the order; names resolve in any case.
+  EXPECT_EQ(cal->GetIdsOfNames("calculateinvbal_ext"), 1);
+  EXPECT_EQ(cal->GetIdsOfNames("TRANSMODE"), 18);
+  EXPECT_EQ(cal->GetIdsOfNames("CalculateInvBal_Ext_BatchNo"), 22);
+  EXPECT_EQ(sbr->GetIdsOfNames("calcualte"), 1);
+  EXPECT_EQ(sbr->GetIdsOfNames("getbatchrecordset"), 17);
+  EXPECT_THROW(sbr->GetIdsOfNames("Calculate"), ComError);  // only the interface's spelling
+
+  const auto* calcualte = sbr->Interface().Member(1);
+  ASSERT_EQ(calcualte->params.size(), 7u);
+  EXPECT_EQ(calcualte->params[4].name, "PriceDeciaml");
+  EXPECT_TRUE(calcualte->params[5].optional);
+  EXPECT_EQ(calcualte->params[6].default_value.ToLong(), 1);
+
+  const auto* close = cal->Interface().Member(1);
+  const auto* close_batch = cal->Interface().Member(22);
+  ASSERT_EQ(close->params.size(), 8u);
+  ASSERT_EQ(close_batch->params.size(), 8u);
+  for (size_t i = 0; i < 8; ++i) {
+    EXPECT_EQ(close->params[i].name, close_batch->params[i].name);
+    EXPECT_EQ(close->params[i].type, close_batch->params[i].type);
+  }
+  EXPECT_TRUE(close->params[7].by_ref);
+
+  const auto* get_cost = sbr->Interface().Member(5);
+  EXPECT_EQ(get_cost->result, automation::VarType::kDouble);
+  EXPECT_EQ(get_cost->params[5].default_value.ToString(), "2999-12-31");
+  const auto* items = cal->Interface().Member(7);
+  EXPECT_EQ(items->params.size(), 8u);
+  EXPECT_TRUE(items->params[6].default_value.ToBool());
+  EXPECT_EQ(cal->Interface().Member(24)->result, automation::VarType::kEmpty);
+}
+
+TEST_F(FrameServices, TransModeIsTwoOnEveryClassWithoutAnyDatabase) {
+  for (const char* progid :
+       {"Morvesk.CalCurAmount", "Morvesk.StockBillReader", "Morvesk.ICbalReader"}) {
+    auto obj = CreateObject(progid);
+    ASSERT_NE(obj, nullptr) << progid;
+    Variant mode = obj->Get("TransMode");
+    EXPECT_EQ(mode.type(), automation::VarType::kLong) << progid;
+    EXPECT_EQ(mode.ToLong(), 2) << progid;
+    EXPECT_EQ(obj->Call("transmode").ToLong(), 2) << progid;
+    EXPECT_THROW(obj->Put("TransMode", Variant(int32_t{1})), ComError) << progid;
+  }
+}
+
+TEST_F(FrameServices, OperationsNotBuiltFailThroughTheirOwnConvention) {
+  auto cal = CreateObject("Morvesk.CalCurAmount");
+  // Boolean with a message: False, the message, no error raised.
+  Variant rs;
+  Variant msg("untouched");
+  std::vector<Variant> args{Variant("Data Source=nowhere.db"), Variant(int32_t{3}),
+                            Variant(int32_t{2025}), Variant("2025-03-01"),
+                            Variant("2025-04-01"), Variant::Ref(&rs), Variant::Ref(&msg)};
+  Variant r = cal->CallRef("CheckBillStatus", args);
+  EXPECT_EQ(r.type(), automation::VarType::kBoolean);
+  EXPECT_FALSE(r.ToBool());
+  EXPECT_NE(msg.ToString().find("not implemented"), std::string::npos) << msg.ToString();
+  EXPECT_NE(msg.ToString().find("CheckBillStatus"), std::string::npos);
+
+  auto icb = CreateObject("Morvesk.ICbalReader");
+  Variant info;
+  std::vector<Variant> check{Variant("x.db"),        Variant(int32_t{3}),  Variant(int32_t{2025}),
+                             Variant("2025-03-01"),  Variant("2025-04-01"), Variant(int32_t{0}),
+                             Variant::Ref(&info)};
+  EXPECT_FALSE(icb->CallRef("CheckCalDataValidate", check).ToBool());
+  EXPECT_NE(info.ToString().find("not implemented"), std::string::npos);
+
+  // Data operations: the error is raised with its number and the class as source.
+  auto sbr = CreateObject("Morvesk.StockBillReader");
+  try {
+    sbr->Call("GetCost", {Variant("x.db"), Variant(int32_t{1}), Variant(int32_t{2})});
+    FAIL() << "GetCost is not built and must raise";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number, automation::kErrNotImpl);
+    EXPECT_EQ(e.source, "Morvesk.StockBillReader");
+    EXPECT_NE(e.description.find("GetCost"), std::string::npos);
+  }
+  try {
+    cal->Call("UpdateSettleAcctBal", {Variant("x.db"), Variant(int32_t{2025}), Variant(int32_t{3})});
+    FAIL() << "UpdateSettleAcctBal is not built and must raise";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number, automation::kErrNotImpl);
+  }
+  // The objects stay usable.
+  EXPECT_EQ(cal->Get("TransMode").ToLong(), 2);
+  EXPECT_EQ(sbr->Get("TransMode").ToLong(), 2);
+}
+
+TEST_F(FrameServices, ArgumentsAreCheckedBeforeAnyWork) {
+  auto cal = CreateObject("Morvesk.CalCurAmount");
+  try {
+    cal->Call("CalculateInvBal_Ext", {Variant("x.db"), Variant(int32_t{3})});
+    FAIL() << "too few arguments must raise";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number, automation::kErrBadParamCount);
+  }
+  Variant err;
+  std::vector<Variant> args{Variant("x.db"),       Variant("three"),      Variant(int32_t{2025}),
+                            Variant("2025-03-01"), Variant("2025-04-01"), Variant(int32_t{0}),
+                            Variant(""),           Variant::Ref(&err)};
+  try {
+    cal->CallRef("CalculateInvBal_Ext", args);
+    FAIL() << "a period that is not a number must raise";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number, automation::kErrTypeMismatch);
+  }
+  EXPECT_THROW(cal->Call("NoSuchMember"), ComError);
+}
+
+}  // namespace
+}  // namespace morvesk::services
