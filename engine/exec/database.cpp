@@ -40,7 +40,9 @@ DatabaseImpl::DatabaseImpl(std::string path, bool must_exist) : path_(std::move(
   memory_ = path_ == ":memory:" || path_.empty();
   if (memory_) {
     // A named shared-cache memory database: every connection of this Database sees it,
-    // and it lives as long as the anchor connection.
+    // and it lives as long as the anchor connection. Its readers do not take table
+    // locks (read_uncommitted), so a reader never fails on another connection's open
+    // transaction; writers on two connections at once still exclude each other.
     uri_ = "file:morvesk_memory_" + std::to_string(++memory_counter) + "?mode=memory&cache=shared";
     name_ = "memory";
   } else {
@@ -82,6 +84,7 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
     sqlite3_close_v2(db);
     throw CannotOpen(path_, e.message);
   }
+  if (memory_) sqlite3_exec(db, "PRAGMA read_uncommitted=1", nullptr, nullptr, nullptr);
   RegisterSqlFunctions(db);
   return db;
 }

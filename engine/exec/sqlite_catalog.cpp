@@ -163,7 +163,9 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
                     ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE";
   Stmt s = Prepare(db_, sql);
   sqlite3_bind_text(s.get(), 1, n.name.data(), static_cast<int>(n.name.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
+  int rc = sqlite3_step(s.get());
+  if (rc == SQLITE_DONE) return std::nullopt;
+  if (rc != SQLITE_ROW) throw ErrorFromSqlite(db_, rc);
   TableInfo info;
   info.name = ColumnText(s.get(), 0);
   if (info.name.rfind("__tsql_", 0) == 0) return std::nullopt;
@@ -213,7 +215,9 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
 std::optional<SqliteCatalog::ObjectRow> SqliteCatalog::LoadObject(std::string_view key) const {
   Stmt s = Prepare(db_, "SELECT name, kind, definition, columns FROM main.__tsql_objects WHERE name_key = ?1");
   sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
-  if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
+  int rc = sqlite3_step(s.get());
+  if (rc == SQLITE_DONE) return std::nullopt;
+  if (rc != SQLITE_ROW) throw ErrorFromSqlite(db_, rc);
   return ObjectRow{ColumnText(s.get(), 0), ColumnText(s.get(), 1), ColumnText(s.get(), 2),
                    ColumnText(s.get(), 3)};
 }

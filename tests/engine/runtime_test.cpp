@@ -58,6 +58,24 @@ TEST(RuntimeTransactions, HostRollbackUndoesRowsTablesAndTempTables) {
   EXPECT_THROW(c->Commit(), SqlError);
 }
 
+TEST(RuntimeTransactions, ReaderOfAMemoryDatabaseIsNotStoppedByAnOpenWriter) {
+  auto db = Database::Open(":memory:");
+  auto writer = db->Connect();
+  auto reader = db->Connect();
+  writer->Execute("create table shared_t (a int) insert into shared_t select 1");
+  writer->BeginTransaction();
+  writer->Execute("insert into shared_t select 2");
+  EXPECT_NO_THROW(reader->Execute("select count(*) from shared_t"));
+  writer->Rollback();
+  EXPECT_EQ(Scalar(*reader, "select count(*) from shared_t").as_int(), 1);
+  writer->BeginTransaction();
+  writer->Execute("insert into shared_t select 3");
+  writer->Commit();
+  EXPECT_EQ(Scalar(*reader, "select count(*) from shared_t").as_int(), 2);
+  auto other = Database::Open(":memory:");
+  EXPECT_TRUE(Scalar(*other->Connect(), "select object_id('shared_t')").is_null());
+}
+
 TEST(RuntimeTransactions, ConversionErrorRollsBackTheHostTransaction) {
   auto db = Database::Open(":memory:");
   auto c = db->Connect();
