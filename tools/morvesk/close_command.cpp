@@ -7,6 +7,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -118,6 +119,15 @@ class ReportingSession : public ado::ProviderSession {
       : inner_(std::move(inner)), progress_(std::move(progress)) {}
 
   ado::ProviderResult Execute(std::string_view text) override {
+    // MORVESK_CLOSE_TRACE=FILE keeps every batch the close sends, GO-separated, for replay
+    // with `morvesk sql -f FILE`.
+    if (const char* trace = std::getenv("MORVESK_CLOSE_TRACE")) {
+      if (FILE* f = std::fopen(trace, "a")) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fputs("\r\nGO\r\n", f);
+        std::fclose(f);
+      }
+    }
     const Clock::time_point t0 = Clock::now();
     ado::ProviderResult r = inner_->Execute(text);
     progress_->Batch(text, Seconds(t0), r.failed);
