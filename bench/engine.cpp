@@ -62,6 +62,9 @@ constexpr int kSmallRows = 100000;
 constexpr int kIterations = 20000;
 constexpr int kBigRows = 1000000;
 constexpr int kGroups = 1000;
+constexpr int kRuns = 3;  // (b) keeps the best of three runs on each side: the first pays for warming up
+
+Timing Faster(const Timing& a, const Timing& b) { return a.wall == 0 || b.wall < a.wall ? b : a; }
 
 struct Splice {
   int stock, item;
@@ -159,9 +162,14 @@ Timing EngineGroupBy() {
     rows.push_back({Value::Int(r % kGroups), Value::Dec(Decimal{(r * 37) % 100000 + 1, 2}, 18)});
   }
   c->BulkInsert("#t", {"k", "x"}, rows);
-  Stopwatch watch;
-  c->Execute("insert into #t2 select k, sum(x) from #t group by k");
-  return watch.Stop();
+  Timing best;
+  for (int run = 0; run < kRuns; ++run) {
+    c->Execute("delete from #t2");
+    Stopwatch watch;
+    c->Execute("insert into #t2 select k, sum(x) from #t group by k");
+    best = Faster(best, watch.Stop());
+  }
+  return best;
 }
 
 Timing SqliteGroupBy() {
@@ -180,9 +188,13 @@ Timing SqliteGroupBy() {
   }
   sqlite3_finalize(ins);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  Stopwatch watch;
-  Check(sqlite3_exec(db, "INSERT INTO t2 SELECT k, sum(x) FROM t GROUP BY k", nullptr, nullptr, nullptr), db);
-  Timing secs = watch.Stop();
+  Timing secs;
+  for (int run = 0; run < kRuns; ++run) {
+    Check(sqlite3_exec(db, "DELETE FROM t2", nullptr, nullptr, nullptr), db);
+    Stopwatch watch;
+    Check(sqlite3_exec(db, "INSERT INTO t2 SELECT k, sum(x) FROM t GROUP BY k", nullptr, nullptr, nullptr), db);
+    secs = Faster(secs, watch.Stop());
+  }
   sqlite3_close(db);
   return secs;
 }
