@@ -188,6 +188,23 @@ TEST_F(BatchNoSpreadingTest, PeriodRowsComeFromStandingOpeningsAndAuditedMovemen
             "6\n");
 }
 
+// Each per-total command differs from the one before only in its literals. A total with
+// more digits than an earlier one (50, then 100) must still spread. Disabled while the
+// engine's cached translation of the first command overflows on the second's literal
+// ("Arithmetic overflow error converting int to data type numeric").
+TEST_F(BatchNoSpreadingTest, DISABLED_TotalWithMoreDigitsThanTheTotalBeforeItSpreads) {
+  Item(2005, 80, 0, 0, 0, 0);
+  Opening(2025, 3, 101, 2005, "", 0, "1,0,10");
+  Opening(2025, 3, 102, 2005, "", 0, "1,0,10");
+  Bill(1, 1040008, 0, "2025-03-10", 1, 2005, 101, 0, "''", 0, "0", "50");
+  Bill(2, 1040008, 0, "2025-03-10", 1, 2005, 102, 0, "''", 0, "0", "100");
+  BatchNoResult r = BatchNo(2025, 3, "2025-03-01", "2025-04-01");
+  ASSERT_FALSE(r.raised) << r.description;
+  EXPECT_EQ(BatchRows(2025, 3),
+            "101|2005||0|1|0|10|0|0|50|0|0|0|1|0|60|1900-01-01|0|1900-01-01\n"
+            "102|2005||0|1|0|10|0|0|100|0|0|0|1|0|110|1900-01-01|0|1900-01-01\n");
+}
+
 // A period without openings or movements removes the period's stored rows and carries
 // nothing; a date that does not read as a date, and a profile without a current period, are
 // raised to the caller with sErrInfo untouched.
