@@ -7,16 +7,16 @@
 // cheapest exact-enough forms SQLite has), uses prepared statements with bound
 // parameters, and has an index on the filter columns, since the engine builds one
 // for itself on the #table.
+#include "engine/engine.h"
+
 #include <sqlite3.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "engine/engine.h"
 
 using morvesk::engine::Database;
 using morvesk::engine::Decimal;
@@ -62,7 +62,8 @@ constexpr int kSmallRows = 100000;
 constexpr int kIterations = 20000;
 constexpr int kBigRows = 1000000;
 constexpr int kGroups = 1000;
-constexpr int kRuns = 3;  // (b) keeps the best of three runs on each side: the first pays for warming up
+constexpr int kRuns =
+    3;  // (b) keeps the best of three runs on each side: the first pays for warming up
 
 Timing Faster(const Timing& a, const Timing& b) { return a.wall == 0 || b.wall < a.wall ? b : a; }
 
@@ -78,8 +79,10 @@ std::vector<Splice> MakeSplices() {
   for (int i = 0; i < kIterations; ++i) {
     int cents = static_cast<int>(rng() % 1000000) - 200000;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%s%d.%02d", cents < 0 ? "-" : "", std::abs(cents) / 100, std::abs(cents) % 100);
-    out.push_back(Splice{static_cast<int>(rng() % kStocks) + 1, static_cast<int>(rng() % kItems) + 1, buf, cents});
+    std::snprintf(buf, sizeof buf, "%s%d.%02d", cents < 0 ? "-" : "", std::abs(cents) / 100,
+                  std::abs(cents) % 100);
+    out.push_back(Splice{static_cast<int>(rng() % kStocks) + 1,
+                         static_cast<int>(rng() % kItems) + 1, buf, cents});
   }
   return out;
 }
@@ -87,20 +90,26 @@ std::vector<Splice> MakeSplices() {
 Timing EngineSmallBatches(const std::vector<Splice>& splices) {
   auto db = Database::Open(":memory:");
   auto c = db->Connect();
-  c->Execute("set nocount on create table #t (FStockID int not null, FItemID int not null, "
-             "FQty decimal(28,10) not null, FAmount decimal(28,2) not null)");
+  c->Execute(
+      "set nocount on create table #t (FStockID int not null, FItemID int not null, "
+      "FQty decimal(28,10) not null, FAmount decimal(28,2) not null)");
   std::vector<std::vector<Value>> rows;
   for (int r = 0; r < kSmallRows; ++r) {
-    rows.push_back({Value::Int(r % kStocks + 1), Value::Int((r / kStocks) % kItems + 1), Value::Int(r % 7 + 1),
-                    Value::Dec(Decimal{(r % 1000) * 100 + 1, 2}, 28)});
+    rows.push_back({Value::Int(r % kStocks + 1), Value::Int((r / kStocks) % kItems + 1),
+                    Value::Int(r % 7 + 1), Value::Dec(Decimal{(r % 1000) * 100 + 1, 2}, 28)});
   }
   c->BulkInsert("#t", {"FStockID", "FItemID", "FQty", "FAmount"}, rows);
   Stopwatch watch;
   for (const auto& s : splices) {
     std::string st = std::to_string(s.stock), it = std::to_string(s.item);
-    c->Execute("declare @a decimal(28,10), @b decimal(28,10) select @a = sum(FQty), @b = sum(FAmount) from #t "
-               "where FStockID = " + st + " and FItemID = " + it + " if @a <> 0 update #t set FAmount = FAmount + "
-               "round(" + s.amount + "/@a * 100, 2) where FStockID = " + st + " and FItemID = " + it);
+    c->Execute(
+        "declare @a decimal(28,10), @b decimal(28,10) select @a = sum(FQty), @b = sum(FAmount) "
+        "from #t "
+        "where FStockID = " +
+        st + " and FItemID = " + it +
+        " if @a <> 0 update #t set FAmount = FAmount + "
+        "round(" +
+        s.amount + "/@a * 100, 2) where FStockID = " + st + " and FItemID = " + it);
   }
   return watch.Stop();
 }
@@ -108,9 +117,11 @@ Timing EngineSmallBatches(const std::vector<Splice>& splices) {
 Timing SqliteSmallBatches(const std::vector<Splice>& splices) {
   sqlite3* db = nullptr;
   sqlite3_open(":memory:", &db);
-  Check(sqlite3_exec(db, "CREATE TABLE t (FStockID INTEGER, FItemID INTEGER, FQty REAL, FAmount INTEGER); "
-                         "CREATE INDEX t_key ON t(FStockID, FItemID)",
-                     nullptr, nullptr, nullptr),
+  Check(sqlite3_exec(
+            db,
+            "CREATE TABLE t (FStockID INTEGER, FItemID INTEGER, FQty REAL, FAmount INTEGER); "
+            "CREATE INDEX t_key ON t(FStockID, FItemID)",
+            nullptr, nullptr, nullptr),
         db);
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
   sqlite3_stmt* ins = Prep(db, "INSERT INTO t VALUES (?1, ?2, ?3, ?4)");
@@ -124,9 +135,11 @@ Timing SqliteSmallBatches(const std::vector<Splice>& splices) {
   }
   sqlite3_finalize(ins);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  sqlite3_stmt* sel = Prep(db, "SELECT sum(FQty), sum(FAmount) FROM t WHERE FStockID = ?1 AND FItemID = ?2");
-  sqlite3_stmt* upd = Prep(db, "UPDATE t SET FAmount = FAmount + round(?3 / ?4 * 100 * 100) "
-                               "WHERE FStockID = ?1 AND FItemID = ?2");
+  sqlite3_stmt* sel =
+      Prep(db, "SELECT sum(FQty), sum(FAmount) FROM t WHERE FStockID = ?1 AND FItemID = ?2");
+  sqlite3_stmt* upd = Prep(db,
+                           "UPDATE t SET FAmount = FAmount + round(?3 / ?4 * 100 * 100) "
+                           "WHERE FStockID = ?1 AND FItemID = ?2");
   Stopwatch watch;
   for (const auto& s : splices) {
     sqlite3_bind_int(sel, 1, s.stock);
@@ -154,8 +167,9 @@ Timing SqliteSmallBatches(const std::vector<Splice>& splices) {
 Timing EngineGroupBy() {
   auto db = Database::Open(":memory:");
   auto c = db->Connect();
-  c->Execute("set nocount on create table #t (k int not null, x decimal(18,2) not null) "
-             "create table #t2 (k int, s decimal(38,2))");
+  c->Execute(
+      "set nocount on create table #t (k int not null, x decimal(18,2) not null) "
+      "create table #t2 (k int, s decimal(38,2))");
   std::vector<std::vector<Value>> rows;
   rows.reserve(kBigRows);
   for (int r = 0; r < kBigRows; ++r) {
@@ -175,7 +189,9 @@ Timing EngineGroupBy() {
 Timing SqliteGroupBy() {
   sqlite3* db = nullptr;
   sqlite3_open(":memory:", &db);
-  Check(sqlite3_exec(db, "CREATE TABLE t (k INTEGER NOT NULL, x INTEGER NOT NULL); CREATE TABLE t2 (k INTEGER, s INTEGER)",
+  Check(sqlite3_exec(db,
+                     "CREATE TABLE t (k INTEGER NOT NULL, x INTEGER NOT NULL); CREATE TABLE t2 (k "
+                     "INTEGER, s INTEGER)",
                      nullptr, nullptr, nullptr),
         db);
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -192,7 +208,9 @@ Timing SqliteGroupBy() {
   for (int run = 0; run < kRuns; ++run) {
     Check(sqlite3_exec(db, "DELETE FROM t2", nullptr, nullptr, nullptr), db);
     Stopwatch watch;
-    Check(sqlite3_exec(db, "INSERT INTO t2 SELECT k, sum(x) FROM t GROUP BY k", nullptr, nullptr, nullptr), db);
+    Check(sqlite3_exec(db, "INSERT INTO t2 SELECT k, sum(x) FROM t GROUP BY k", nullptr, nullptr,
+                       nullptr),
+          db);
     secs = Faster(secs, watch.Stop());
   }
   sqlite3_close(db);
@@ -200,10 +218,11 @@ Timing SqliteGroupBy() {
 }
 
 void Report(const char* what, const Timing& engine, const Timing& sqlite, const char* goal) {
-  std::printf("%s\n    engine %.3f s wall, %.3f s cpu; hand-written SQLite %.3f s wall, %.3f s cpu\n"
-              "    ratio %.2fx wall, %.2fx cpu (goal %s)\n",
-              what, engine.wall, engine.cpu, sqlite.wall, sqlite.cpu, engine.wall / sqlite.wall,
-              engine.cpu / sqlite.cpu, goal);
+  std::printf(
+      "%s\n    engine %.3f s wall, %.3f s cpu; hand-written SQLite %.3f s wall, %.3f s cpu\n"
+      "    ratio %.2fx wall, %.2fx cpu (goal %s)\n",
+      what, engine.wall, engine.cpu, sqlite.wall, sqlite.cpu, engine.wall / sqlite.wall,
+      engine.cpu / sqlite.cpu, goal);
 }
 
 void RunSmallBatches() {
@@ -211,8 +230,10 @@ void RunSmallBatches() {
   Timing engine = EngineSmallBatches(splices);
   Timing sqlite = SqliteSmallBatches(splices);
   char what[160];
-  std::snprintf(what, sizeof what, "(a) %d small batches with different literals on a #table of %d rows (%.1f us/batch)",
-                kIterations, kSmallRows, engine.wall * 1e6 / kIterations);
+  std::snprintf(
+      what, sizeof what,
+      "(a) %d small batches with different literals on a #table of %d rows (%.1f us/batch)",
+      kIterations, kSmallRows, engine.wall * 1e6 / kIterations);
   Report(what, engine, sqlite, "<= 3x");
 }
 
@@ -220,7 +241,8 @@ void RunGroupBy() {
   Timing engine = EngineGroupBy();
   Timing sqlite = SqliteGroupBy();
   char what[160];
-  std::snprintf(what, sizeof what, "(b) INSERT INTO #t2 SELECT k, sum(x) FROM #t GROUP BY k over %d rows", kBigRows);
+  std::snprintf(what, sizeof what,
+                "(b) INSERT INTO #t2 SELECT k, sum(x) FROM #t GROUP BY k over %d rows", kBigRows);
   Report(what, engine, sqlite, "<= 1.5x");
 }
 

@@ -143,8 +143,8 @@ void Interpreter::NoteAutoIndexUse(Plan& p) {
     name += "_" + c;
     cols += (cols.empty() ? "" : ", ") + QuoteName(c);
   }
-  ExecSql(c_.sql_, "CREATE INDEX IF NOT EXISTS temp." + QuoteName(name) + " ON " + QuoteName(p.auto_index_table) +
-                       "(" + cols + ")");
+  ExecSql(c_.sql_, "CREATE INDEX IF NOT EXISTS temp." + QuoteName(name) + " ON " +
+                       QuoteName(p.auto_index_table) + "(" + cols + ")");
   c_.auto_indexes_.insert(key);
   ++c_.stats_.auto_indexes;
 }

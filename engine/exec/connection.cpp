@@ -22,7 +22,8 @@ void ObjectIdFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (kind && argc > 1 && sqlite3_value_type(argv[1]) != SQLITE_NULL) {
     std::string want(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])));
     while (!want.empty() && want.back() == ' ') want.pop_back();
-    if (want.size() != 1 || std::toupper(static_cast<unsigned char>(want[0])) != *kind) kind.reset();
+    if (want.size() != 1 || std::toupper(static_cast<unsigned char>(want[0])) != *kind)
+      kind.reset();
   }
   auto id = kind ? catalog->ObjectId(name) : std::nullopt;
   if (id) {
@@ -40,10 +41,10 @@ const ConnectionStats& StatsOf(const Connection& c) {
 
 ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle)
     : db_(std::move(db)), sql_(handle), catalog_(handle) {
-  sqlite3_create_function_v2(sql_, "t_object_id", 1, SQLITE_UTF8, &catalog_, ObjectIdFunction, nullptr, nullptr,
-                             nullptr);
-  sqlite3_create_function_v2(sql_, "t_object_id", 2, SQLITE_UTF8, &catalog_, ObjectIdFunction, nullptr, nullptr,
-                             nullptr);
+  sqlite3_create_function_v2(sql_, "t_object_id", 1, SQLITE_UTF8, &catalog_, ObjectIdFunction,
+                             nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(sql_, "t_object_id", 2, SQLITE_UTF8, &catalog_, ObjectIdFunction,
+                             nullptr, nullptr, nullptr);
   convert_ = Prepare(sql_, "SELECT t_cvt(?1, ?2, ?3, NULL)");
 }
 
@@ -97,7 +98,8 @@ size_t ScanLiteral(std::string_view text, size_t pos, sql::TokenKind kind) {
 
 }  // namespace
 
-std::shared_ptr<CachedBatch> ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token>& literals) {
+std::shared_ptr<CachedBatch> ConnectionImpl::MatchTemplate(std::string_view text,
+                                                           std::vector<sql::Token>& literals) {
   for (size_t t = 0; t < templates_.size(); ++t) {
     const BatchTemplate& tpl = templates_[t];
     literals.clear();
@@ -144,8 +146,9 @@ std::shared_ptr<CachedBatch> ConnectionImpl::MatchTemplate(std::string_view text
     }
     if (!ok) continue;
     auto code = tpl.code;
-    if (t != 0) std::rotate(templates_.begin(), templates_.begin() + static_cast<long>(t),
-                            templates_.begin() + static_cast<long>(t) + 1);
+    if (t != 0)
+      std::rotate(templates_.begin(), templates_.begin() + static_cast<long>(t),
+                  templates_.begin() + static_cast<long>(t) + 1);
     return code;
   }
   literals.clear();
@@ -174,7 +177,8 @@ void ConnectionImpl::RememberTemplate(std::string_view text, const std::vector<s
 bool ConnectionImpl::FitsCached(CachedBatch& code, const std::vector<sql::Token>& literals) {
   // Literals that shape the statement (type arguments, TOP n, identity seeds) must match.
   for (int idx : code.batch.structural_literals) {
-    if (literals[static_cast<size_t>(idx)].value != code.batch.literals[static_cast<size_t>(idx)].value) {
+    if (literals[static_cast<size_t>(idx)].value !=
+        code.batch.literals[static_cast<size_t>(idx)].value) {
       return false;
     }
   }
@@ -275,7 +279,8 @@ void ConnectionImpl::BeginTransaction() {
 
 void ConnectionImpl::Commit() {
   if (trancount_ == 0) {
-    throw SqlError(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+    throw SqlError(3902, 16,
+                   "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
   }
   // The host's unit of work ends every level the batches opened inside it.
   ExecSql(sql_, "COMMIT");
@@ -293,7 +298,8 @@ void ConnectionImpl::BulkInsert(std::string_view table, const std::vector<std::s
                                 const std::vector<std::vector<Value>>& rows) {
   catalog_.SyncWithFile();
   auto info = catalog_.FindTable(table);
-  if (!info || info->is_view) throw SqlError(208, 16, "Invalid object name '" + std::string(table) + "'.");
+  if (!info || info->is_view)
+    throw SqlError(208, 16, "Invalid object name '" + std::string(table) + "'.");
   std::vector<TypeInfo> types;
   std::string cols, marks;
   for (const auto& c : columns) {
@@ -303,7 +309,8 @@ void ConnectionImpl::BulkInsert(std::string_view table, const std::vector<std::s
     cols += (cols.empty() ? "" : ", ") + QuoteName(col->name);
     marks += marks.empty() ? "?" : ", ?";
   }
-  Stmt st = Prepare(sql_, "INSERT INTO " + info->sqlite_name + "(" + cols + ") VALUES(" + marks + ")");
+  Stmt st =
+      Prepare(sql_, "INSERT INTO " + info->sqlite_name + "(" + cols + ") VALUES(" + marks + ")");
   ++stats_.prepares;
   BatchResult scratch;
   Interpreter in(*this, scratch);
@@ -311,9 +318,11 @@ void ConnectionImpl::BulkInsert(std::string_view table, const std::vector<std::s
   try {
     for (const auto& row : rows) {
       if (row.size() != columns.size()) {
-        throw SqlError(213, 16, "Column name or number of supplied values does not match table definition.");
+        throw SqlError(213, 16,
+                       "Column name or number of supplied values does not match table definition.");
       }
-      for (size_t i = 0; i < row.size(); ++i) BindValue(st.get(), static_cast<int>(i) + 1, in.Convert(row[i], types[i]));
+      for (size_t i = 0; i < row.size(); ++i)
+        BindValue(st.get(), static_cast<int>(i) + 1, in.Convert(row[i], types[i]));
       int rc = sqlite3_step(st.get());
       if (rc != SQLITE_DONE) {
         rc = sqlite3_extended_errcode(sql_);

@@ -49,8 +49,8 @@ struct CachedBatch {
 // The text of a recently run batch cut at its literals, to recognise the next batch of
 // a loop that splices other values into the same text.
 struct BatchTemplate {
-  std::vector<std::string> segments;     // text around the literals: literals + 1 pieces
-  std::vector<sql::TokenKind> kinds;     // kind of each literal
+  std::vector<std::string> segments;  // text around the literals: literals + 1 pieces
+  std::vector<sql::TokenKind> kinds;  // kind of each literal
   std::shared_ptr<CachedBatch> code;
 };
 
@@ -65,10 +65,10 @@ enum class Flow : uint8_t { kNormal, kBreak, kContinue, kReturn };
 // The state of one running batch or procedure body.
 struct Frame : VariableScope {
   CachedBatch* code = nullptr;
-  std::vector<Value> literals;  // this execution's literal values
-  std::vector<std::string> literal_texts;  // and their texts as written
+  std::vector<Value> literals;                          // this execution's literal values
+  std::vector<std::string> literal_texts;               // and their texts as written
   std::unordered_map<std::string, Variable> variables;  // keyed by lower-cased name
-  std::string procedure;  // name when the frame runs a procedure body
+  std::string procedure;                                // name when the frame runs a procedure body
   int depth = 0;
   std::optional<int> return_status;
   int max_error_severity = 0;
@@ -97,7 +97,8 @@ class ConnectionImpl : public Connection {
 
  private:
   static constexpr size_t kTemplates = 8;
-  std::shared_ptr<CachedBatch> MatchTemplate(std::string_view text, std::vector<sql::Token>& literals);
+  std::shared_ptr<CachedBatch> MatchTemplate(std::string_view text,
+                                             std::vector<sql::Token>& literals);
   void RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
                         const std::shared_ptr<CachedBatch>& code);
   bool FitsCached(CachedBatch& code, const std::vector<sql::Token>& literals);
@@ -113,7 +114,7 @@ class ConnectionImpl : public Connection {
   SqliteCatalog catalog_;
   ConnectionStats stats_;
   std::unordered_map<std::string, std::shared_ptr<CachedBatch>> cache_;
-  std::vector<BatchTemplate> templates_;  // most recently used first
+  std::vector<BatchTemplate> templates_;                            // most recently used first
   std::map<std::string, std::shared_ptr<CachedBatch>> procedures_;  // lower name -> parsed body
   uint64_t procedures_version_ = 0;
   std::unordered_map<std::string, int> auto_index_hits_;

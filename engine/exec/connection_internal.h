@@ -11,12 +11,12 @@ class Connection;
 namespace morvesk::engine::exec {
 
 struct ConnectionStats {
-  uint64_t batches = 0;        // Execute / CallProcedure calls
-  uint64_t parses = 0;         // batches and procedure bodies parsed
-  uint64_t translations = 0;   // statements and expressions handed to the binder
-  uint64_t prepares = 0;       // SQLite statements prepared
-  uint64_t cache_hits = 0;     // batches served from the shape cache
-  uint64_t auto_indexes = 0;   // indexes created on #temp tables without being asked
+  uint64_t batches = 0;       // Execute / CallProcedure calls
+  uint64_t parses = 0;        // batches and procedure bodies parsed
+  uint64_t translations = 0;  // statements and expressions handed to the binder
+  uint64_t prepares = 0;      // SQLite statements prepared
+  uint64_t cache_hits = 0;    // batches served from the shape cache
+  uint64_t auto_indexes = 0;  // indexes created on #temp tables without being asked
 };
 
 // The counters of a connection made by Database::Connect().

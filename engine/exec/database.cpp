@@ -1,9 +1,8 @@
-#include "engine/exec/database_impl.h"
-
 #include <atomic>
 #include <filesystem>
 
 #include "engine/exec/connection_impl.h"
+#include "engine/exec/database_impl.h"
 #include "engine/exec/sqlite_catalog.h"
 #include "engine/exec/sqlite_util.h"
 #include "engine/value/sqlfunc.h"
@@ -30,8 +29,9 @@ namespace {
 std::atomic<int> memory_counter{0};
 
 SqlError CannotOpen(const std::string& path, const std::string& why) {
-  return SqlError(4060, 11, "Cannot open database \"" + path + "\" requested by the login. The login failed. (" +
-                                why + ")");
+  return SqlError(4060, 11,
+                  "Cannot open database \"" + path +
+                      "\" requested by the login. The login failed. (" + why + ")");
 }
 
 }  // namespace
@@ -78,8 +78,9 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 10000);
   try {
-    ExecSql(db, "PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; PRAGMA cache_size=-65536; "
-                "PRAGMA secure_delete=OFF");
+    ExecSql(db,
+            "PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; PRAGMA cache_size=-65536; "
+            "PRAGMA secure_delete=OFF");
   } catch (const SqlError& e) {
     sqlite3_close_v2(db);
     throw CannotOpen(path_, e.message);

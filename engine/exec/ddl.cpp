@@ -35,7 +35,8 @@ std::string JoinName(const ast::Name& n) {
 
 }  // namespace
 
-std::string Interpreter::ColumnSql(const ast::ColumnDef& col, bool identity_key, bool force_not_null, Frame& f) {
+std::string Interpreter::ColumnSql(const ast::ColumnDef& col, bool identity_key,
+                                   bool force_not_null, Frame& f) {
   std::string sql = QuoteName(col.name) + " ";
   if (identity_key) return sql + "INTEGER PRIMARY KEY AUTOINCREMENT";
   const TypeInfo& t = col.type.type;
@@ -57,16 +58,18 @@ std::string Interpreter::ColumnSql(const ast::ColumnDef& col, bool identity_key,
   return sql;
 }
 
-void Interpreter::AddConstraint(const std::string& table, bool temp, const ast::TableConstraint& k, int ordinal) {
+void Interpreter::AddConstraint(const std::string& table, bool temp, const ast::TableConstraint& k,
+                                int ordinal) {
   bool pk = k.kind == ast::TableConstraint::Kind::kPrimaryKey;
-  std::string name = !k.name.empty()
-                         ? k.name
-                         : std::string(pk ? "PK__" : "UQ__") + table + "__" + std::to_string(ordinal);
+  std::string name =
+      !k.name.empty() ? k.name
+                      : std::string(pk ? "PK__" : "UQ__") + table + "__" + std::to_string(ordinal);
   std::string cols;
-  for (const auto& c : k.columns) cols += (cols.empty() ? "" : ", ") + QuoteName(c.name) + (c.descending ? " DESC" : "");
+  for (const auto& c : k.columns)
+    cols += (cols.empty() ? "" : ", ") + QuoteName(c.name) + (c.descending ? " DESC" : "");
   ExecSql(c_.sql_, "CREATE UNIQUE INDEX " + SchemaOf(temp) + "." +
-                       QuoteName(IndexSqliteName(table, pk ? "PK" : "UQ", name)) + " ON " + QuoteName(table) + "(" +
-                       cols + ")");
+                       QuoteName(IndexSqliteName(table, pk ? "PK" : "UQ", name)) + " ON " +
+                       QuoteName(table) + "(" + cols + ")");
 }
 
 void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
@@ -78,8 +81,9 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   for (const auto& col : s.columns) {
     if (!col.identity) continue;
     if (identity) {
-      throw SqlError(2744, 16, "Multiple identity columns specified for table '" + name +
-                                   "'. Only one identity column per table is allowed.");
+      throw SqlError(2744, 16,
+                     "Multiple identity columns specified for table '" + name +
+                         "'. Only one identity column per table is allowed.");
     }
     if (col.identity_increment != 1) {
       throw SqlError(ast::kNotSupportedError, 16,
@@ -95,21 +99,24 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   std::string sql = "CREATE TABLE " + SchemaOf(temp) + "." + QuoteName(name) + "(";
   for (size_t i = 0; i < s.columns.size(); ++i) {
     const auto& col = s.columns[i];
-    bool in_key = std::find(key_columns.begin(), key_columns.end(), Lower(col.name)) != key_columns.end();
+    bool in_key =
+        std::find(key_columns.begin(), key_columns.end(), Lower(col.name)) != key_columns.end();
     sql += (i ? ", " : "") + ColumnSql(col, &col == identity, in_key, f);
   }
   if (identity) sql += ", " + IdentitySeedClause(identity->identity_seed);
   sql += ")";
   ExecSql(c_.sql_, sql);
   if (identity && identity->identity_seed != 1) {
-    ExecSql(c_.sql_, "INSERT INTO " + SchemaOf(temp) + ".sqlite_sequence(name, seq) VALUES(" + QuoteText(name) +
-                         ", " + std::to_string(identity->identity_seed - 1) + ")");
+    ExecSql(c_.sql_, "INSERT INTO " + SchemaOf(temp) + ".sqlite_sequence(name, seq) VALUES(" +
+                         QuoteText(name) + ", " + std::to_string(identity->identity_seed - 1) +
+                         ")");
   }
   int ordinal = 0;
   for (const auto& k : s.constraints) {
     ++ordinal;
     // A key on the identity column alone is the rowid itself.
-    if (identity && k.columns.size() == 1 && Lower(k.columns[0].name) == Lower(identity->name)) continue;
+    if (identity && k.columns.size() == 1 && Lower(k.columns[0].name) == Lower(identity->name))
+      continue;
     AddConstraint(name, temp, k, ordinal);
   }
   c_.catalog_.Bump();
@@ -119,26 +126,32 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
 void Interpreter::AlterTableAdd(const ast::AlterTableAddStmt& s, Frame& f) {
   auto info = c_.catalog_.FindTable(JoinName(s.table));
   if (!info || info->is_view) {
-    throw SqlError(4902, 16, "Cannot find the object \"" + JoinName(s.table) +
-                                 "\" because it does not exist or you do not have permissions.");
+    throw SqlError(4902, 16,
+                   "Cannot find the object \"" + JoinName(s.table) +
+                       "\" because it does not exist or you do not have permissions.");
   }
   for (const auto& col : s.columns) {
     if (info->Find(col.name)) {
-      throw SqlError(2705, 16, "Column names in each table must be unique. Column name '" + col.name +
-                                   "' in table '" + info->name + "' is specified more than once.");
+      throw SqlError(2705, 16,
+                     "Column names in each table must be unique. Column name '" + col.name +
+                         "' in table '" + info->name + "' is specified more than once.");
     }
     if (col.identity) {
-      throw SqlError(ast::kNotSupportedError, 16, "ALTER TABLE ADD of an IDENTITY column is not supported by this engine.");
+      throw SqlError(ast::kNotSupportedError, 16,
+                     "ALTER TABLE ADD of an IDENTITY column is not supported by this engine.");
     }
     if (col.nullable == false && !col.default_value) {
-      throw SqlError(4901, 16, "ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT "
-                               "definition specified, or the column being added is an identity or timestamp column, "
-                               "or alternatively if none of the previous conditions are satisfied the table must be "
-                               "empty to allow addition of this column. Column '" + col.name +
-                                   "' cannot be added to non-empty table '" + info->name +
-                                   "' because it does not satisfy these conditions.");
+      throw SqlError(
+          4901, 16,
+          "ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT "
+          "definition specified, or the column being added is an identity or timestamp column, "
+          "or alternatively if none of the previous conditions are satisfied the table must be "
+          "empty to allow addition of this column. Column '" +
+              col.name + "' cannot be added to non-empty table '" + info->name +
+              "' because it does not satisfy these conditions.");
     }
-    ExecSql(c_.sql_, "ALTER TABLE " + info->sqlite_name + " ADD COLUMN " + ColumnSql(col, false, false, f));
+    ExecSql(c_.sql_,
+            "ALTER TABLE " + info->sqlite_name + " ADD COLUMN " + ColumnSql(col, false, false, f));
   }
   int ordinal = 100;
   for (const auto& k : s.constraints) AddConstraint(info->name, info->is_temp, k, ++ordinal);
@@ -148,28 +161,35 @@ void Interpreter::AlterTableAdd(const ast::AlterTableAddStmt& s, Frame& f) {
 void Interpreter::CreateIndex(const ast::CreateIndexStmt& s) {
   auto info = c_.catalog_.FindTable(JoinName(s.table));
   if (!info || info->is_view) {
-    throw SqlError(1088, 16, "Cannot find the object \"" + JoinName(s.table) +
-                                 "\" because it does not exist or you do not have permissions.");
+    throw SqlError(1088, 16,
+                   "Cannot find the object \"" + JoinName(s.table) +
+                       "\" because it does not exist or you do not have permissions.");
   }
   std::string sqlite_name = IndexSqliteName(info->name, s.unique ? "UX" : "IX", s.name);
-  Stmt q = Prepare(c_.sql_, "SELECT 1 FROM " + SchemaOf(info->is_temp) +
-                                ".sqlite_schema WHERE type = 'index' AND tbl_name = ?1 COLLATE NOCASE AND "
-                                "(name = ?2 COLLATE NOCASE OR name = ?3 COLLATE NOCASE)");
-  std::string ix = IndexSqliteName(info->name, "IX", s.name), ux = IndexSqliteName(info->name, "UX", s.name);
+  Stmt q = Prepare(c_.sql_,
+                   "SELECT 1 FROM " + SchemaOf(info->is_temp) +
+                       ".sqlite_schema WHERE type = 'index' AND tbl_name = ?1 COLLATE NOCASE AND "
+                       "(name = ?2 COLLATE NOCASE OR name = ?3 COLLATE NOCASE)");
+  std::string ix = IndexSqliteName(info->name, "IX", s.name),
+              ux = IndexSqliteName(info->name, "UX", s.name);
   sqlite3_bind_text(q.get(), 1, info->name.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(q.get(), 2, ix.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(q.get(), 3, ux.c_str(), -1, SQLITE_TRANSIENT);
   if (sqlite3_step(q.get()) == SQLITE_ROW) {
-    throw SqlError(1913, 16, "The operation failed because an index or statistics with name '" + s.name +
-                                 "' already exists on table '" + info->name + "'.");
+    throw SqlError(1913, 16,
+                   "The operation failed because an index or statistics with name '" + s.name +
+                       "' already exists on table '" + info->name + "'.");
   }
   std::string cols;
   for (const auto& c : s.columns) {
-    if (!info->Find(c.name)) throw SqlError(1911, 16, "Column name '" + c.name + "' does not exist in the target table or view.");
+    if (!info->Find(c.name))
+      throw SqlError(1911, 16,
+                     "Column name '" + c.name + "' does not exist in the target table or view.");
     cols += (cols.empty() ? "" : ", ") + QuoteName(c.name) + (c.descending ? " DESC" : "");
   }
-  ExecSql(c_.sql_, std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " + SchemaOf(info->is_temp) + "." +
-                       QuoteName(sqlite_name) + " ON " + QuoteName(info->name) + "(" + cols + ")");
+  ExecSql(c_.sql_, std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
+                       SchemaOf(info->is_temp) + "." + QuoteName(sqlite_name) + " ON " +
+                       QuoteName(info->name) + "(" + cols + ")");
 }
 
 void Interpreter::DropIndex(const ast::DropIndexStmt& s) {
@@ -177,8 +197,9 @@ void Interpreter::DropIndex(const ast::DropIndexStmt& s) {
     auto info = c_.catalog_.FindTable(JoinName(target.table));
     std::string found;
     if (info) {
-      Stmt q = Prepare(c_.sql_, "SELECT name FROM " + SchemaOf(info->is_temp) +
-                                    ".sqlite_schema WHERE type = 'index' AND tbl_name = ?1 COLLATE NOCASE");
+      Stmt q = Prepare(c_.sql_,
+                       "SELECT name FROM " + SchemaOf(info->is_temp) +
+                           ".sqlite_schema WHERE type = 'index' AND tbl_name = ?1 COLLATE NOCASE");
       sqlite3_bind_text(q.get(), 1, info->name.c_str(), -1, SQLITE_TRANSIENT);
       while (sqlite3_step(q.get()) == SQLITE_ROW) {
         std::string n = reinterpret_cast<const char*>(sqlite3_column_text(q.get(), 0));
@@ -188,8 +209,9 @@ void Interpreter::DropIndex(const ast::DropIndexStmt& s) {
     }
     if (found.empty()) {
       if (s.if_exists) continue;
-      throw SqlError(3701, 11, "Cannot drop the index '" + JoinName(target.table) + "." + target.index +
-                                   "', because it does not exist or you do not have permission.");
+      throw SqlError(3701, 11,
+                     "Cannot drop the index '" + JoinName(target.table) + "." + target.index +
+                         "', because it does not exist or you do not have permission.");
     }
     ExecSql(c_.sql_, "DROP INDEX " + SchemaOf(info->is_temp) + "." + QuoteName(found));
   }
@@ -208,9 +230,10 @@ void Interpreter::Drop(const ast::DropStmt& s, Frame& f) {
         auto info = c_.catalog_.FindTable(full);
         ExecSql(c_.sql_, "DROP TABLE " + info->sqlite_name);
         auto& created = f.temp_tables_created;
-        created.erase(std::remove_if(created.begin(), created.end(),
-                                     [&](const std::string& x) { return Lower(x) == Lower(info->name); }),
-                      created.end());
+        created.erase(
+            std::remove_if(created.begin(), created.end(),
+                           [&](const std::string& x) { return Lower(x) == Lower(info->name); }),
+            created.end());
         break;
       }
       case ast::DropStmt::Object::kView: {
@@ -238,15 +261,17 @@ void Interpreter::Drop(const ast::DropStmt& s, Frame& f) {
 void Interpreter::Truncate(const ast::TruncateStmt& s) {
   auto info = c_.catalog_.FindTable(JoinName(s.table));
   if (!info || info->is_view) {
-    throw SqlError(4701, 16, "Cannot find the object \"" + JoinName(s.table) +
-                                 "\" because it does not exist or you do not have permissions.");
+    throw SqlError(4701, 16,
+                   "Cannot find the object \"" + JoinName(s.table) +
+                       "\" because it does not exist or you do not have permissions.");
   }
   ExecSql(c_.sql_, "DELETE FROM " + info->sqlite_name);
   for (const auto& col : info->columns) {
     if (!col.identity) continue;
     // TRUNCATE starts the identity over at its seed.
     std::string schema = SchemaOf(info->is_temp);
-    ExecSql(c_.sql_, "UPDATE " + schema + ".sqlite_sequence SET seq = " + std::to_string(col.identity_seed - 1) +
+    ExecSql(c_.sql_, "UPDATE " + schema +
+                         ".sqlite_sequence SET seq = " + std::to_string(col.identity_seed - 1) +
                          " WHERE name = " + QuoteText(info->name));
   }
 }
@@ -275,9 +300,11 @@ void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
   }
   view.query = std::move(select.query);
   if (tr.steps.size() != 1 || !tr.returns_rows) {
-    throw SqlError(ast::kNotSupportedError, 16, "This view's query is not supported by this engine.");
+    throw SqlError(ast::kNotSupportedError, 16,
+                   "This view's query is not supported by this engine.");
   }
-  std::string sql = InlineParams(tr.steps[0], [&](const ParamSource& p) { return ParamValue(p, f); });
+  std::string sql =
+      InlineParams(tr.steps[0], [&](const ParamSource& p) { return ParamValue(p, f); });
   if (kind) {
     ExecSql(c_.sql_, "DROP VIEW main." + QuoteName(name));
     c_.catalog_.EraseObject(name);
@@ -285,8 +312,10 @@ void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
   std::string cols;
   for (size_t i = 0; i < tr.columns.size(); ++i) {
     if (tr.columns[i].name.empty()) {
-      throw SqlError(4511, 16, "Create View or Function failed because no column name was specified for column " +
-                                   std::to_string(i + 1) + ".");
+      throw SqlError(
+          4511, 16,
+          "Create View or Function failed because no column name was specified for column " +
+              std::to_string(i + 1) + ".");
     }
     cols += (i ? ", " : "") + QuoteName(tr.columns[i].name);
   }

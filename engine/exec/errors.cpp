@@ -19,14 +19,16 @@ std::string Lower(std::string_view s) {
 }
 
 // "UNIQUE constraint failed: t.a, t.b" -> table t, columns a, b.
-bool SplitConstraintMessage(const std::string& message, std::string& table, std::vector<std::string>& columns) {
+bool SplitConstraintMessage(const std::string& message, std::string& table,
+                            std::vector<std::string>& columns) {
   size_t colon = message.find(": ");
   if (colon == std::string::npos) return false;
   std::string rest = message.substr(colon + 2);
   size_t pos = 0;
   while (pos < rest.size()) {
     size_t comma = rest.find(", ", pos);
-    std::string item = rest.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+    std::string item =
+        rest.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
     size_t dot = item.rfind('.');
     if (dot == std::string::npos) return false;
     table = item.substr(0, dot);
@@ -69,9 +71,11 @@ std::string Interpreter::DuplicateKeyValue(Plan& p, Frame& f, const std::string&
   auto info = c_.catalog_.FindTable(temp ? table : "dbo." + table);
   if (indexes.empty() || !info || failing_step_ >= p.translation.steps.size()) return "";
   std::string result;
-  if (sqlite3_exec(c_.sql_, "SAVEPOINT tsql_diagnose", nullptr, nullptr, nullptr) != SQLITE_OK) return "";
+  if (sqlite3_exec(c_.sql_, "SAVEPOINT tsql_diagnose", nullptr, nullptr, nullptr) != SQLITE_OK)
+    return "";
   try {
-    for (const auto& ix : indexes) ExecSql(c_.sql_, "DROP INDEX " + SchemaOf(temp) + "." + QuoteName(ix));
+    for (const auto& ix : indexes)
+      ExecSql(c_.sql_, "DROP INDEX " + SchemaOf(temp) + "." + QuoteName(ix));
     const SqliteStep& step = p.translation.steps[failing_step_];
     Stmt replay = Prepare(c_.sql_, step.sql);
     BindParams(replay.get(), step.params, f);
@@ -79,8 +83,8 @@ std::string Interpreter::DuplicateKeyValue(Plan& p, Frame& f, const std::string&
     }
     std::string cols;
     for (const auto& c : columns) cols += (cols.empty() ? "" : ", ") + QuoteName(c);
-    Stmt dup = Prepare(c_.sql_, "SELECT " + cols + " FROM " + info->sqlite_name + " GROUP BY " + cols +
-                                    " HAVING count(*) > 1 LIMIT 1");
+    Stmt dup = Prepare(c_.sql_, "SELECT " + cols + " FROM " + info->sqlite_name + " GROUP BY " +
+                                    cols + " HAVING count(*) > 1 LIMIT 1");
     if (sqlite3_step(dup.get()) == SQLITE_ROW) {
       for (size_t i = 0; i < columns.size(); ++i) {
         const ColumnInfo* col = info->Find(columns[i]);
@@ -92,11 +96,13 @@ std::string Interpreter::DuplicateKeyValue(Plan& p, Frame& f, const std::string&
   } catch (const SqlError&) {
     result.clear();
   }
-  sqlite3_exec(c_.sql_, "ROLLBACK TO tsql_diagnose; RELEASE tsql_diagnose", nullptr, nullptr, nullptr);
+  sqlite3_exec(c_.sql_, "ROLLBACK TO tsql_diagnose; RELEASE tsql_diagnose", nullptr, nullptr,
+               nullptr);
   return result;
 }
 
-SqlError Interpreter::MapStepError(int rc, const std::string& message, const ast::Statement* s, Plan* p, Frame* f) {
+SqlError Interpreter::MapStepError(int rc, const std::string& message, const ast::Statement* s,
+                                   Plan* p, Frame* f) {
   if (auto e = ParseFunctionError(message)) return *e;
   bool update = s && s->kind == ast::StmtKind::kUpdate;
   std::string table;
@@ -107,8 +113,9 @@ SqlError Interpreter::MapStepError(int rc, const std::string& message, const ast
         bool temp = !table.empty() && table[0] == '#';
         std::string where = (temp ? std::string("tempdb") : c_.db_->name()) + ".dbo." + table;
         return SqlError(515, 16,
-                        "Cannot insert the value NULL into column '" + columns[0] + "', table '" + where +
-                            "'; column does not allow nulls. " + (update ? "UPDATE" : "INSERT") + " fails.",
+                        "Cannot insert the value NULL into column '" + columns[0] + "', table '" +
+                            where + "'; column does not allow nulls. " +
+                            (update ? "UPDATE" : "INSERT") + " fails.",
                         0, 2);
       }
       break;
@@ -124,19 +131,22 @@ SqlError Interpreter::MapStepError(int rc, const std::string& message, const ast
         std::string object = "dbo." + table;
         if (ix && (ix->kind == "PK" || ix->kind == "UQ")) {
           return SqlError(2627, 14,
-                          "Violation of " + std::string(ix->kind == "PK" ? "PRIMARY KEY" : "UNIQUE KEY") +
-                              " constraint '" + ix->name + "'. Cannot insert duplicate key in object '" + object +
-                              "'." + tail);
+                          "Violation of " +
+                              std::string(ix->kind == "PK" ? "PRIMARY KEY" : "UNIQUE KEY") +
+                              " constraint '" + ix->name +
+                              "'. Cannot insert duplicate key in object '" + object + "'." + tail);
         }
         return SqlError(2601, 14,
-                        "Cannot insert duplicate key row in object '" + object + "' with unique index '" +
-                            (ix ? ix->name : std::string("?")) + "'." + tail);
+                        "Cannot insert duplicate key row in object '" + object +
+                            "' with unique index '" + (ix ? ix->name : std::string("?")) + "'." +
+                            tail);
       }
       break;
     case SQLITE_CONSTRAINT_CHECK:
     case SQLITE_CONSTRAINT_FOREIGNKEY:
-      return SqlError(547, 16, std::string("The ") + (update ? "UPDATE" : "INSERT") +
-                                   " statement conflicted with a constraint: " + message);
+      return SqlError(547, 16,
+                      std::string("The ") + (update ? "UPDATE" : "INSERT") +
+                          " statement conflicted with a constraint: " + message);
     default:
       break;
   }

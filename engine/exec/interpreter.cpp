@@ -45,7 +45,9 @@ Value Retag(const Value& v, const TypeInfo& t) {
 
 SqlError Overflow(const TypeInfo& to) {
   std::string target = to.IsInteger() ? to.ToString() : "numeric";
-  return SqlError(8115, 16, "Arithmetic overflow error converting expression to data type " + target + ".", 0, 2);
+  return SqlError(8115, 16,
+                  "Arithmetic overflow error converting expression to data type " + target + ".", 0,
+                  2);
 }
 
 // Cuts text to a varchar(n) (bytes, never inside a UTF-8 sequence) or nvarchar(n)
@@ -70,7 +72,8 @@ std::string FitText(std::string s, const TypeInfo& to) {
       while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
     }
     s.resize(cut);
-    if ((to.kind == TypeKind::kChar || to.kind == TypeKind::kNChar) && s.size() < static_cast<size_t>(to.length)) {
+    if ((to.kind == TypeKind::kChar || to.kind == TypeKind::kNChar) &&
+        s.size() < static_cast<size_t>(to.length)) {
       s.append(static_cast<size_t>(to.length) - s.size(), ' ');
     }
   }
@@ -79,15 +82,20 @@ std::string FitText(std::string s, const TypeInfo& to) {
 
 bool IntegerFits(int64_t v, TypeKind k) {
   switch (k) {
-    case TypeKind::kTinyInt: return v >= 0 && v <= 255;
-    case TypeKind::kSmallInt: return v >= -32768 && v <= 32767;
-    case TypeKind::kInt: return v >= INT32_MIN && v <= INT32_MAX;
-    default: return true;
+    case TypeKind::kTinyInt:
+      return v >= 0 && v <= 255;
+    case TypeKind::kSmallInt:
+      return v >= -32768 && v <= 32767;
+    case TypeKind::kInt:
+      return v >= INT32_MIN && v <= INT32_MAX;
+    default:
+      return true;
   }
 }
 
 std::string LiteralText(const Frame& f, int i) {
-  return static_cast<size_t>(i) < f.literal_texts.size() ? f.literal_texts[static_cast<size_t>(i)] : std::string();
+  return static_cast<size_t>(i) < f.literal_texts.size() ? f.literal_texts[static_cast<size_t>(i)]
+                                                         : std::string();
 }
 
 // "#" + number of digits of an integer literal: what its type is when it meets a decimal.
@@ -129,12 +137,38 @@ Variable* Frame::Lookup(std::string_view name) {
 
 ErrorScope ScopeOf(const SqlError& e) {
   switch (e.number) {
-    case 2627: case 2601: case 515: case 547: case 8152: case 2628: case 512: case 8134:
-    case 8115: case 220: case 242: case 536: case 537: case 2812: case 201: case 8145:
-    case 8143: case 8144: case 8162: case 3902: case 3903: case 50000: case 281: case 8133:
-    case 517: case 535:
+    case 2627:
+    case 2601:
+    case 515:
+    case 547:
+    case 8152:
+    case 2628:
+    case 512:
+    case 8134:
+    case 8115:
+    case 220:
+    case 242:
+    case 536:
+    case 537:
+    case 2812:
+    case 201:
+    case 8145:
+    case 8143:
+    case 8144:
+    case 8162:
+    case 3902:
+    case 3903:
+    case 50000:
+    case 281:
+    case 8133:
+    case 517:
+    case 535:
       return ErrorScope::kStatement;
-    case 245: case 241: case 8114: case 1205: case 217:
+    case 245:
+    case 241:
+    case 8114:
+    case 1205:
+    case 217:
       return ErrorScope::kBatchAndTransaction;
     default:
       return e.number > 50000 ? ErrorScope::kStatement : ErrorScope::kBatch;
@@ -154,8 +188,9 @@ Value Interpreter::Convert(const Value& v, const TypeInfo& to) {
     if (to.kind == TypeKind::kBit) return Value(to, int64_t{x != 0});
     if (!IntegerFits(x, to.kind)) {
       if (to.kind == TypeKind::kInt) throw Overflow(to);
-      throw SqlError(220, 16, "Arithmetic overflow error for data type " + to.ToString() + ", value = " +
-                                  std::to_string(x) + ".");
+      throw SqlError(220, 16,
+                     "Arithmetic overflow error for data type " + to.ToString() +
+                         ", value = " + std::to_string(x) + ".");
     }
     return Value(to, x);
   }
@@ -167,8 +202,8 @@ Value Interpreter::Convert(const Value& v, const TypeInfo& to) {
     auto r = Rescale(d, scale);
     if (!r || !FitsPrecision(*r, precision)) {
       throw SqlError(8115, 16,
-                     std::string("Arithmetic overflow error converting ") + (v.is_int() ? "int" : "numeric") +
-                         " to data type numeric.",
+                     std::string("Arithmetic overflow error converting ") +
+                         (v.is_int() ? "int" : "numeric") + " to data type numeric.",
                      0, 2);
     }
     return Value(to, *r);
@@ -200,7 +235,8 @@ Value Interpreter::Convert(const Value& v, const TypeInfo& to) {
 // ---------------------------------------------------------------------------
 // Batches and statements
 
-void Interpreter::RunBatch(CachedBatch& code, std::vector<Value> literals, std::vector<std::string> texts) {
+void Interpreter::RunBatch(CachedBatch& code, std::vector<Value> literals,
+                           std::vector<std::string> texts) {
   Frame f;
   f.code = &code;
   f.literals = std::move(literals);
@@ -282,7 +318,8 @@ Flow Interpreter::Run(const ast::Statement& s, Frame& f) {
         Value v = Convert(Eval(*st.value, f), TypeInfo::Of(TypeKind::kInt));
         if (v.is_null()) {
           AddMessage("The '" + f.procedure +
-                     "' procedure attempted to return a status of NULL, which is not allowed. A status of 0 "
+                     "' procedure attempted to return a status of NULL, which is not allowed. A "
+                     "status of 0 "
                      "will be returned instead.");
           f.return_status = 0;
         } else {
@@ -377,11 +414,14 @@ Plan& Interpreter::PlanFor(const void* key, Frame& f,
     // column types are in the file's schema.
     std::vector<std::string> create = CreateTableSql(*tr.creates);
     tr.steps.erase(tr.steps.begin());
-    for (size_t i = create.size(); i-- > 0;) tr.steps.insert(tr.steps.begin(), SqliteStep{create[i], {}});
+    for (size_t i = create.size(); i-- > 0;)
+      tr.steps.insert(tr.steps.begin(), SqliteStep{create[i], {}});
   }
   plan->catalog_version = c_.catalog_.version();
-  for (int i : plan->translation.value_literals) plan->literal_guards.emplace_back(i, LiteralText(f, i));
-  for (int i : plan->translation.digit_literals) plan->literal_guards.emplace_back(i, DigitCount(f, i));
+  for (int i : plan->translation.value_literals)
+    plan->literal_guards.emplace_back(i, LiteralText(f, i));
+  for (int i : plan->translation.digit_literals)
+    plan->literal_guards.emplace_back(i, DigitCount(f, i));
   plan->prepared.resize(plan->translation.steps.size());
   slot = std::move(plan);
   return *slot;
@@ -393,7 +433,8 @@ Value Interpreter::SystemValue(const std::string& name) {
   if (n == "@@error") return Value::Int(c_.error_);
   if (n == "@@trancount") return Value::Int(c_.trancount_);
   if (n == "@@identity") {
-    return c_.identity_ ? Value::Dec(Decimal::FromInt(*c_.identity_), 38) : Value::Null(TypeInfo::Decimal(38, 0));
+    return c_.identity_ ? Value::Dec(Decimal::FromInt(*c_.identity_), 38)
+                        : Value::Null(TypeInfo::Decimal(38, 0));
   }
   if (n == "@@spid") return Value::Int(51, TypeKind::kSmallInt);
   if (n == "@@fetch_status") return Value::Int(-1);
@@ -442,7 +483,8 @@ void Interpreter::BindParams(sqlite3_stmt* st, const std::vector<ParamSource>& p
   }
 }
 
-int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>* rows, bool all_rows) {
+int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>* rows,
+                             bool all_rows) {
   const Translation& tr = p.translation;
   bool multi = tr.steps.size() > 1;
   if (multi) ExecSql(c_.sql_, "SAVEPOINT tsql_statement");
@@ -465,7 +507,8 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
           std::vector<Value> row;
           int ncol = std::min<int>(sqlite3_column_count(st), static_cast<int>(tr.columns.size()));
           row.reserve(static_cast<size_t>(ncol));
-          for (int c = 0; c < ncol; ++c) row.push_back(ReadColumn(st, c, tr.columns[static_cast<size_t>(c)].type));
+          for (int c = 0; c < ncol; ++c)
+            row.push_back(ReadColumn(st, c, tr.columns[static_cast<size_t>(c)].type));
           rows->push_back(std::move(row));
         }
       }
@@ -481,7 +524,8 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
     }
   } catch (...) {
     if (multi) {
-      sqlite3_exec(c_.sql_, "ROLLBACK TO tsql_statement; RELEASE tsql_statement", nullptr, nullptr, nullptr);
+      sqlite3_exec(c_.sql_, "ROLLBACK TO tsql_statement; RELEASE tsql_statement", nullptr, nullptr,
+                   nullptr);
     }
     throw;
   }
@@ -511,7 +555,8 @@ void Interpreter::RunQueryStatement(const ast::Statement& s, Frame& f) {
   if (assign) {
     if (!rows.empty()) {
       const auto& row = rows.back();
-      for (size_t i = 0; i < tr.assign_to.size() && i < row.size(); ++i) Assign(f, tr.assign_to[i], row[i]);
+      for (size_t i = 0; i < tr.assign_to.size() && i < row.size(); ++i)
+        Assign(f, tr.assign_to[i], row[i]);
     }
   } else if (tr.returns_rows) {
     Result r;
@@ -533,7 +578,8 @@ Value Interpreter::Eval(const ast::Expr& e, Frame& f) {
   switch (e.kind) {
     case ast::ExprKind::kLiteral: {
       int idx = e.As<ast::LiteralExpr>().literal_index;
-      if (idx >= 0 && static_cast<size_t>(idx) < f.literals.size()) return f.literals[static_cast<size_t>(idx)];
+      if (idx >= 0 && static_cast<size_t>(idx) < f.literals.size())
+        return f.literals[static_cast<size_t>(idx)];
       break;
     }
     case ast::ExprKind::kNull:
@@ -566,7 +612,8 @@ const Value* DirectValue(const ast::Expr& e, Frame& f) {
   }
   if (e.kind == ast::ExprKind::kLiteral) {
     int idx = e.As<ast::LiteralExpr>().literal_index;
-    if (idx >= 0 && static_cast<size_t>(idx) < f.literals.size()) return &f.literals[static_cast<size_t>(idx)];
+    if (idx >= 0 && static_cast<size_t>(idx) < f.literals.size())
+      return &f.literals[static_cast<size_t>(idx)];
   }
   return nullptr;
 }
@@ -574,7 +621,8 @@ const Value* DirectValue(const ast::Expr& e, Frame& f) {
 // Compares two exact numbers (integers and decimals); empty when either is not one.
 std::optional<int> CompareExact(const Value& a, const Value& b) {
   if (!(a.is_int() || a.is_decimal()) || !(b.is_int() || b.is_decimal())) return std::nullopt;
-  if (a.is_int() && b.is_int()) return a.as_int() < b.as_int() ? -1 : (a.as_int() > b.as_int() ? 1 : 0);
+  if (a.is_int() && b.is_int())
+    return a.as_int() < b.as_int() ? -1 : (a.as_int() > b.as_int() ? 1 : 0);
   Decimal x = a.is_int() ? Decimal::FromInt(a.as_int()) : a.as_decimal();
   Decimal y = b.is_int() ? Decimal::FromInt(b.as_int()) : b.as_decimal();
   return Compare(x, y);
@@ -590,17 +638,24 @@ std::optional<bool> Interpreter::Condition(const ast::Expr& e, Frame& f) {
     const Value* r = l ? DirectValue(*c.right, f) : nullptr;
     if (l && r) {
       if (l->is_null() || r->is_null()) {
-        if ((l->is_null() || l->type().IsNumeric()) && (r->is_null() || r->type().IsNumeric())) return std::nullopt;
+        if ((l->is_null() || l->type().IsNumeric()) && (r->is_null() || r->type().IsNumeric()))
+          return std::nullopt;
       } else if (auto cmp = CompareExact(*l, *r)) {
         switch (c.op) {
-          case ast::CompareOp::kEq: return *cmp == 0;
-          case ast::CompareOp::kNe: return *cmp != 0;
-          case ast::CompareOp::kLt: return *cmp < 0;
-          case ast::CompareOp::kGt: return *cmp > 0;
+          case ast::CompareOp::kEq:
+            return *cmp == 0;
+          case ast::CompareOp::kNe:
+            return *cmp != 0;
+          case ast::CompareOp::kLt:
+            return *cmp < 0;
+          case ast::CompareOp::kGt:
+            return *cmp > 0;
           case ast::CompareOp::kLe:
-          case ast::CompareOp::kNotGt: return *cmp <= 0;
+          case ast::CompareOp::kNotGt:
+            return *cmp <= 0;
           case ast::CompareOp::kGe:
-          case ast::CompareOp::kNotLt: return *cmp >= 0;
+          case ast::CompareOp::kNotLt:
+            return *cmp >= 0;
         }
       }
     }
@@ -642,11 +697,13 @@ void Interpreter::SetOption(const ast::SetOptionStmt& s) {
     c_.nocount_ = s.on.value_or(true);
     return;
   }
-  static const char* kOnOnly[] = {"ansi_nulls",  "ansi_padding", "ansi_warnings", "quoted_identifier",
-                                  "arithabort", "concat_null_yields_null", "ansi_null_dflt_on"};
-  static const char* kOffOnly[] = {"xact_abort", "implicit_transactions", "numeric_roundabort", "fmtonly"};
-  static const char* kAny[] = {"lock_timeout", "deadlock_priority", "textsize", "transaction",
-                               "statistics", "showplan_text"};
+  static const char* kOnOnly[] = {"ansi_nulls",        "ansi_padding", "ansi_warnings",
+                                  "quoted_identifier", "arithabort",   "concat_null_yields_null",
+                                  "ansi_null_dflt_on"};
+  static const char* kOffOnly[] = {"xact_abort", "implicit_transactions", "numeric_roundabort",
+                                   "fmtonly"};
+  static const char* kAny[] = {"lock_timeout", "deadlock_priority", "textsize",
+                               "transaction",  "statistics",        "showplan_text"};
   bool ok = true;
   for (const auto& o : s.options) {
     auto in = [&](auto& list) {
@@ -667,7 +724,8 @@ void Interpreter::SetOption(const ast::SetOptionStmt& s) {
   if (!ok) {
     std::string names;
     for (const auto& o : s.options) names += (names.empty() ? "" : ", ") + o;
-    throw SqlError(ast::kNotSupportedError, 16, "SET " + names + " with this setting is not supported by this engine.");
+    throw SqlError(ast::kNotSupportedError, 16,
+                   "SET " + names + " with this setting is not supported by this engine.");
   }
 }
 
@@ -679,14 +737,16 @@ void Interpreter::Transaction(const ast::Statement& s) {
       break;
     case ast::StmtKind::kCommit:
       if (c_.trancount_ == 0) {
-        throw SqlError(3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+        throw SqlError(3902, 16,
+                       "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
       }
       if (c_.trancount_ == 1) ExecSql(c_.sql_, "COMMIT");
       --c_.trancount_;
       break;
     default:
       if (c_.trancount_ == 0) {
-        throw SqlError(3903, 16, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+        throw SqlError(3903, 16,
+                       "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
       }
       ExecSql(c_.sql_, "ROLLBACK");
       c_.trancount_ = 0;
@@ -729,7 +789,8 @@ std::string FormatRaiserror(const std::string& fmt, const std::vector<Value>& ar
     size_t j = i + 1;
     std::string spec = "%";
     while (j < fmt.size() && std::strchr("-+ 0#", fmt[j])) spec += fmt[j++];
-    while (j < fmt.size() && (std::isdigit(static_cast<unsigned char>(fmt[j])) || fmt[j] == '.')) spec += fmt[j++];
+    while (j < fmt.size() && (std::isdigit(static_cast<unsigned char>(fmt[j])) || fmt[j] == '.'))
+      spec += fmt[j++];
     if (j < fmt.size() && (fmt[j] == 'h' || fmt[j] == 'l' || fmt[j] == 'I')) ++j;
     if (j >= fmt.size()) {
       out += fmt.substr(i);
@@ -739,9 +800,11 @@ std::string FormatRaiserror(const std::string& fmt, const std::vector<Value>& ar
     const Value* arg = next < args.size() ? &args[next++] : nullptr;
     char buf[512];
     if (conv == 's') {
-      std::string s = !arg || arg->is_null() ? "(null)" : (arg->is_text() ? arg->as_text() : arg->ToString());
+      std::string s =
+          !arg || arg->is_null() ? "(null)" : (arg->is_text() ? arg->as_text() : arg->ToString());
       std::snprintf(buf, sizeof buf, (spec + "s").c_str(), s.c_str());
-    } else if (conv == 'd' || conv == 'i' || conv == 'u' || conv == 'x' || conv == 'X' || conv == 'o') {
+    } else if (conv == 'd' || conv == 'i' || conv == 'u' || conv == 'x' || conv == 'X' ||
+               conv == 'o') {
       long long v = 0;
       if (arg && arg->is_int()) v = arg->as_int();
       if (!arg || arg->is_null()) {
@@ -772,8 +835,9 @@ void Interpreter::Raiserror(const ast::RaiserrorStmt& s, Frame& f) {
   std::string text;
   if (msg.is_int()) {
     number = static_cast<int>(msg.as_int());
-    text = "Error " + std::to_string(number) + ", severity " + std::to_string(severity) + ", state " +
-           std::to_string(st) + " was raised, but no message with that error number was found.";
+    text = "Error " + std::to_string(number) + ", severity " + std::to_string(severity) +
+           ", state " + std::to_string(st) +
+           " was raised, but no message with that error number was found.";
   } else {
     Value t = Convert(msg, TypeInfo::VarChar(2047));
     text = FormatRaiserror(t.is_null() ? std::string() : t.as_text(), args);

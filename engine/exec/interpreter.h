@@ -15,11 +15,11 @@ namespace morvesk::engine::exec {
 
 // An argument of a procedure call, after evaluation in the caller.
 struct CallArg {
-  std::string name;       // "@p" or empty for positional
+  std::string name;  // "@p" or empty for positional
   bool is_default = false;
   Value value;
   bool output = false;
-  Variable* target = nullptr;  // caller variable receiving an OUTPUT value
+  Variable* target = nullptr;        // caller variable receiving an OUTPUT value
   std::optional<TypeInfo> out_type;  // CallProcedure: type the host declared
 };
 
@@ -35,7 +35,9 @@ class Interpreter {
   int CallProcedure(const std::string& name, std::vector<CallArg>& args, int depth, bool from_host);
 
   // A failed bulk-load row's error, mapped as an INSERT's would be.
-  SqlError MapBulkError(int rc, const std::string& message) { return MapStepError(rc, message, nullptr, nullptr, nullptr); }
+  SqlError MapBulkError(int rc, const std::string& message) {
+    return MapStepError(rc, message, nullptr, nullptr, nullptr);
+  }
 
   // Value conversion as assignment does it (rounding, silent truncation of text).
   Value Convert(const Value& v, const TypeInfo& to);
@@ -47,7 +49,8 @@ class Interpreter {
 
   // Set-based statements.
   void RunQueryStatement(const ast::Statement& s, Frame& f);
-  Plan& PlanFor(const void* key, Frame& f, const std::function<Translation(const BindContext&)>& make);
+  Plan& PlanFor(const void* key, Frame& f,
+                const std::function<Translation(const BindContext&)>& make);
   // Runs a plan's steps; returns the rows of the last step when it returns rows.
   int64_t RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>* rows, bool all_rows = true);
   Value ParamValue(const ParamSource& ps, Frame& f);
@@ -75,8 +78,10 @@ class Interpreter {
   void Truncate(const ast::TruncateStmt& s);
   void CreateView(const ast::CreateViewStmt& s, Frame& f);
   void CreateProcedure(const ast::CreateProcedureStmt& s, Frame& f);
-  std::string ColumnSql(const ast::ColumnDef& col, bool identity_key, bool force_not_null, Frame& f);
-  void AddConstraint(const std::string& table, bool temp, const ast::TableConstraint& k, int ordinal);
+  std::string ColumnSql(const ast::ColumnDef& col, bool identity_key, bool force_not_null,
+                        Frame& f);
+  void AddConstraint(const std::string& table, bool temp, const ast::TableConstraint& k,
+                     int ordinal);
 
   // Automatic indexes on #temp tables (engine/exec/auto_index.cpp).
   void FindAutoIndexCandidate(const ast::Statement& s, Plan& p);
@@ -84,7 +89,8 @@ class Interpreter {
 
   // Error mapping (engine/exec/errors.cpp).
   // Called after the failed statement was reset, with the error SQLite reported.
-  SqlError MapStepError(int rc, const std::string& message, const ast::Statement* s, Plan* p, Frame* f);
+  SqlError MapStepError(int rc, const std::string& message, const ast::Statement* s, Plan* p,
+                        Frame* f);
   std::string DuplicateKeyValue(Plan& p, Frame& f, const std::string& table, bool temp,
                                 const std::vector<std::string>& columns);
 

@@ -18,7 +18,8 @@ std::string Lower(std::string_view s) {
 
 }  // namespace
 
-std::shared_ptr<CachedBatch> Interpreter::LoadProcedure(const std::string& name, std::string* declared_name) {
+std::shared_ptr<CachedBatch> Interpreter::LoadProcedure(const std::string& name,
+                                                        std::string* declared_name) {
   if (c_.procedures_version_ != c_.catalog_.version()) {
     c_.procedures_.clear();
     c_.procedures_version_ = c_.catalog_.version();
@@ -60,7 +61,8 @@ void Interpreter::Exec(const ast::ExecStmt& s, Frame& f) {
     }
     if (a.output) {
       if (a.value->kind != ast::ExprKind::kVariable) {
-        throw SqlError(179, 15, "Cannot use the OUTPUT option when passing a constant to a stored procedure.");
+        throw SqlError(
+            179, 15, "Cannot use the OUTPUT option when passing a constant to a stored procedure.");
       }
       arg.target = f.Lookup(a.value->As<ast::VariableExpr>().name);
     }
@@ -75,9 +77,12 @@ void Interpreter::Exec(const ast::ExecStmt& s, Frame& f) {
   if (!s.return_variable.empty()) Assign(f, s.return_variable, Value::Int(status));
 }
 
-int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& args, int depth, bool from_host) {
+int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& args, int depth,
+                               bool from_host) {
   if (depth > 32) {
-    throw SqlError(217, 16, "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
+    throw SqlError(
+        217, 16,
+        "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
   }
   std::string declared;
   auto code = LoadProcedure(name, &declared);
@@ -102,29 +107,36 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
     size_t idx;
     if (a.name.empty()) {
       if (named_seen) {
-        throw SqlError(119, 15, "Must pass parameter number " + std::to_string(i + 1) +
-                                    " and subsequent parameters as '@name = value'. After the form '@name = value' "
-                                    "has been used, all subsequent parameters must be passed in the form "
-                                    "'@name = value'.");
+        throw SqlError(
+            119, 15,
+            "Must pass parameter number " + std::to_string(i + 1) +
+                " and subsequent parameters as '@name = value'. After the form '@name = value' "
+                "has been used, all subsequent parameters must be passed in the form "
+                "'@name = value'.");
       }
       if (position >= n) {
-        throw SqlError(8144, 16, "Procedure or function " + declared + " has too many arguments specified.");
+        throw SqlError(8144, 16,
+                       "Procedure or function " + declared + " has too many arguments specified.");
       }
       idx = position++;
     } else {
       named_seen = true;
-      auto it = std::find_if(proc.params.begin(), proc.params.end(),
-                             [&](const ast::ProcParameter& p) { return Lower(p.name) == Lower(a.name); });
+      auto it =
+          std::find_if(proc.params.begin(), proc.params.end(),
+                       [&](const ast::ProcParameter& p) { return Lower(p.name) == Lower(a.name); });
       if (it == proc.params.end()) {
         throw SqlError(8145, 16, a.name + " is not a parameter for procedure " + declared + ".");
       }
       idx = static_cast<size_t>(it - proc.params.begin());
-      if (supplied_by[idx] >= 0) throw SqlError(8143, 16, "Parameter '" + a.name + "' was supplied multiple times.");
+      if (supplied_by[idx] >= 0)
+        throw SqlError(8143, 16, "Parameter '" + a.name + "' was supplied multiple times.");
     }
     if (a.output && !proc.params[idx].output) {
-      throw SqlError(8162, 16, "The formal parameter \"" + proc.params[idx].name +
-                                   "\" was not declared as an OUTPUT parameter, but the actual parameter passed in "
-                                   "requested output.");
+      throw SqlError(
+          8162, 16,
+          "The formal parameter \"" + proc.params[idx].name +
+              "\" was not declared as an OUTPUT parameter, but the actual parameter passed in "
+              "requested output.");
     }
     supplied_by[idx] = static_cast<int>(i);
     arg_param[i] = static_cast<int>(idx);
@@ -139,8 +151,9 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
     } else if (param.default_value) {
       pf.variables[key].value = Convert(Eval(*param.default_value, pf), param.type.type);
     } else {
-      throw SqlError(201, 16, "Procedure or function '" + declared + "' expects parameter '" + param.name +
-                                  "', which was not supplied.");
+      throw SqlError(201, 16,
+                     "Procedure or function '" + declared + "' expects parameter '" + param.name +
+                         "', which was not supplied.");
     }
   }
 
@@ -150,7 +163,8 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
     // Temporary tables a procedure made end with it.
     for (const auto& t : pf.temp_tables_created) {
       if (auto info = c_.catalog_.FindTable(t)) {
-        sqlite3_exec(c_.sql_, ("DROP TABLE " + info->sqlite_name).c_str(), nullptr, nullptr, nullptr);
+        sqlite3_exec(c_.sql_, ("DROP TABLE " + info->sqlite_name).c_str(), nullptr, nullptr,
+                     nullptr);
         c_.catalog_.Bump();
       }
     }

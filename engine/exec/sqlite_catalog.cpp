@@ -23,7 +23,8 @@ std::string Lower(std::string_view s) {
 
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
          });
 }
 
@@ -189,7 +190,8 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
       return info;
     }
   }
-  Stmt cols = Prepare(db_, std::string("PRAGMA ") + schema + ".table_xinfo(" + QuoteName(info.name) + ")");
+  Stmt cols =
+      Prepare(db_, std::string("PRAGMA ") + schema + ".table_xinfo(" + QuoteName(info.name) + ")");
   while (sqlite3_step(cols.get()) == SQLITE_ROW) {
     if (sqlite3_column_int(cols.get(), 6) != 0) continue;  // hidden
     ColumnInfo c;
@@ -213,7 +215,8 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
 }
 
 std::optional<SqliteCatalog::ObjectRow> SqliteCatalog::LoadObject(std::string_view key) const {
-  Stmt s = Prepare(db_, "SELECT name, kind, definition, columns FROM main.__tsql_objects WHERE name_key = ?1");
+  Stmt s = Prepare(
+      db_, "SELECT name, kind, definition, columns FROM main.__tsql_objects WHERE name_key = ?1");
   sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
   int rc = sqlite3_step(s.get());
   if (rc == SQLITE_DONE) return std::nullopt;
@@ -222,7 +225,8 @@ std::optional<SqliteCatalog::ObjectRow> SqliteCatalog::LoadObject(std::string_vi
                    ColumnText(s.get(), 3)};
 }
 
-std::optional<std::vector<ProcParamInfo>> SqliteCatalog::FindProcedure(std::string_view name) const {
+std::optional<std::vector<ProcParamInfo>> SqliteCatalog::FindProcedure(
+    std::string_view name) const {
   ObjectName n = ParseObjectName(name);
   auto obj = LoadObject(Lower(n.name));
   if (!obj || obj->kind != "P") return std::nullopt;
@@ -268,8 +272,8 @@ void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& 
                                     const std::vector<ProcParamInfo>& params) {
   std::string cols;
   for (auto& p : params) {
-    cols += p.name + kFieldSep + p.type.ToString() + kFieldSep + (p.output ? "1" : "0") + kFieldSep +
-            (p.has_default ? "1" : "0") + kFieldSep + p.default_literal + kRowSep;
+    cols += p.name + kFieldSep + p.type.ToString() + kFieldSep + (p.output ? "1" : "0") +
+            kFieldSep + (p.has_default ? "1" : "0") + kFieldSep + p.default_literal + kRowSep;
   }
   Stmt s = Prepare(db_, "INSERT INTO main.__tsql_objects VALUES(?1, ?2, 'P', ?3, ?4)");
   std::string key = Lower(name);

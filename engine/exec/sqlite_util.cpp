@@ -17,8 +17,8 @@ SqlError ErrorFromSqlite(sqlite3* db, int rc) {
 
 Stmt Prepare(sqlite3* db, std::string_view sql) {
   sqlite3_stmt* s = nullptr;
-  int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                              &s, nullptr);
+  int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &s, nullptr);
   if (rc != SQLITE_OK) {
     sqlite3_finalize(s);
     throw ErrorFromSqlite(db, rc);

@@ -84,7 +84,8 @@ Value ReadColumn(sqlite3_stmt* stmt, int col, const TypeInfo& type) {
     case TypeKind::kNull:
       switch (storage) {
         case SQLITE_INTEGER:
-          return Value(TypeInfo::Of(TypeKind::kInt), static_cast<int64_t>(sqlite3_column_int64(stmt, col)));
+          return Value(TypeInfo::Of(TypeKind::kInt),
+                       static_cast<int64_t>(sqlite3_column_int64(stmt, col)));
         case SQLITE_FLOAT:
           return Value::Float(sqlite3_column_double(stmt, col));
         case SQLITE_BLOB: {

@@ -12,7 +12,8 @@ constexpr std::string_view kSeedMarker = "tsql_identity_seed_";
 
 std::string SchemaOf(bool temp) { return temp ? "temp" : "main"; }
 
-std::string IndexSqliteName(const std::string& table, const std::string& kind, const std::string& name) {
+std::string IndexSqliteName(const std::string& table, const std::string& kind,
+                            const std::string& name) {
   return table + "$" + kind + "$" + name;
 }
 
@@ -55,13 +56,14 @@ std::vector<std::string> CreateTableSql(const TableInfo& t) {
   sql += ")";
   std::vector<std::string> out{sql};
   if (identity && identity->identity_seed != 1) {
-    out.push_back("INSERT INTO " + schema + ".sqlite_sequence(name, seq) VALUES(" + QuoteText(t.name) + ", " +
-                  std::to_string(identity->identity_seed - 1) + ")");
+    out.push_back("INSERT INTO " + schema + ".sqlite_sequence(name, seq) VALUES(" +
+                  QuoteText(t.name) + ", " + std::to_string(identity->identity_seed - 1) + ")");
   }
   return out;
 }
 
-std::string InlineParams(const SqliteStep& step, const std::function<Value(const ParamSource&)>& value_of) {
+std::string InlineParams(const SqliteStep& step,
+                         const std::function<Value(const ParamSource&)>& value_of) {
   const std::string& in = step.sql;
   std::string out;
   for (size_t i = 0; i < in.size(); ++i) {

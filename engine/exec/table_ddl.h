@@ -18,7 +18,8 @@ namespace morvesk::engine::exec {
 
 std::string SchemaOf(bool temp);  // "temp" or "main"
 
-std::string IndexSqliteName(const std::string& table, const std::string& kind, const std::string& name);
+std::string IndexSqliteName(const std::string& table, const std::string& kind,
+                            const std::string& name);
 struct IndexName {
   std::string kind;  // PK, UQ, IX, UX
   std::string name;  // as the T-SQL text named it
@@ -35,6 +36,7 @@ std::vector<std::string> CreateTableSql(const TableInfo& t);
 
 // A step's SQL with each ?N replaced by the literal of its value (for view bodies,
 // which SQLite stores without parameters).
-std::string InlineParams(const SqliteStep& step, const std::function<Value(const ParamSource&)>& value_of);
+std::string InlineParams(const SqliteStep& step,
+                         const std::function<Value(const ParamSource&)>& value_of);
 
 }  // namespace morvesk::engine::exec

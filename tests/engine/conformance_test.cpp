@@ -105,7 +105,8 @@ void Print(const BatchResult& r, std::vector<std::string>& out) {
       case Result::Kind::kRows: {
         std::string header = ">";
         for (size_t i = 0; i < item.columns.size(); ++i) {
-          header += (i ? " | " : " ") + (item.columns[i].name.empty() ? std::string("?") : item.columns[i].name);
+          header += (i ? " | " : " ") +
+                    (item.columns[i].name.empty() ? std::string("?") : item.columns[i].name);
         }
         out.push_back(header);
         for (const auto& row : item.rows) {
@@ -172,7 +173,8 @@ TEST_P(Conformance, CasesProduceTheirExpectedOutput) {
 
 std::vector<std::string> CaseFiles() {
   std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(MORVESK_TEST_DIR) / "cases")) {
+  for (const auto& e :
+       std::filesystem::directory_iterator(std::filesystem::path(MORVESK_TEST_DIR) / "cases")) {
     if (e.path().extension() == ".test") files.push_back(e.path().filename().string());
   }
   std::sort(files.begin(), files.end());

@@ -13,7 +13,8 @@ namespace morvesk::engine {
 namespace {
 
 std::filesystem::path TempFile(const std::string& name) {
-  auto p = std::filesystem::temp_directory_path() / ("morvesk_runtime_" + name + "_" + std::to_string(::getpid()));
+  auto p = std::filesystem::temp_directory_path() /
+           ("morvesk_runtime_" + name + "_" + std::to_string(::getpid()));
   std::filesystem::remove(p);
   std::filesystem::remove(p.string() + "-wal");
   std::filesystem::remove(p.string() + "-shm");
@@ -38,8 +39,10 @@ TEST(RuntimeTransactions, HostRollbackUndoesRowsTablesAndTempTables) {
 
   c->BeginTransaction();
   EXPECT_TRUE(c->InTransaction());
-  c->Execute("set nocount on insert into kept select 2 create table made (a int) create table #tmp (a int) "
-             "insert into #tmp select 3");
+  c->Execute(
+      "set nocount on insert into kept select 2 create table made (a int) create table #tmp (a "
+      "int) "
+      "insert into #tmp select 3");
   EXPECT_EQ(Scalar(*c, "select count(*) from kept").as_int(), 2);
   c->Rollback();
   EXPECT_FALSE(c->InTransaction());
@@ -102,8 +105,9 @@ TEST(RuntimePersistence, ReopenedFileKnowsTypesViewsAndProcedures) {
         "name varchar(5), d datetime, constraint PK_stock primary key (name))");
     c->Execute("insert into stock (qty, name, d) select 1.5, 'ab', '20240131'");
     c->Execute("create view vstock as select name, qty * 2 as dbl from stock");
-    c->Execute("create procedure NextQty @add decimal(10,2), @out decimal(28,10) output as "
-               "select @out = max(qty) + @add from stock");
+    c->Execute(
+        "create procedure NextQty @add decimal(10,2), @out decimal(28,10) output as "
+        "select @out = max(qty) + @add from stock");
   }
   auto db = Database::Open(path.string(), true);
   auto c = db->Connect();
@@ -173,12 +177,14 @@ TEST(RuntimeBulk, BulkInsertConvertsValuesAndIsAllOrNothing) {
   auto c = db->Connect();
   c->Execute("create table b (k int not null, amt decimal(18,2), d datetime, s varchar(10))");
   c->BulkInsert("b", {"k", "amt", "d", "s"},
-                {{Value::Int(1), Value::Dec(*Decimal::Parse("1.005")), Value::Text("20240105"), Value::Text("x")},
+                {{Value::Int(1), Value::Dec(*Decimal::Parse("1.005")), Value::Text("20240105"),
+                  Value::Text("x")},
                  {Value::Int(2), Value::Int(7), Value::Null(), Value::Null()}});
   EXPECT_EQ(Scalar(*c, "select sum(amt) from b").ToString(), "8.01");
   EXPECT_EQ(Scalar(*c, "select d from b where k = 1").ToString(), "2024-01-05 00:00:00.000");
   try {
-    c->BulkInsert("b", {"k", "amt"}, {{Value::Int(3), Value::Int(1)}, {Value::Null(), Value::Int(1)}});
+    c->BulkInsert("b", {"k", "amt"},
+                  {{Value::Int(3), Value::Int(1)}, {Value::Null(), Value::Int(1)}});
     FAIL() << "null into a not null column";
   } catch (const SqlError& e) {
     EXPECT_EQ(e.number, 515);
@@ -190,20 +196,29 @@ TEST(RuntimeBulk, BulkInsertConvertsValuesAndIsAllOrNothing) {
 TEST(RuntimeCache, LoopOfBatchesWithDifferentLiteralsParsesAndPreparesOnce) {
   auto db = Database::Open(":memory:");
   auto c = db->Connect();
-  c->Execute("set nocount on create table #t (FStockID int, FItemID int, FQty decimal(28,10), FAmount decimal(28,2))");
+  c->Execute(
+      "set nocount on create table #t (FStockID int, FItemID int, FQty decimal(28,10), FAmount "
+      "decimal(28,2))");
   for (int i = 0; i < 50; ++i) {
-    c->Execute("insert into #t select " + std::to_string(i % 5) + ", " + std::to_string(i) + ", 2, 10");
+    c->Execute("insert into #t select " + std::to_string(i % 5) + ", " + std::to_string(i) +
+               ", 2, 10");
   }
   const auto& stats = exec::StatsOf(*c);
   auto parses = stats.parses;
   auto prepares = stats.prepares;
   auto translations = stats.translations;
   for (int i = 0; i < 50; ++i) {
-    std::string s = std::to_string(i % 5), item = std::to_string(i), amt = std::to_string(100 + i) + ".25";
-    c->Execute("declare @a decimal(28,10), @b decimal(28,10) select @a = sum(FQty), @b = sum(FAmount) from #t "
-               "where FStockID = " + s + " and FItemID = " + item +
-               " if @a <> 0 update #t set FAmount = FAmount + round(" + amt + "/@a * 100, 2) "
-               "where FStockID = " + s + " and FItemID = " + item);
+    std::string s = std::to_string(i % 5), item = std::to_string(i),
+                amt = std::to_string(100 + i) + ".25";
+    c->Execute(
+        "declare @a decimal(28,10), @b decimal(28,10) select @a = sum(FQty), @b = sum(FAmount) "
+        "from #t "
+        "where FStockID = " +
+        s + " and FItemID = " + item + " if @a <> 0 update #t set FAmount = FAmount + round(" +
+        amt +
+        "/@a * 100, 2) "
+        "where FStockID = " +
+        s + " and FItemID = " + item);
   }
   // The first batch of the new shape is parsed and prepared; the other 49 reuse it.
   EXPECT_EQ(stats.parses - parses, 1u);
@@ -217,7 +232,8 @@ TEST(RuntimeCache, LoopOfBatchesWithDifferentLiteralsParsesAndPreparesOnce) {
   // A WHILE body runs from the plans made on its first pass.
   prepares = stats.prepares;
   BatchResult r = c->Execute(
-      "declare @i int set @i = 0 while @i < 200 begin update #t set FQty = FQty + 1 where FItemID = @i "
+      "declare @i int set @i = 0 while @i < 200 begin update #t set FQty = FQty + 1 where FItemID "
+      "= @i "
       "set @i = @i + 1 end select sum(FQty) from #t");
   EXPECT_LE(stats.prepares - prepares, 5u);
   EXPECT_EQ(r.ResultSets().back()->rows[0][0].ToString(), "150.0000000000");
@@ -228,8 +244,8 @@ TEST(RuntimeCache, RepeatedTextWithOtherLiteralKindsAndLengthsStaysCorrect) {
   auto c = db->Connect();
   c->Execute("set nocount on create table #b (no varchar(20), q decimal(10,2))");
   // The same text around literals whose kinds, precisions and lengths change.
-  const char* values[][2] = {{"'B1'", "5"}, {"'B12345'", "5.5"}, {"'it''s'", "12.25"}, {"'B1'", "7"},
-                             {"N'x'", "1E1"}, {"'B1'", "-3"}};
+  const char* values[][2] = {{"'B1'", "5"}, {"'B12345'", "5.5"}, {"'it''s'", "12.25"},
+                             {"'B1'", "7"}, {"N'x'", "1E1"},     {"'B1'", "-3"}};
   for (auto& v : values) {
     c->Execute(std::string("insert into #b select ") + v[0] + ", " + v[1]);
   }
@@ -247,7 +263,8 @@ TEST(RuntimeCache, RepeatedTextWithOtherLiteralKindsAndLengthsStaysCorrect) {
   c->Execute("set nocount on declare @n int select @n = 42 if @n = 42 print 'x'");
   BatchResult p = c->Execute("set nocount on declare @n int select @n = 43 if @n = 42 print 'x'");
   EXPECT_TRUE(p.results.empty());
-  EXPECT_THROW(c->Execute("set nocount on declare @n int select @n = 4e if @n = 42 print 'x'"), SqlError);
+  EXPECT_THROW(c->Execute("set nocount on declare @n int select @n = 4e if @n = 42 print 'x'"),
+               SqlError);
 }
 
 }  // namespace
