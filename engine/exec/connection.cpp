@@ -49,6 +49,7 @@ ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle
 }
 
 ConnectionImpl::~ConnectionImpl() {
+  templates_.clear();
   cache_.clear();
   procedures_.clear();
   convert_.Reset(nullptr);
