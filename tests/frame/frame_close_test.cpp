@@ -146,6 +146,26 @@ TEST_F(FrameClose, ClosesThePeriodAndKeepsEveryStage) {
             "4|5.0000000000|0.0000000000|0.0000000000|0.0000000000|0.0000000000\n");
 }
 
+TEST_F(FrameClose, OneObjectWorksOnTheDatabaseEachCallNames) {
+  const std::string other = (dir_ / "other.db").string();
+  fs::copy_file(path_, other);
+  auto cal = CreateObject("Morvesk.CalCurAmount");
+  std::string err;
+  ASSERT_TRUE(Close(*cal, Cnn(), "2025-03-01", "2025-04-01", err)) << err;
+  const std::string period_sql =
+      "Select FValue From t_SystemProfile Where FCategory='IC' And FKey='CurrentPeriod'";
+  auto other_period = [&] {
+    auto db = engine::Database::Open(other, true);
+    auto cnn = db->Connect();
+    engine::BatchResult result = cnn->Execute(period_sql);
+    return result.ResultSets().at(0)->rows.at(0).at(0).ToString();
+  };
+  EXPECT_EQ(other_period(), "3");
+  ASSERT_TRUE(Close(*cal, "Data Source=" + other, "2025-03-01", "2025-04-01", err)) << err;
+  EXPECT_EQ(other_period(), "4");
+  EXPECT_EQ(Dump(period_sql), "4\n");  // the first database was not closed twice
+}
+
 TEST_F(FrameClose, FailingBatchGivesFalseTheDescriptionAndChangesNothing) {
   {
     auto db = engine::Database::Open(path_, true);

@@ -12,6 +12,7 @@
 #include "platform/automation/server.h"
 #include "services/cal_cur_amount.h"
 #include "services/ic_bal_reader.h"
+#include "services/stock_bill_reader.h"
 #include "services/morvesk_module.h"
 
 namespace morvesk::services {
@@ -41,7 +42,12 @@ TEST(FrameDll, RegistersCreatesByNameAndHandsOutWorkingObjects) {
   EXPECT_EQ(store.TypeLibs()[0].info.major_version, 5);
   EXPECT_EQ(store.TypeLibs()[0].info.minor_version, 8);
   EXPECT_EQ(store.TypeLibs()[0].info.lcid, 1033u);
-  EXPECT_EQ(store.FindClass("Morvesk.ICbalReader")->iid, kICbalReaderIid);
+  EXPECT_EQ(store.TypeLibs()[0].info.name, "Morvesk");
+  auto reader = store.FindClass("{B40D2F49-B0AE-4516-B99B-0F2609B8F1DF}");
+  ASSERT_TRUE(reader.has_value());
+  EXPECT_EQ(reader->prog_id, "Morvesk.ICbalReader");
+  EXPECT_EQ(reader->iid, kICbalReaderIid);
+  EXPECT_EQ(store.FindClass("morvesk.stockbillreader")->iid, kStockBillReaderIid);
 
   {
     auto factory = server->GetClassObject(kCalCurAmountClsid);

@@ -28,29 +28,6 @@ std::vector<std::string> MemberNames(const automation::Dispatch& d) {
   return names;
 }
 
-TEST_F(FrameServices, ClassesAndTypeLibraryCarryTheirIdentities) {
-  const auto& module = MorveskModule();
-  EXPECT_EQ(module.type_library.libid, "5b5fb6c4-f254-45e1-9637-a5fc4b4ca5a0");
-  EXPECT_EQ(module.type_library.major_version, 5);
-  EXPECT_EQ(module.type_library.minor_version, 8);
-  EXPECT_EQ(module.type_library.lcid, 1033u);
-  EXPECT_EQ(module.type_library.name, "Morvesk");
-
-  auto cal = automation::ClassRegistry::Global().Find("Morvesk.CalCurAmount");
-  ASSERT_TRUE(cal.has_value());
-  EXPECT_EQ(cal->clsid, "e28ff440-de66-4333-ba1d-95cdfe9bac82");
-  EXPECT_EQ(cal->iid, "f06b8ce6-5ccb-464f-9c80-fe40b92c73f0");
-  auto by_clsid = automation::ClassRegistry::Global().Find("{90388A06-11E4-4F84-9ADE-8FF65A911A9D}");
-  ASSERT_TRUE(by_clsid.has_value());
-  EXPECT_EQ(by_clsid->prog_id, "Morvesk.StockBillReader");
-  EXPECT_EQ(by_clsid->iid, "47b307b8-b259-4bb7-967a-2a550c945d94");
-  auto reader = automation::ClassRegistry::Global().Find("morvesk.icbalreader");
-  ASSERT_TRUE(reader.has_value());
-  EXPECT_EQ(reader->clsid, "b40d2f49-b0ae-4516-b99b-0f2609b8f1df");
-  EXPECT_EQ(reader->iid, "a7263d2c-c20d-4652-9237-9ef0e1e2bad3");
-  EXPECT_EQ(reader->interface_name, "_ICbalReader");
-}
-
 TEST_F(FrameServices, MemberTablesKeepTheInterfacesOrderAndSpelling) {
   auto cal = CreateObject("Morvesk.CalCurAmount");
   auto sbr = CreateObject("Morvesk.StockBillReader");
