@@ -1,0 +1,182 @@
+// The `morvesk` tool end to end: the built binary run as a person runs it, its
+// standard output, standard error and exit code checked.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class MorveskTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::path(::testing::TempDir()) /
+           ("morvesk_cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  // Runs `morvesk ARGS` (ARGS already quoted for the shell), optionally feeding stdin.
+  Outcome Run(const std::string& args, const std::string& input = "") const {
+    const std::string in = Path("stdin.txt"), out = Path("stdout.txt"), err = Path("stderr.txt");
+    std::ofstream(in, std::ios::binary) << input;
+    const std::string cmd = std::string(MORVESK_BINARY_DIR) + "/bin/morvesk " + args + " < '" + in +
+                            "' > '" + out + "' 2> '" + err + "'";
+    int status = std::system(cmd.c_str());
+    Outcome o;
+    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = ReadFile(out);
+    o.err = ReadFile(err);
+    return o;
+  }
+
+  std::string Demo() const {
+    const std::string db = Path("demo.db");
+    Outcome o = Run("init --db '" + db + "'");
+    EXPECT_EQ(o.exit_code, 0) << o.err;
+    return db;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(MorveskTool, InitCreatesACompanyAndReplacesAFileOnlyWhenForced) {
+  const std::string db = Demo();
+  Outcome count = Run("sql --db '" + db + "' --format csv \"select count(*) as n from t_ICItem\"");
+  EXPECT_EQ(count.exit_code, 0) << count.err;
+  EXPECT_EQ(count.out, "n\n11\n");
+
+  Outcome again = Run("init --db '" + db + "'");
+  EXPECT_EQ(again.exit_code, 1);
+  EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
+  EXPECT_EQ(Run("sql --db '" + db + "' --format csv \"select count(*) as n from t_ICItem\"").out,
+            "n\n11\n");
+
+  Outcome sized = Run("init --db '" + db + "' --size 300 --seed 3 --force");
+  EXPECT_EQ(sized.exit_code, 0) << sized.err;
+  EXPECT_NE(sized.err.find("bills 2025/3"), std::string::npos) << sized.err;
+  Outcome lines = Run("sql --db '" + db + "' --format csv \"select count(*) as n from "
+                      "T_CC_StockBillEntry e inner join T_CC_StockBill h on h.FID = e.FID "
+                      "where h.FDate >= '2025-03-01' and h.FDate < '2025-04-01'\"");
+  EXPECT_EQ(lines.out, "n\n301\n");
+
+  EXPECT_EQ(Run("init").exit_code, 2);
+  EXPECT_EQ(Run("init --db '" + Path("x.db") + "' --size many").exit_code, 2);
+  EXPECT_FALSE(std::filesystem::exists(Path("x.db")));
+}
+
+TEST_F(MorveskTool, SqlPrintsResultSetsAsTableCsvAndJson) {
+  const std::string db = Demo();
+  Outcome table = Run("sql --db '" + db + "' \"select 1 as a, 'x' as bb, null as c\"");
+  EXPECT_EQ(table.exit_code, 0) << table.err;
+  EXPECT_EQ(table.out, "a bb c   \n- -- ----\n1 x  NULL\n");
+  EXPECT_EQ(table.err, "(1 row affected)\n");
+
+  // CSV: a header per result set, one blank line between them, NULL as nothing;
+  // counts and messages stay out of machine-readable output.
+  Outcome csv = Run("sql --db '" + db + "' --format csv",
+                    "select 1 as a, 'x,\"y' as b\nselect null as c\nprint 'hello'\n");
+  EXPECT_EQ(csv.exit_code, 0) << csv.err;
+  EXPECT_EQ(csv.out, "a,b\n1,\"x,\"\"y\"\n\nc\n\n");
+  EXPECT_EQ(csv.err, "");
+
+  Outcome json = Run("sql --db '" + db + "' --format json",
+                     "select 1.50 as a, 'q\"' as b\n"
+                     "select FValue from t_SystemProfile where FKey = 'PeriodCount'\n");
+  EXPECT_EQ(json.exit_code, 0) << json.err;
+  EXPECT_EQ(json.out, "[\n[\n {\"a\": 1.50, \"b\": \"q\\\"\"}\n],\n[\n {\"FValue\": \"12\"}\n]\n]\n");
+  EXPECT_EQ(json.err, "");
+
+  EXPECT_EQ(Run("sql --db '" + db + "' --format xml \"select 1\"").exit_code, 2);
+}
+
+TEST_F(MorveskTool, SqlRunsScriptsBatchByBatchAndReportsErrorsWithTheirLine) {
+  const std::string db = Demo();
+  const std::string script = Path("script.sql");
+  std::ofstream(script) << "create table #t (a int)\n"
+                           "insert into #t values (1)\n"
+                           "GO\n"
+                           "insert into #t values (2)\n"
+                           "go 2\n"
+                           "select sum(a) as total from #t\n"
+                           "GO\n"
+                           "select 1 as one\n"
+                           "select * from no_such_table\n"
+                           "GO\n"
+                           "select 'after' as still\n";
+  Outcome o = Run("sql --db '" + db + "' --format csv -f '" + script + "'");
+  EXPECT_EQ(o.exit_code, 1);
+  // The temp table lives across batches of the one connection; GO 2 ran twice;
+  // the failing batch does not stop the next one.
+  EXPECT_EQ(o.out, "total\n5\n\nstill\nafter\n");
+  EXPECT_NE(o.err.find("Msg 208, Level 16, State 1, Line 9"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("no_such_table"), std::string::npos) << o.err;
+
+  Outcome syntax = Run("sql --db '" + db + "' \"select from where\"");
+  EXPECT_EQ(syntax.exit_code, 1);
+  EXPECT_NE(syntax.err.find("Level 15"), std::string::npos) << syntax.err;
+
+  Outcome from_stdin = Run("sql --db '" + db + "' --format csv", "select 2 as n\nGO\n");
+  EXPECT_EQ(from_stdin.exit_code, 0) << from_stdin.err;
+  EXPECT_EQ(from_stdin.out, "n\n2\n");
+
+  Outcome missing = Run("sql --db '" + Path("nowhere.db") + "' \"select 1\"");
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_FALSE(std::filesystem::exists(Path("nowhere.db")));
+}
+
+TEST_F(MorveskTool, CallInvokesAMemberByNameAndFailsWhenTheOperationDoes) {
+  const std::string db = Demo();
+  Outcome count = Run("call --db '" + db + "' Plexo.Dictionary.Count");
+  EXPECT_EQ(count.exit_code, 0) << count.err;
+  EXPECT_EQ(count.out, "result: 0\n");
+
+  Outcome no = Run("call --db '" + db + "' Plexo.Dictionary.Exists nokey");
+  EXPECT_EQ(no.exit_code, 1);
+  EXPECT_EQ(no.out, "result: False\n");
+  Outcome json = Run("call --db '" + db + "' --format json Plexo.Dictionary.Exists nokey");
+  EXPECT_EQ(json.out, "{\"result\": false, \"outputs\": {}}\n");
+
+  Outcome unknown = Run("call --db '" + db + "' CalCurAmount.NoSuchMember");
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_NE(unknown.err.find("NoSuchMember"), std::string::npos) << unknown.err;
+  EXPECT_EQ(Run("call --db '" + db + "' Nobody.Knows.This").exit_code, 1);
+  EXPECT_EQ(Run("call --db '" + db + "' NoMember").exit_code, 2);
+  EXPECT_EQ(Run("call --db '" + db + "' --format csv Plexo.Dictionary.Count").exit_code, 2);
+}
+
+TEST_F(MorveskTool, EveryCommandExplainsItself) {
+  Outcome top = Run("--help");
+  EXPECT_EQ(top.exit_code, 0);
+  for (const char* command : {"init", "sql", "call"}) {
+    EXPECT_NE(top.out.find(std::string("  ") + command), std::string::npos) << command;
+    Outcome help = Run(std::string(command) + " --help");
+    EXPECT_EQ(help.exit_code, 0) << command;
+    EXPECT_EQ(help.out.rfind(std::string("usage: morvesk ") + command, 0), 0u) << help.out;
+  }
+  EXPECT_EQ(Run("").exit_code, 2);
+  EXPECT_EQ(Run("frobnicate").exit_code, 2);
+  EXPECT_EQ(Run("sql --bogus").exit_code, 2);
+}
+
+}  // namespace
