@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <map>
 
@@ -177,6 +178,24 @@ TEST_F(FrameClose, FailingBatchGivesFalseTheDescriptionAndChangesNothing) {
   std::string err = "previous text";
   EXPECT_FALSE(Close(*cal, Cnn(), "2025-03-01", "2025-04-01", err));
   EXPECT_NE(err.find("CalculateLog"), std::string::npos) << err;
+  EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(FrameClose, FailureOfTheBatchLevelStageRollsBackTheWholeClose) {
+  {
+    // The batch-level stage, called through the object's own interface after every other
+    // batch of the close has run, cannot find its table.
+    auto db = engine::Database::Open(path_, true);
+    auto cnn = db->Connect();
+    Run(*cnn, "Drop Table t_CC_Stock_BatchNo");
+  }
+  const auto before = Snapshot();
+  auto cal = CreateObject("Morvesk.CalCurAmount");
+  std::string err;
+  EXPECT_FALSE(Close(*cal, Cnn(), "2025-03-01", "2025-04-01", err));
+  std::string folded = err;
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_NE(folded.find("t_cc_stock_batchno"), std::string::npos) << err;
   EXPECT_EQ(Snapshot(), before);
 }
 
