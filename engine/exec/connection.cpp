@@ -99,8 +99,8 @@ size_t ScanLiteral(std::string_view text, size_t pos, sql::TokenKind kind) {
 
 }  // namespace
 
-std::shared_ptr<CachedBatch> ConnectionImpl::MatchTemplate(std::string_view text,
-                                                           std::vector<sql::Token>& literals) {
+bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token>& literals,
+                                   std::string& key) {
   for (size_t t = 0; t < templates_.size(); ++t) {
     const BatchTemplate& tpl = templates_[t];
     literals.clear();
@@ -113,7 +113,7 @@ std::shared_ptr<CachedBatch> ConnectionImpl::MatchTemplate(std::string_view text
         break;
       }
       pos += seg.size();
-      if (i == tpl.kinds.size()) {
+      if (i == tpl.types.size()) {
         ok = pos == text.size();
         break;
       }
@@ -130,7 +130,10 @@ std::shared_ptr<CachedBatch> ConnectionImpl::MatchTemplate(std::string_view text
         ok = false;  // not a literal after all: the full lexer will report it
         break;
       }
-      if (one.size() != 2 || one[0].kind != tpl.kinds[i] || one[0].text.size() != n) {
+      // Numbers must type alike (their types are part of the shape); strings may differ in length.
+      const TypeInfo& was = tpl.types[i];
+      if (one.size() != 2 || one[0].kind != tpl.kinds[i] || one[0].text.size() != n ||
+          (was.IsText() ? !one[0].literal_type.IsText() : one[0].literal_type != was)) {
         ok = false;
         break;
       }
@@ -139,43 +142,49 @@ std::shared_ptr<CachedBatch> ConnectionImpl::MatchTemplate(std::string_view text
       pos += n;
     }
     if (!ok) continue;
-    // Numbers must type alike (their types are part of the shape); strings may be longer.
-    for (size_t i = 0; ok && i < literals.size(); ++i) {
-      const TypeInfo& was = tpl.code->batch.literals[i].literal_type;
-      const TypeInfo& now = literals[i].literal_type;
-      ok = was.IsText() ? now.IsText() : now == was;
-    }
-    if (!ok) continue;
-    auto code = tpl.code;
-    if (t != 0)
+    key = tpl.key;
+    if (t != 0) {
       std::rotate(templates_.begin(), templates_.begin() + static_cast<long>(t),
                   templates_.begin() + static_cast<long>(t) + 1);
-    return code;
+    }
+    return true;
   }
   literals.clear();
-  return nullptr;
+  return false;
 }
 
 void ConnectionImpl::RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
-                                      const std::shared_ptr<CachedBatch>& code) {
+                                      const std::string& key) {
   BatchTemplate tpl;
-  tpl.code = code;
+  tpl.key = key;
   size_t pos = 0;
   for (const auto& t : tokens) {
     if (!t.IsLiteral()) continue;
     tpl.segments.emplace_back(text.substr(pos, t.offset - pos));
     tpl.kinds.push_back(t.kind);
+    tpl.types.push_back(t.literal_type);
     pos = t.offset + t.text.size();
   }
   tpl.segments.emplace_back(text.substr(pos));
   templates_.erase(std::remove_if(templates_.begin(), templates_.end(),
-                                  [&](const BatchTemplate& x) { return x.code == code; }),
+                                  [&](const BatchTemplate& x) { return x.key == key; }),
                    templates_.end());
   templates_.insert(templates_.begin(), std::move(tpl));
   if (templates_.size() > kTemplates) templates_.pop_back();
 }
 
 bool ConnectionImpl::FitsCached(CachedBatch& code, const std::vector<sql::Token>& literals) {
+  const auto& own = code.batch.literals;
+  for (size_t i = 0; i < literals.size(); ++i) {
+    if (literals[i].kind == sql::TokenKind::kInteger &&
+        LiteralDigits(literals[i].value) != LiteralDigits(own[i].value)) {
+      return false;
+    }
+  }
+  for (int idx : code.value_guards) {
+    if (literals[static_cast<size_t>(idx)].value != own[static_cast<size_t>(idx)].value)
+      return false;
+  }
   // Literals that shape the statement (type arguments, TOP n, identity seeds) must match.
   for (int idx : code.batch.structural_literals) {
     if (literals[static_cast<size_t>(idx)].value !=
@@ -204,28 +213,36 @@ BatchResult ConnectionImpl::Execute(std::string_view text) {
   // A batch that repeats a recent one's text with other literal values is recognised
   // without lexing the whole text; any other goes through the lexer's shape key.
   std::vector<sql::Token> literal_tokens;
-  std::shared_ptr<CachedBatch> code = MatchTemplate(text, literal_tokens);
-  if (code && !FitsCached(*code, literal_tokens)) code.reset();
+  std::vector<sql::Token> tokens;
+  std::string key;
+  bool recognised = MatchTemplate(text, literal_tokens, key);
+  if (!recognised) {
+    tokens = sql::Lex(text);
+    key = sql::ShapeKey(tokens);
+    literal_tokens = sql::LiteralsOf(tokens);
+  }
+  std::shared_ptr<CachedBatch> code;
+  auto& variants = cache_[key];
+  for (size_t v = 0; v < variants.size() && !code; ++v) {
+    if (FitsCached(*variants[v], literal_tokens)) code = variants[v];
+  }
   if (code) {
     ++stats_.cache_hits;
   } else {
-    std::vector<sql::Token> tokens = sql::Lex(text);
-    std::string key = sql::ShapeKey(tokens);
-    literal_tokens = sql::LiteralsOf(tokens);
-    if (auto it = cache_.find(key); it != cache_.end() && FitsCached(*it->second, literal_tokens)) {
-      code = it->second;
-      ++stats_.cache_hits;
-    } else {
-      auto fresh = std::make_shared<CachedBatch>();
-      fresh->batch = sql::ParseTokens(tokens, text);
-      ++stats_.parses;
-      for (const auto& t : fresh->batch.literals) fresh->literal_types.push_back(t.literal_type);
-      if (cache_.size() >= 4096) cache_.clear();
-      cache_[key] = fresh;
-      code = std::move(fresh);
+    if (recognised) tokens = sql::Lex(text);
+    auto fresh = std::make_shared<CachedBatch>();
+    fresh->batch = sql::ParseTokens(tokens, text);
+    ++stats_.parses;
+    for (const auto& t : fresh->batch.literals) fresh->literal_types.push_back(t.literal_type);
+    if (variants.size() >= kVariants) variants.pop_back();
+    variants.insert(variants.begin(), fresh);
+    code = std::move(fresh);
+    if (cache_.size() >= 4096) {
+      cache_.clear();
+      cache_[key].push_back(code);
     }
-    RememberTemplate(text, tokens, code);
   }
+  if (!recognised) RememberTemplate(text, tokens, key);
   std::vector<Value> literals;
   std::vector<std::string> texts;
   literals.reserve(literal_tokens.size());

@@ -30,8 +30,6 @@ struct Plan {
   Translation translation;
   std::vector<Stmt> prepared;  // one per step, prepared on first use
   uint64_t catalog_version = 0;
-  // Literals the translation depends on beyond their type: (index, text or digit count).
-  std::vector<std::pair<int, std::string>> literal_guards;
   // Automatic index candidate: a #temp table and the columns it is filtered on by equality.
   std::string auto_index_table;
   std::vector<std::string> auto_index_columns;
@@ -44,14 +42,18 @@ struct CachedBatch {
   std::vector<Value> literal_values;  // values of the text it was parsed from
   std::vector<std::string> literal_texts;
   std::unordered_map<const void*, std::unique_ptr<Plan>> plans;
+  // Literals whose value a translation used (Object_ID's argument): another batch of
+  // the same shape may use this parse only with the same values there.
+  std::vector<int> value_guards;
 };
 
 // The text of a recently run batch cut at its literals, to recognise the next batch of
 // a loop that splices other values into the same text.
 struct BatchTemplate {
+  std::string key;                    // the shape key the text has
   std::vector<std::string> segments;  // text around the literals: literals + 1 pieces
-  std::vector<sql::TokenKind> kinds;  // kind of each literal
-  std::shared_ptr<CachedBatch> code;
+  std::vector<sql::TokenKind> kinds;  // kind and type of each literal
+  std::vector<TypeInfo> types;
 };
 
 struct Variable {
@@ -97,10 +99,11 @@ class ConnectionImpl : public Connection {
 
  private:
   static constexpr size_t kTemplates = 8;
-  std::shared_ptr<CachedBatch> MatchTemplate(std::string_view text,
-                                             std::vector<sql::Token>& literals);
+  static constexpr size_t kVariants = 16;
+  // Recognises a recent batch text with other literal values: its literals and shape key.
+  bool MatchTemplate(std::string_view text, std::vector<sql::Token>& literals, std::string& key);
   void RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
-                        const std::shared_ptr<CachedBatch>& code);
+                        const std::string& key);
   bool FitsCached(CachedBatch& code, const std::vector<sql::Token>& literals);
 
  public:
@@ -113,7 +116,9 @@ class ConnectionImpl : public Connection {
   sqlite3* sql_;
   SqliteCatalog catalog_;
   ConnectionStats stats_;
-  std::unordered_map<std::string, std::shared_ptr<CachedBatch>> cache_;
+  // Parses by shape key; a shape has several when literals that decide types or
+  // values (integer digit counts, Object_ID arguments) differ between its batches.
+  std::unordered_map<std::string, std::vector<std::shared_ptr<CachedBatch>>> cache_;
   std::vector<BatchTemplate> templates_;                            // most recently used first
   std::map<std::string, std::shared_ptr<CachedBatch>> procedures_;  // lower name -> parsed body
   uint64_t procedures_version_ = 0;

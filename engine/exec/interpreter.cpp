@@ -93,33 +93,6 @@ bool IntegerFits(int64_t v, TypeKind k) {
   }
 }
 
-std::string LiteralText(const Frame& f, int i) {
-  return static_cast<size_t>(i) < f.literal_texts.size() ? f.literal_texts[static_cast<size_t>(i)]
-                                                         : std::string();
-}
-
-// "#" + number of digits of an integer literal: what its type is when it meets a decimal.
-std::string DigitCount(const Frame& f, int i) {
-  std::string t = LiteralText(f, i);
-  size_t digits = 0;
-  bool leading = true;
-  for (char ch : t) {
-    if (!std::isdigit(static_cast<unsigned char>(ch))) continue;
-    if (leading && ch == '0') continue;
-    leading = false;
-    ++digits;
-  }
-  return "#" + std::to_string(digits);
-}
-
-bool GuardsHold(const Plan& p, const Frame& f) {
-  for (const auto& [i, text] : p.literal_guards) {
-    bool digits = !text.empty() && text[0] == '#';
-    if ((digits ? DigitCount(f, i) : LiteralText(f, i)) != text) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 const TypeInfo* Frame::Find(std::string_view name) const {
@@ -403,7 +376,7 @@ Flow Interpreter::Run(const ast::Statement& s, Frame& f) {
 Plan& Interpreter::PlanFor(const void* key, Frame& f,
                            const std::function<Translation(const BindContext&)>& make) {
   auto& slot = f.code->plans[key];
-  if (slot && slot->catalog_version == c_.catalog_.version() && GuardsHold(*slot, f)) return *slot;
+  if (slot && slot->catalog_version == c_.catalog_.version()) return *slot;
   BindContext ctx{c_.catalog_, f, f.code->literal_types};
   auto plan = std::make_unique<Plan>();
   plan->translation = make(ctx);
@@ -418,10 +391,12 @@ Plan& Interpreter::PlanFor(const void* key, Frame& f,
       tr.steps.insert(tr.steps.begin(), SqliteStep{create[i], {}});
   }
   plan->catalog_version = c_.catalog_.version();
-  for (int i : plan->translation.value_literals)
-    plan->literal_guards.emplace_back(i, LiteralText(f, i));
-  for (int i : plan->translation.digit_literals)
-    plan->literal_guards.emplace_back(i, DigitCount(f, i));
+  // Literals the binder evaluated while translating tie the cached batch to their text
+  // (integer literals' digit counts are checked for every batch already).
+  auto& guards = f.code->value_guards;
+  for (int i : tr.value_literals) {
+    if (std::find(guards.begin(), guards.end(), i) == guards.end()) guards.push_back(i);
+  }
   plan->prepared.resize(plan->translation.steps.size());
   slot = std::move(plan);
   return *slot;

@@ -220,10 +220,11 @@ TEST(RuntimeCache, LoopOfBatchesWithDifferentLiteralsParsesAndPreparesOnce) {
         "where FStockID = " +
         s + " and FItemID = " + item);
   }
-  // The first batch of the new shape is parsed and prepared; the other 49 reuse it.
-  EXPECT_EQ(stats.parses - parses, 1u);
-  EXPECT_LE(stats.translations - translations, 4u);
-  EXPECT_LE(stats.prepares - prepares, 4u);
+  // The batch is parsed and prepared once per digit count of its integers (items 0-9
+  // and 10-49: an integer's digits type it where it meets a decimal); the rest reuse it.
+  EXPECT_EQ(stats.parses - parses, 2u);
+  EXPECT_LE(stats.translations - translations, 8u);
+  EXPECT_LE(stats.prepares - prepares, 8u);
   EXPECT_EQ(stats.auto_indexes, 1u);
   // Every batch did its own work: 100.25 / 2 * 100 rounded, added to 10.
   EXPECT_EQ(Scalar(*c, "select FAmount from #t where FItemID = 0").ToString(), "5022.50");
@@ -265,6 +266,22 @@ TEST(RuntimeCache, RepeatedTextWithOtherLiteralKindsAndLengthsStaysCorrect) {
   EXPECT_TRUE(p.results.empty());
   EXPECT_THROW(c->Execute("set nocount on declare @n int select @n = 4e if @n = 42 print 'x'"),
                SqlError);
+}
+
+TEST(RuntimeCache, ConstantWithMoreDigitsThanTheCachedOneIsTypedForItsOwnDigits) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute("set nocount on create table #x (a decimal(28,2)) insert into #x select 10");
+  const char* totals[] = {"50", "100", "-30", "-300", "1000", "7"};
+  const char* expected[] = {"35.00", "210.00", "-105.00", "1470.00", "74970.00", "101209.50"};
+  for (size_t i = 0; i < 6; ++i) {
+    BatchResult r =
+        c->Execute(std::string("set nocount on declare @Amount decimal(28,10) select @Amount = 20 "
+                               "update #x set a = a + round(((") +
+                   totals[i] + ") * (a) / (@Amount)), 2) where @Amount <> 0 select a from #x");
+    ASSERT_TRUE(r.errors.empty()) << totals[i] << ": " << r.errors[0].message;
+    EXPECT_EQ(r.ResultSets()[0]->rows[0][0].ToString(), expected[i]) << totals[i];
+  }
 }
 
 }  // namespace
