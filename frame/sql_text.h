@@ -22,10 +22,6 @@ std::string SQLValue(const automation::Variant& value, bool bQuote, bool bEmptyA
 // Blanks (spaces) removed at both ends, as the automation Trim does.
 std::string TrimBlanks(const std::string& text);
 
-}  // namespace morvesk::frame
-
-namespace morvesk::frame {
-
 // A caller's date text ("2024-01-31", "2024/1/31", "20240131", "1/31/2024", with or without
 // a time) as "yyyy-mm-dd", moved by `add_days`; empty when the text does not read as a date
 // (the empty text included).

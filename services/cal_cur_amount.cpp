@@ -110,7 +110,7 @@ const automation::DispatchTable<CalCurAmount>& CalCurAmount::Table() {
            NotBuiltRaising<T>("UpdateInventory")},
           {{.name = "UpdateComeGoBalance", .params = {In("sDsn", S)}, .result = V},
            NotBuiltRaising<T>("UpdateComeGoBalance")},
-          {TransModeInfo<T>(), TransModeValue<T>},
+          {TransModeInfo(), TransModeValue<T>},
           {{.name = "DeleteBal78", .params = {In("sDsn", S)}, .result = L},
            NotBuiltRaising<T>("DeleteBal78")},
           {{.name = "HandleAbnormalAmt", .params = {In("sDsn", S)}, .result = L},

@@ -35,7 +35,7 @@ const automation::DispatchTable<ICbalReader>& ICbalReader::Table() {
                        Opt("lngTrack", L, Variant(int32_t{0}))},
             .result = O},
            NotBuiltRaising<T>("GetBegBal")},
-          {TransModeInfo<T>(), TransModeValue<T>},
+          {TransModeInfo(), TransModeValue<T>},
       });
   return table;
 }

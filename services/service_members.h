@@ -17,8 +17,7 @@ inline constexpr int32_t kTransMode = 2;
 
 using Args = std::vector<automation::Variant>;
 
-template <class T>
-automation::MemberInfo TransModeInfo() {
+inline automation::MemberInfo TransModeInfo() {
   return {.name = "TransMode", .result = automation::VarType::kLong, .is_property = true};
 }
 

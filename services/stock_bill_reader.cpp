@@ -75,7 +75,7 @@ const automation::DispatchTable<StockBillReader>& StockBillReader::Table() {
             .params = {In("sDsn", S), In("curFValue", S), In("curFKey", S)},
             .result = V},
            NotBuiltRaising<T>("WriteValueOfIC")},
-          {TransModeInfo<T>(), TransModeValue<T>},
+          {TransModeInfo(), TransModeValue<T>},
           {{.name = "GetBillID", .params = {In("sCnn", S), In("sTable", S)}, .result = L},
            NotBuiltRaising<T>("GetBillID")},
           {{.name = "GetBatchRecordset",
