@@ -109,16 +109,21 @@ BEGIN
          FKFDate, FKFPeriod, FPeriodDate
   FROM t_CC_Stock_BatchNo
   WHERE FYear = @Year AND FPeriod = @Period
+  -- Movements are summed per key on the way in: a period holds far more lines than keys.
   INSERT INTO #InvOnHand
-  SELECT FItemID, FStockID, FBatchNo, FAuxPropID, FQty, FSecQty, FAmount,
-         ISNULL(FKFDate, '1900-01-01'), ISNULL(FKFPeriod, 0), ISNULL(FPeriodDate, '1900-01-01')
+  SELECT FItemID, FStockID, FBatchNo, FAuxPropID, SUM(FQty), SUM(FSecQty), SUM(FAmount),
+         MAX(ISNULL(FKFDate, '1900-01-01')), MAX(ISNULL(FKFPeriod, 0)),
+         MAX(ISNULL(FPeriodDate, '1900-01-01'))
   FROM vw_cc_Receive
   WHERE ISNULL(FStatus, 0) <> 0 AND FDate >= @Start
+  GROUP BY FItemID, FStockID, FBatchNo, FAuxPropID
   INSERT INTO #InvOnHand
-  SELECT FItemID, FStockID, FBatchNo, FAuxPropID, -FQty, -FSecQty, -FAmount,
-         ISNULL(FKFDate, '1900-01-01'), ISNULL(FKFPeriod, 0), ISNULL(FPeriodDate, '1900-01-01')
+  SELECT FItemID, FStockID, FBatchNo, FAuxPropID, -SUM(FQty), -SUM(FSecQty), -SUM(FAmount),
+         MAX(ISNULL(FKFDate, '1900-01-01')), MAX(ISNULL(FKFPeriod, 0)),
+         MAX(ISNULL(FPeriodDate, '1900-01-01'))
   FROM vw_cc_Send
   WHERE ISNULL(FStatus, 0) <> 0 AND FDate >= @Start
+  GROUP BY FItemID, FStockID, FBatchNo, FAuxPropID
 
   DELETE FROM T_CC_Inventory
   INSERT INTO T_CC_Inventory (FItemID, FStockID, FBatchNo, FAuxPropID, FQty, FSecQty, FBal,
@@ -163,13 +168,15 @@ BEGIN
   FROM t_CC_Stock_BatchNo
   WHERE FYear = @Year AND FPeriod = @Period
   INSERT INTO #InvCheck
-  SELECT FItemID, FStockID, FBatchNo, FAuxPropID, FQty, FSecQty, FAmount
+  SELECT FItemID, FStockID, FBatchNo, FAuxPropID, SUM(FQty), SUM(FSecQty), SUM(FAmount)
   FROM vw_cc_Receive
   WHERE ISNULL(FStatus, 0) <> 0 AND FDate >= @Start
+  GROUP BY FItemID, FStockID, FBatchNo, FAuxPropID
   INSERT INTO #InvCheck
-  SELECT FItemID, FStockID, FBatchNo, FAuxPropID, -FQty, -FSecQty, -FAmount
+  SELECT FItemID, FStockID, FBatchNo, FAuxPropID, -SUM(FQty), -SUM(FSecQty), -SUM(FAmount)
   FROM vw_cc_Send
   WHERE ISNULL(FStatus, 0) <> 0 AND FDate >= @Start
+  GROUP BY FItemID, FStockID, FBatchNo, FAuxPropID
 
   IF OBJECT_ID('tempdb..#InvCheckSum') IS NOT NULL DROP TABLE #InvCheckSum
   SELECT FItemID, FStockID, FBatchNo, FAuxPropID, SUM(FQty) AS FQty, SUM(FSecQty) AS FSecQty,
