@@ -75,6 +75,7 @@ std::vector<ScriptBatch> SplitBatches(std::string_view script) {
     size_t end = script.find('\n', pos);
     if (end == std::string_view::npos) end = script.size();
     std::string_view line = script.substr(pos, end - pos);
+    if (end == script.size() && line.empty() && pos > 0) break;  // after the final newline
     ++line_no;
     // A GO inside a /* */ comment or a quoted text is part of the batch.
     int go = (in_block_comment || in_string) ? 0 : GoCount(line);
