@@ -165,6 +165,29 @@ TEST_F(MorveskTool, CallInvokesAMemberByNameAndFailsWhenTheOperationDoes) {
   EXPECT_EQ(Run("call --db '" + db + "' --format csv Plexo.Dictionary.Count").exit_code, 2);
 }
 
+TEST_F(MorveskTool, CallClosesThePeriodAndReportsTheByRefMessageOfAFailure) {
+  const std::string db = Demo();
+  const std::string close = "call --db '" + db +
+                            "' CalCurAmount.CalculateInvBal_Ext 3 2025 2025-03-01 2025-04-01 0 \"\"";
+  Outcome ok = Run(close);
+  EXPECT_EQ(ok.exit_code, 0) << ok.out << ok.err;
+  EXPECT_EQ(ok.out, "result: True\nsErrInfo: \n");
+  EXPECT_EQ(Run("sql --db '" + db + "' --format csv \"select FValue from t_SystemProfile "
+                "where FCategory = 'IC' and FKey = 'CurrentPeriod'\"").out,
+            "FValue\n4\n");
+  // Closing 2025/3 again meets the rows already carried into 2025/4: the operation
+  // returns False with its message in the by-ref argument.
+  const std::string balances = "sql --db '" + db + "' --format csv \"select FPeriod, count(*) as n, "
+                               "sum(FBegBal) as b, sum(FEndBal) as e from t_CC_Bal group by FPeriod\"";
+  const std::string before = Run(balances).out;
+  Outcome again = Run(close + " --format json");
+  EXPECT_EQ(again.exit_code, 1) << again.err;
+  EXPECT_EQ(again.out.rfind("{\"result\": false, \"outputs\": {\"sErrInfo\": \"", 0), 0u) << again.out;
+  EXPECT_NE(again.out.find("相同批号"), std::string::npos) << again.out;
+  // The failed close leaves the balances as they were.
+  EXPECT_EQ(Run(balances).out, before);
+}
+
 TEST_F(MorveskTool, EveryCommandExplainsItself) {
   Outcome top = Run("--help");
   EXPECT_EQ(top.exit_code, 0);
