@@ -4,7 +4,7 @@
 // of the pre-close checks in 2025/5. Ids are disjoint per table (stocks 101-105,
 // items 1001-1011, auxiliary properties 201-203, units 301-303) so that a join on
 // the wrong column finds nothing. Line ids are bill id * 100 + line number.
-#include "company/demo_company.h"
+#include "company/generators.h"
 
 #include <map>
 

@@ -15,7 +15,7 @@
 #include "company/bill_writer.h"
 #include "company/company.h"
 #include "company/company_base.h"
-#include "company/demo_company.h"
+#include "company/generators.h"
 #include "company/table_writer.h"
 
 namespace morvesk::company {

@@ -1,5 +1,6 @@
 #include "tools/morvesk/cli_args.h"
 
+#include <cctype>
 #include <charconv>
 
 namespace morvesk::cli {

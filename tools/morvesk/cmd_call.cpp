@@ -3,6 +3,7 @@
 // by-ref output.
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <iostream>
 #include <sstream>
 

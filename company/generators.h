@@ -1,5 +1,5 @@
-// The demo company's data (see demo_company.cpp) and the sized generator's, both
-// written into a database that holds the schema.
+// The two company generators behind GenerateCompany: the hand-made demo company
+// (demo_company.cpp) and the sized one (sized_company.cpp).
 #pragma once
 
 #include "company/company.h"
