@@ -2,6 +2,9 @@
 
 #include "balance/batchno_calculation.h"
 #include "balance/calculate_inv_bal_ext.h"
+#include "closing/bill_checks.h"
+#include "closing/period_calendar.h"
+#include "closing/system_profile.h"
 #include "services/service_members.h"
 
 namespace morvesk::services {
@@ -47,6 +50,60 @@ Variant RunCalculateInvBalExtBatchNo(T& self, Args& a) {
                                                       a[5].ToLong(), a[6].ToString(), err));
 }
 
+Variant RunCheckBillStatus(T& self, Args& a) {
+  host::CallScope scope;
+  std::string err = a[6].ToString();
+  bool ok = closing::CheckBillStatus(self.frame(), a[0].ToString(), a[1].ToLong(), a[2].ToLong(),
+                                     a[3].ToString(), a[4].ToString(), a[5], err);
+  a[6] = Variant(err);
+  return Variant(ok);
+}
+
+Variant RunCheckBillAudit(T& self, Args& a) {
+  host::CallScope scope;
+  std::shared_ptr<ado::Recordset> rs =
+      closing::CheckBillAudit(self.frame(), a[0].ToString(), a[1].ToLong(), a[2].ToLong(),
+                              a[3].ToString(), a[4].ToString());
+  if (!rs) return Variant::Nothing();
+  return Variant(rs);
+}
+
+Variant RunGetCurPeriodStartEnd(T& self, Args& a) {
+  host::CallScope scope;
+  std::string start = a[3].ToString(), end = a[4].ToString();
+  bool ok = closing::GetCurPeriodStartEnd(self.frame(), a[0].ToString(), a[1].ToLong(),
+                                          a[2].ToLong(), start, end);
+  a[3] = Variant(start);
+  a[4] = Variant(end);
+  return Variant(ok);
+}
+
+Variant RunGetPeriodsData(T& self, Args& a) {
+  host::CallScope scope;
+  std::string clip = a[1].ToString();
+  int32_t rows = a[2].ToLong(), color_row = a[3].ToLong();
+  bool ok = closing::GetPeriodsData(self.frame(), a[0].ToString(), clip, rows, color_row);
+  a[1] = Variant(clip);
+  a[2] = Variant(rows);
+  a[3] = Variant(color_row);
+  return Variant(ok);
+}
+
+Variant RunGetSystemProfile(T& self, Args& a) {
+  host::CallScope scope;
+  int32_t period = a[1].ToLong(), year = a[2].ToLong(), audit = a[3].ToLong(),
+          neg = a[4].ToLong();
+  bool short_number = a[5].ToBool();
+  closing::GetSystemProfile(self.frame(), a[0].ToString(), period, year, audit, neg,
+                            short_number);
+  a[1] = Variant(period);
+  a[2] = Variant(year);
+  a[3] = Variant(audit);
+  a[4] = Variant(neg);
+  a[5] = Variant(short_number);
+  return Variant();
+}
+
 }  // namespace
 
 const automation::DispatchTable<CalCurAmount>& CalCurAmount::Table() {
@@ -59,7 +116,7 @@ const automation::DispatchTable<CalCurAmount>& CalCurAmount::Table() {
             .params = {In("sCnn", S), In("lPeriod", L), In("lYear", L), In("sStartDate", S),
                        In("sEndDate", S), Ref("oRs", O), Ref("strErr", S)},
             .result = B},
-           NotBuiltWithMessage<T>("CheckBillStatus", 6)},
+           RunCheckBillStatus},
           {{.name = "CheckEndData",
             .params = {In("sCnn", S), In("lPeriod", L), In("lYear", L), In("sStartDate", S),
                        In("sEndDate", S), Ref("strErr", S), In("lCalType", L)},
@@ -73,7 +130,7 @@ const automation::DispatchTable<CalCurAmount>& CalCurAmount::Table() {
             .params = {In("sCnn", S), In("CurPeriod", L), In("CurYear", L), Ref("sStartDate", S),
                        Ref("sEndDate", S)},
             .result = B},
-           NotBuiltRaising<T>("GetCurPeriodStartEnd")},
+           RunGetCurPeriodStartEnd},
           {{.name = "GetItemsWithHappen",
             .params = {In("sDsn", S), In("lPeriod", L), In("lYear", L), In("sBDate", S),
                        In("sEDate", S), Opt("sFilter", S, ""), Opt("bOnlyBill", B, true),
@@ -83,7 +140,7 @@ const automation::DispatchTable<CalCurAmount>& CalCurAmount::Table() {
           {{.name = "GetPeriodsData",
             .params = {In("sCnn", S), Ref("strClip", S), Ref("nRows", L), Ref("nColorRow", L)},
             .result = B},
-           NotBuiltRaising<T>("GetPeriodsData")},
+           RunGetPeriodsData},
           {{.name = "GetStockGroup", .params = {In("sDsn", S), Opt("sFilter", S, "")}, .result = V},
            NotBuiltRaising<T>("GetStockGroup")},
           {{.name = "GetStocks", .params = {In("sDsn", S), Opt("sFilter", S, "")}, .result = V},
@@ -92,7 +149,7 @@ const automation::DispatchTable<CalCurAmount>& CalCurAmount::Table() {
             .params = {In("sCnn", S), Ref("lPeriod", L), Ref("lYear", L), Ref("lAuditChoice", L),
                        Ref("lNegBalance", L), Ref("bIsShortNumber", B)},
             .result = V},
-           NotBuiltRaising<T>("GetSystemProfile")},
+           RunGetSystemProfile},
           {{.name = "ReturnDataProcess",
             .params = {In("sCnn", S), In("lPeriod", L), In("lYear", L), In("targetYear", L),
                        In("targetPeriod", L), In("bDropVch", B), Ref("sErrInfo", S)},
@@ -123,7 +180,7 @@ const automation::DispatchTable<CalCurAmount>& CalCurAmount::Table() {
             .params = {In("sCnn", S), In("lPeriod", L), In("lYear", L), In("sStartDate", S),
                        In("sEndDate", S)},
             .result = O},
-           NotBuiltRaising<T>("CheckBillAudit")},
+           RunCheckBillAudit},
           {{.name = "UpdateSettleAcctBal",
             .params = {In("sDsn", S), In("CurrentYear", L), In("CurrentPeriod", L)}},
            NotBuiltRaising<T>("UpdateSettleAcctBal")},
