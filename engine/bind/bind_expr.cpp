@@ -251,6 +251,19 @@ Fragment Binder::Arithmetic(ast::BinaryOp op, Fragment a, Fragment b, int line) 
   } else {
     sql = "(" + a.sql + " " + sym + " " + b.sql + ")";
   }
+  // SQLite computes in 64 bits; the T-SQL result type bounds the value (8115).
+  // A remainder always fits its operands' type.
+  if (aop != ArithOp::kMod) {
+    int range = -1;
+    switch (k) {
+      case TypeKind::kTinyInt: range = 0; break;
+      case TypeKind::kSmallInt: range = 1; break;
+      case TypeKind::kInt: range = 2; break;
+      case TypeKind::kBigInt: range = 3; break;
+      default: break;
+    }
+    if (range >= 0) sql = "t_ichk(" + sql + ", " + std::to_string(range) + ")";
+  }
   return Derived(sql, *rt, {&a, &b});
 }
 
@@ -342,9 +355,14 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       if (a.type.IsText() || a.type.IsDateTime())
         Fail(8117, "Operand data type " + BaseTypeName(a.type) + " is invalid for minus operator.",
              e.line);
+      std::string negated = "(-" + a.sql + ")";
+      // The lowest int, smallint or bigint has no positive counterpart (8115).
+      if (a.literal < 0 && a.type.kind == TypeKind::kInt) negated = "t_ichk(" + negated + ", 2)";
+      if (a.literal < 0 && a.type.kind == TypeKind::kSmallInt) negated = "t_ichk(" + negated + ", 1)";
+      if (a.literal < 0 && a.type.kind == TypeKind::kBigInt) negated = "t_ichk(" + negated + ", 3)";
       Fragment r = (a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney)
                        ? Derived("t_dneg(" + a.sql + ")", a.type, {&a})
-                       : Derived("(-" + a.sql + ")", a.type, {&a});
+                       : Derived(negated, a.type, {&a});
       r.int_literal_digits = a.int_literal_digits;  // -30 is still a 2-digit constant
       r.literal = a.literal;
       return r;
@@ -388,14 +406,19 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       Fragment p = BindExpr(*l.pattern, scope);
       if (!a.type.IsText()) a = Convert(std::move(a), text);
       if (!p.type.IsText()) p = Convert(std::move(p), text);
-      std::string sql = "(" + a.sql + " LIKE " + p.sql;
+      // Trailing blanks of the matched value count only for Unicode text.
+      const bool unicode = a.type.kind == TypeKind::kNVarChar || a.type.kind == TypeKind::kNChar ||
+                           a.type.kind == TypeKind::kNText;
       Fragment r = Derived("", TypeInfo::Of(TypeKind::kBit), {&a, &p});
+      std::string esc_sql = "NULL";
       if (l.escape) {
         Fragment esc = BindExpr(*l.escape, scope);
-        sql += " ESCAPE " + esc.sql;
+        if (!esc.type.IsText() && !esc.null_literal) esc = Convert(std::move(esc), text);
+        esc_sql = esc.sql;
         Absorb(r, esc);
       }
-      sql += ")";
+      std::string sql = "t_like(" + a.sql + ", " + p.sql + ", " + esc_sql + ", " +
+                        (unicode ? "0" : "1") + ")";
       r.sql = l.negated ? "(NOT " + sql + ")" : sql;
       r.predicate = true;
       return r;

@@ -291,6 +291,7 @@ void RegisterSqlFunctions(sqlite3* db) {
   sqlfn::RegisterDecimalFunctions(db);
   sqlfn::RegisterConvertFunctions(db);
   sqlfn::RegisterStringFunctions(db);
+  sqlfn::RegisterLikeFunctions(db);
   sqlfn::RegisterDateFunctions(db);
 }
 

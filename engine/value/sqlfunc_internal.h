@@ -88,6 +88,7 @@ void AppendUtf8(std::string& out, uint32_t cp);
 void RegisterDecimalFunctions(sqlite3* db);
 void RegisterConvertFunctions(sqlite3* db);
 void RegisterStringFunctions(sqlite3* db);
+void RegisterLikeFunctions(sqlite3* db);
 void RegisterDateFunctions(sqlite3* db);
 
 }  // namespace morvesk::engine::sqlfn
