@@ -146,6 +146,8 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       const TypeInfo t = SumResultType(a.type);
       if (a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney)
         return aggregate(a, "t_dsum(" + distinct + a.sql + ")", t);
+      if (t.kind == TypeKind::kInt)  // a sum beyond int is an overflow, not a bigint
+        return aggregate(a, "t_ichk(sum(" + distinct + a.sql + "), 2)", t);
       return aggregate(a, "sum(" + distinct + a.sql + ")", t);
     }
     const TypeInfo t = AvgResultType(a.type);

@@ -295,6 +295,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
   }
 
   std::vector<std::string> branch_sql;
+  size_t first_select_length = 0;  // where the first branch's FROM ... begins
   for (Branch& b : branches) {
     std::string sql = b.distinct ? "SELECT DISTINCT " : "SELECT ";
     for (size_t i = 0; i < ncol; ++i) {
@@ -307,12 +308,15 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       if (types[i].IsText()) sql += " COLLATE TSQL";
       sql += " AS " + QuoteId("c" + std::to_string(i + 1));
     }
+    if (branch_sql.empty()) first_select_length = sql.size();
     sql += b.body;
     branch_sql.push_back(std::move(sql));
   }
 
   // ORDER BY: a select-list name or ordinal becomes the output position.
   std::string order;
+  std::string hidden_columns;  // ORDER BY expressions outside the select list, for identity
+  int hidden_count = 0;
   const bool compound = branches.size() > 1;
   Branch& first = branches[0];
   for (const ast::OrderItem& oi : q.order_by) {
@@ -355,20 +359,31 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       }
     }
     if (!order.empty()) order += ", ";
+    std::string identity_key;
     if (position > 0) {
       order += std::to_string(position);
       text = types[position - 1].IsText();
-      out.order_positions.push_back(oi.descending ? -position : position);
+      identity_key = "src." + QuoteId("c" + std::to_string(position));
     } else {
       order += expr_sql;
-      out.order_by_all_positional = false;
+      // SELECT ... INTO numbers identity values in this order: the key travels
+      // with the rows as an extra column.
+      if (out.identity_position >= 0 && !compound) {
+        const std::string name = "o" + std::to_string(++hidden_count);
+        hidden_columns += ", " + expr_sql + " AS " + QuoteId(name);
+        identity_key = "src." + QuoteId(name);
+      }
     }
-    if (text) order += " COLLATE TSQL";
-    if (oi.descending) order += " DESC";
+    const std::string modifiers =
+        std::string(text ? " COLLATE TSQL" : "") + (oi.descending ? " DESC" : "");
+    order += modifiers;
+    if (!identity_key.empty())
+      out.identity_order += (out.identity_order.empty() ? "" : ", ") + identity_key + modifiers;
   }
 
   if (!compound) {
     out.sql = branch_sql[0];
+    out.sql.insert(first_select_length, hidden_columns);
     if (!order.empty()) out.sql += " ORDER BY " + order;
     out.sql += first.limit;
     return out;

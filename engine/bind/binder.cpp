@@ -139,11 +139,14 @@ Fragment Binder::Convert(Fragment f, const TypeInfo& to, std::optional<int> styl
     r.null_literal = true;
     return r;
   }
-  if (f.param >= 0 && !(style && (from.IsDateTime() || to.IsDateTime()) && from.kind != to.kind)) {
+  if (f.param >= 0 && !f.param_converted &&
+      !(style && (from.IsDateTime() || to.IsDateTime()) && from.kind != to.kind)) {
     // The runtime converts the value before binding it: the comparison or
     // assignment then runs on a plain parameter, and indexes stay usable.
+    // A second conversion must see the first one's result, so it goes to SQL.
     params_[f.param].type = to;
     f.type = to;
+    f.param_converted = true;
     f.int_literal_digits = 0;
     return f;
   }

@@ -20,6 +20,7 @@ struct Fragment {
   TypeInfo type;
   int param = -1;              // the text is exactly one parameter: index into Binder::params
   int literal = -1;            // the parameter comes from this batch literal
+  bool param_converted = false;  // the runtime already converts the parameter (once only)
   int int_literal_digits = 0;  // an integer constant: digits it counts as when meeting a decimal
   bool nullable = true;
   bool null_literal = false;   // a bare NULL: takes the type of what it meets
@@ -61,10 +62,10 @@ struct BoundQuery {
   // SELECT ... INTO: the identity() item, if any (its position and definition).
   int identity_position = -1;
   const ast::IdentityExpr* identity = nullptr;
-  // ORDER BY as positions of output columns (1-based, negative for DESC), when
-  // every item is an output column; used to number identity values in order.
-  std::vector<int> order_positions;
-  bool order_by_all_positional = true;
+  // SELECT ... INTO: the ORDER BY over the columns of `sql` seen as table src, to
+  // number identity values in that order (items outside the select list come as
+  // extra columns o1, o2, ... of `sql`).
+  std::string identity_order;
 };
 
 // Options for binding a query.

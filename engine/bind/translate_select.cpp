@@ -82,16 +82,7 @@ Translation TranslateInto(Binder& b, const ast::Query& q) {
       c.identity_step = bq.identity->increment;
       // The identity is the rowid: later inserts continue after the highest value.
       create += (i ? ", " : "") + QuoteId(nm) + " INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL";
-      std::string over;
-      if (!bq.order_positions.empty() && bq.order_by_all_positional) {
-        for (int p : bq.order_positions) {
-          const int pos = p < 0 ? -p : p;
-          over += std::string(over.empty() ? "ORDER BY " : ", ") + "src." +
-                  QuoteId("c" + std::to_string(pos)) +
-                  (bq.columns[pos - 1].type.IsText() ? " COLLATE TSQL" : "") +
-                  (p < 0 ? " DESC" : "");
-        }
-      }
+      const std::string over = bq.identity_order.empty() ? "" : "ORDER BY " + bq.identity_order;
       values += std::string(i ? ", " : "") + "(row_number() OVER (" + over + ") - 1) * " +
                 std::to_string(c.identity_step) + " + " + std::to_string(c.identity_seed);
     } else {

@@ -184,6 +184,28 @@ void TIntDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, kMod ? a % b : a / b);
 }
 
+// t_ichk(x, kind): the result of integer arithmetic checked against its T-SQL type
+// (kind 0 tinyint, 1 smallint, 2 int, 3 bigint). SQLite computes in 64 bits and
+// turns a 64-bit overflow into a REAL, so a REAL here is a bigint overflow.
+void TIntCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  static constexpr struct {
+    int64_t low, high;
+    const char* name;
+  } kRanges[] = {{0, 255, "tinyint"},
+                 {-32768, 32767, "smallint"},
+                 {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), "int"},
+                 {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
+                  "bigint"}};
+  const int type = sqlite3_value_type(argv[0]);
+  if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const int kind = std::clamp(sqlite3_value_int(argv[1]), 0, 3);
+  if (type == SQLITE_INTEGER) {
+    const int64_t v = sqlite3_value_int64(argv[0]);
+    if (v >= kRanges[kind].low && v <= kRanges[kind].high) return sqlite3_result_int64(ctx, v);
+  }
+  FailOverflow(ctx, kExpression, kRanges[kind].name);
+}
+
 void TFDiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
     return sqlite3_result_null(ctx);
@@ -356,6 +378,7 @@ void RegisterDecimalFunctions(sqlite3* db) {
   Define(db, "t_fround", 3, TFRound);
   Define(db, "t_idiv", 2, TIntDiv<false>);
   Define(db, "t_imod", 2, TIntDiv<true>);
+  Define(db, "t_ichk", 2, TIntCheck);
   Define(db, "t_fdiv", 2, TFDiv);
   Define(db, "t_dtof", 1, TDToF);
   Define(db, "t_dtoi", 1, TDToI);
