@@ -246,7 +246,9 @@ class Parser {
   }
 
   // type_name -> name [ '(' (integer | MAX) [',' integer] ')' ]
-  TypeName ParseType() {
+  // In CAST and CONVERT a character type written without a length is 30 long;
+  // everywhere else it is 1 long.
+  TypeName ParseType(bool conversion_target = false) {
     const Token& name_tok = Peek();
     if (!IsWordToken(name_tok) && name_tok.kind != TokenKind::kQuotedIdentifier) SyntaxError();
     if (AtWord("table")) NotSupported(name_tok, "Table variables (DECLARE @t TABLE)");
@@ -274,6 +276,7 @@ class Parser {
       Expect(TokenKind::kRParen);
     }
     std::optional<TypeInfo> ti = ParseTypeName(name, a1, a2);
+    if (ti && conversion_target && !a1 && ti->IsText() && ti->length == 1) ti->length = 30;
     if (!ti) {
       SqlError e(2715, 16, "Cannot find data type " + text + ".", name_tok.line);
       e.column = name_tok.column;
@@ -1909,7 +1912,7 @@ class Parser {
     Expect(TokenKind::kLParen);
     e->operand = ParseExpr();
     ExpectWord("as");
-    e->target = ParseType();
+    e->target = ParseType(true);
     Expect(TokenKind::kRParen);
     return e;
   }
@@ -1918,7 +1921,7 @@ class Parser {
   ExprPtr ParseConvert() {
     auto e = Make<ConvertExpr>(Take());
     Expect(TokenKind::kLParen);
-    e->target = ParseType();
+    e->target = ParseType(true);
     Expect(TokenKind::kComma);
     e->operand = ParseExpr();
     if (Accept(TokenKind::kComma)) e->style = static_cast<int>(ParseStructuralInteger());
