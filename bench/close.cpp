@@ -5,22 +5,22 @@
 //
 //   bench_close [lines ...]      default: 10000 100000 1000000
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "balance/close_stages.h"
 #include "company/company.h"
 #include "engine/engine.h"
-#include "frame/sql_text.h"
-#include "platform/ado/connection.h"
-#include "platform/ado/engine_provider.h"
+#include "engine/exec/connection_internal.h"
 #include "platform/automation/registry.h"
 #include "services/morvesk_module.h"
 
@@ -32,39 +32,102 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// Passes every call to the engine's session and adds up the time of the spreading batches.
-class ClockedSession : public morvesk::ado::ProviderSession {
+// Where the close's time goes: every batch the engine runs, grouped by the start of its
+// text with numbers and quoted values masked (the rows of a loop fall into one group), and
+// every statement by its group and line. Spreading batches are counted apart.
+class CloseClock : public morvesk::engine::exec::WorkClock {
  public:
-  explicit ClockedSession(std::unique_ptr<morvesk::ado::ProviderSession> inner)
-      : inner_(std::move(inner)) {}
-  morvesk::ado::ProviderResult Execute(std::string_view text) override {
-    const auto start = Clock::now();
-    morvesk::ado::ProviderResult r = inner_->Execute(text);
-    const double s = Seconds(start);
-    if (text.starts_with("Declare @Amount")) {
-      spread_seconds += s;
-      ++spread_batches;
-    } else {
-      other_seconds += s;
+  struct Entry {
+    int order = 0;  // first appearance
+    int64_t count = 0;
+    double seconds = 0;
+    std::string text;
+  };
+
+  void Statement(int line, double seconds) override { pending_.emplace_back(line, seconds); }
+
+  void Batch(std::string_view text, double seconds) override {
+    const std::string label = Label(text, 0);
+    Entry& b = Add(batches_, label, seconds);
+    if (b.text.empty()) b.text = label;
+    for (const auto& [line, s] : pending_) {
+      Entry& e = Add(statements_, label + "\x1f" + std::to_string(line), s);
+      if (e.text.empty()) e.text = "line " + std::to_string(line) + ": " + Label(text, line);
     }
-    return r;
+    pending_.clear();
+    if (text.starts_with("Declare @Amount")) {
+      spread_seconds += seconds;
+      ++spread_batches;
+    }
+    total_seconds += seconds;
   }
-  morvesk::ado::ProviderResult CallProcedure(
-      std::string_view name, std::vector<morvesk::ado::ProviderParam>& params) override {
-    return inner_->CallProcedure(name, params);
+
+  // The largest groups, largest first, with their share of all batch time.
+  void Print(int top) const {
+    std::printf("  %-78s %8s %9s %6s\n", "batch (numbers masked)", "runs", "seconds", "share");
+    PrintTop(batches_, top, "  ");
+    std::printf("  %-78s %8s %9s %6s\n", "  statement", "runs", "seconds", "share");
+    PrintTop(statements_, top, "    ");
   }
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  bool InTransaction() const override { return inner_->InTransaction(); }
-  std::string DataSource() const override { return inner_->DataSource(); }
 
   double spread_seconds = 0;
-  double other_seconds = 0;
   int64_t spread_batches = 0;
+  double total_seconds = 0;
 
  private:
-  std::unique_ptr<morvesk::ado::ProviderSession> inner_;
+  // Line `line` (1-based; 0: from the start) of the text, blanks collapsed, digits and quoted
+  // text masked, cut to fit a column.
+  static std::string Label(std::string_view text, int line) {
+    size_t pos = 0;
+    for (int l = 1; l < line && pos < text.size(); ++pos) {
+      if (text[pos] == '\n') ++l;
+    }
+    std::string out;
+    bool quoted = false;
+    for (; pos < text.size() && out.size() < 72; ++pos) {
+      const char ch = text[pos];
+      if (line > 0 && ch == '\n') break;
+      if (ch == '\'') {
+        quoted = !quoted;
+        if (quoted) out += "'?'";
+        continue;
+      }
+      if (quoted) continue;
+      if (std::isspace(static_cast<unsigned char>(ch))) {
+        if (!out.empty() && out.back() != ' ') out += ' ';
+      } else if (std::isdigit(static_cast<unsigned char>(ch))) {
+        if (out.empty() || out.back() != '9') out += '9';
+      } else {
+        out += ch;
+      }
+    }
+    return out;
+  }
+
+  Entry& Add(std::map<std::string, Entry>& into, const std::string& key, double seconds) {
+    auto [it, fresh] = into.try_emplace(key);
+    if (fresh) it->second.order = static_cast<int>(into.size());
+    ++it->second.count;
+    it->second.seconds += seconds;
+    return it->second;
+  }
+
+  void PrintTop(const std::map<std::string, Entry>& from, int top, const char* indent) const {
+    std::vector<const Entry*> all;
+    for (const auto& [key, e] : from) all.push_back(&e);
+    std::sort(all.begin(), all.end(),
+              [](const Entry* a, const Entry* b) { return a->seconds > b->seconds; });
+    for (int i = 0; i < top && i < static_cast<int>(all.size()); ++i) {
+      const Entry& e = *all[static_cast<size_t>(i)];
+      std::printf("%s%-76.76s %8lld %9.3f %5.1f%%\n", indent, e.text.c_str(),
+                  static_cast<long long>(e.count), e.seconds,
+                  total_seconds > 0 ? 100 * e.seconds / total_seconds : 0.0);
+    }
+  }
+
+  std::vector<std::pair<int, double>> pending_;
+  std::map<std::string, Entry> batches_;
+  std::map<std::string, Entry> statements_;
 };
 
 // Text columns of the company database carry the engine's collation; the floor registers an
@@ -124,26 +187,40 @@ PeriodDates DatesOf(morvesk::engine::Connection& c, int year, int period) {
   return {sets.front()->rows[0][0].ToString(), sets.front()->rows[0][1].ToString()};
 }
 
+// Removes a database file and the journal files SQLite keeps beside it.
+void RemoveDatabase(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+    std::filesystem::remove(path + suffix);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<int64_t> sizes;
-  for (int i = 1; i < argc; ++i) sizes.push_back(std::atoll(argv[i]));
+  int top = 12;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--top" && i + 1 < argc) {
+      top = std::atoi(argv[++i]);
+    } else {
+      sizes.push_back(std::atoll(argv[i]));
+    }
+  }
   if (sizes.empty()) sizes = {10000, 100000, 1000000};
 
   morvesk::services::RegisterMorveskClasses();
   const auto dir = std::filesystem::temp_directory_path();
-  std::printf("%10s %10s %10s %8s %10s %12s %10s %14s\n", "lines", "floor s", "close s", "ratio",
-              "stage s", "adjustments", "spread s", "adjust/s");
   for (int64_t lines : sizes) {
-    const std::string path =
-        (dir / ("morvesk-bench-close-" + std::to_string(lines) + ".db")).string();
-    const std::string copy = path + ".stages";
+    // A name of this process's own, so that two runs side by side do not share files.
+    const std::string path = (dir / ("morvesk-bench-close-" + std::to_string(lines) + "-" +
+                                     std::to_string(::getpid()) + ".db"))
+                                 .string();
+    RemoveDatabase(path);
     morvesk::company::GenerateOptions options;
     options.lines_per_period = lines;
     options.seed = 7;
+    auto start = Clock::now();
     morvesk::company::CreateCompany(path, options, /*force=*/true);
-    std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+    const double generate = Seconds(start);
 
     const int year = morvesk::company::kStartYear, period = morvesk::company::kStartPeriod;
     PeriodDates dates;
@@ -154,7 +231,9 @@ int main(int argc, char** argv) {
     }
     const double floor = Floor(path);
 
-    // The whole operation, called by name as a client calls it.
+    // The whole operation, called by name as a client calls it, with the engine's clock on.
+    CloseClock clock;
+    morvesk::engine::exec::SetWorkClock(&clock);
     auto obj = morvesk::automation::CreateObject("Morvesk.CalCurAmount");
     morvesk::automation::Variant err("");
     std::vector<morvesk::automation::Variant> args{
@@ -166,39 +245,28 @@ int main(int argc, char** argv) {
         morvesk::automation::Variant(int32_t{0}),
         morvesk::automation::Variant(""),
         morvesk::automation::Variant::Ref(&err)};
-    auto start = Clock::now();
+    start = Clock::now();
     const bool ok = obj->CallRef("CalculateInvBal_Ext", args).ToBool();
     const double close = Seconds(start);
-    // A failed close is reported and the size still gets its stage timing below.
+    morvesk::engine::exec::SetWorkClock(nullptr);
+    obj.reset();
     if (!ok) {
       std::fprintf(stderr, "close of %lld lines failed: %s\n", static_cast<long long>(lines),
                    err.ToString().c_str());
     }
 
-    // The balance and carry-forward stages again on the copy, with the spreading batches clocked
-    // apart.
-    auto session = std::make_shared<ClockedSession>(morvesk::ado::OpenEngineSession(copy));
-    auto cnn = morvesk::ado::Connection::Create(session);
-    morvesk::balance::CloseArgs stage_args;
-    stage_args.lYear = year;
-    stage_args.lPeriod = period;
-    stage_args.start_date = dates.start;
-    stage_args.end_date = dates.end;
-    stage_args.last_day = morvesk::frame::FormatSqlDate(dates.end, -1).value_or(dates.end);
-    morvesk::balance::RunPeriodBalances(*cnn, stage_args);
-    morvesk::balance::RunCarryForward(*cnn, stage_args);
-    cnn->Close();
-
     const double spread_rate =
-        session->spread_seconds > 0 ? session->spread_batches / session->spread_seconds : 0.0;
-    std::printf(
-        "%10lld %10.3f %10.3f %8.1f %10.3f %12lld %10.3f %14.0f\n", static_cast<long long>(lines),
-        floor, ok ? close : -1.0, floor > 0 && ok ? close / floor : 0.0,
-        session->other_seconds + session->spread_seconds,
-        static_cast<long long>(session->spread_batches), session->spread_seconds, spread_rate);
+        clock.spread_seconds > 0 ? clock.spread_batches / clock.spread_seconds : 0.0;
+    std::printf("%10s %10s %10s %10s %8s %10s %12s %10s %12s\n", "lines", "generate s",
+                "floor s", "close s", "ratio", "batches s", "adjustments", "spread s",
+                "adjust/s");
+    std::printf("%10lld %10.3f %10.3f %10.3f %8.1f %10.3f %12lld %10.3f %12.0f\n",
+                static_cast<long long>(lines), generate, floor, ok ? close : -1.0,
+                floor > 0 && ok ? close / floor : 0.0, clock.total_seconds,
+                static_cast<long long>(clock.spread_batches), clock.spread_seconds, spread_rate);
+    clock.Print(top);
     std::fflush(stdout);
-    std::filesystem::remove(path);
-    std::filesystem::remove(copy);
+    RemoveDatabase(path);
   }
   return 0;
 }

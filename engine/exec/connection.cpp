@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <chrono>
 
 #include "engine/exec/database_impl.h"
 #include "engine/exec/interpreter.h"
@@ -33,11 +35,38 @@ void ObjectIdFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
 }
 
+std::atomic<WorkClock*> work_clock{nullptr};
+
+// Reports a batch's time to the work clock, if one is set, when the batch ends either way.
+class BatchTimer {
+ public:
+  explicit BatchTimer(std::string_view text)
+      : clock_(work_clock.load(std::memory_order_relaxed)), text_(text) {
+    if (clock_) start_ = std::chrono::steady_clock::now();
+  }
+  ~BatchTimer() {
+    if (!clock_) return;
+    clock_->Batch(text_, std::chrono::duration<double>(std::chrono::steady_clock::now() - start_)
+                             .count());
+  }
+  BatchTimer(const BatchTimer&) = delete;
+  BatchTimer& operator=(const BatchTimer&) = delete;
+
+ private:
+  WorkClock* clock_;
+  std::string_view text_;
+  std::chrono::steady_clock::time_point start_;
+};
+
 }  // namespace
 
 const ConnectionStats& StatsOf(const Connection& c) {
   return dynamic_cast<const ConnectionImpl&>(c).stats();
 }
+
+void SetWorkClock(WorkClock* clock) { work_clock.store(clock, std::memory_order_relaxed); }
+
+WorkClock* CurrentWorkClock() { return work_clock.load(std::memory_order_relaxed); }
 
 ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle)
     : db_(std::move(db)), sql_(handle), catalog_(handle) {
@@ -207,6 +236,7 @@ bool ConnectionImpl::FitsCached(CachedBatch& code, const std::vector<sql::Token>
 }
 
 BatchResult ConnectionImpl::Execute(std::string_view text) {
+  BatchTimer timer(text);
   ++stats_.batches;
   partial_ = BatchResult{};
   catalog_.SyncWithFile();
@@ -264,6 +294,8 @@ BatchResult ConnectionImpl::Execute(std::string_view text) {
 }
 
 BatchResult ConnectionImpl::CallProcedure(std::string_view name, std::vector<ProcParam>& params) {
+  const std::string call_text = "exec " + std::string(name);
+  BatchTimer timer(call_text);
   ++stats_.batches;
   partial_ = BatchResult{};
   catalog_.SyncWithFile();

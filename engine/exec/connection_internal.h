@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace morvesk::engine {
 class Connection;
@@ -21,5 +22,22 @@ struct ConnectionStats {
 
 // The counters of a connection made by Database::Connect().
 const ConnectionStats& StatsOf(const Connection& c);
+
+// A clock on the work of every connection in the process, for benchmarks that ask where
+// the time of an operation goes. Each set-based statement reports its line in its batch
+// and its time (translation included) before the batch that ran it reports its text and
+// its time; a procedure call reports as "exec <name>". Off unless set: the runtime then
+// only tests a pointer.
+class WorkClock {
+ public:
+  virtual ~WorkClock() = default;
+  virtual void Statement(int line, double seconds) = 0;
+  virtual void Batch(std::string_view text, double seconds) = 0;
+};
+
+// Installs `clock` for all connections (nullptr turns it off). The clock must outlive its
+// use; calls come from whichever thread runs a batch.
+void SetWorkClock(WorkClock* clock);
+WorkClock* CurrentWorkClock();
 
 }  // namespace morvesk::engine::exec

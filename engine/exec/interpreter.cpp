@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 
 #include "engine/exec/storage.h"
 #include "engine/exec/table_ddl.h"
@@ -255,7 +256,15 @@ Flow Interpreter::Run(const ast::Statement& s, Frame& f) {
     case K::kInsert:
     case K::kUpdate:
     case K::kDelete:
-      RunQueryStatement(s, f);
+      if (WorkClock* clock = CurrentWorkClock()) {
+        const auto start = std::chrono::steady_clock::now();
+        RunQueryStatement(s, f);
+        clock->Statement(
+            s.line,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      } else {
+        RunQueryStatement(s, f);
+      }
       c_.error_ = 0;
       return Flow::kNormal;
     case K::kBlock:
