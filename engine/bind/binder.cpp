@@ -120,11 +120,42 @@ std::string Cvt(const std::string& sql, const TypeInfo& from, const TypeInfo& to
          ", " + (style ? std::to_string(*style) : std::string("NULL")) + ")";
 }
 
+// Whether a value of `from` already is a valid `to` value when both share a
+// storage form: the runtime binds such parameters unchanged, so only these may
+// be left to it.
+bool WidensInPlace(const TypeInfo& from, const TypeInfo& to) {
+  const Store s = StoreOf(from);
+  if (s != StoreOf(to)) return false;
+  switch (s) {
+    case Store::kInt:
+      return to.kind != TypeKind::kBit && (from.kind == TypeKind::kBit || from.kind <= to.kind);
+    case Store::kDec: {
+      if (to.kind == TypeKind::kMoney) return from.kind == TypeKind::kMoney && to.precision >= from.precision;
+      const TypeInfo d = AsDecimalType(from);
+      return d.scale <= to.scale && d.precision - d.scale <= to.precision - to.scale;
+    }
+    case Store::kReal: return from.kind == to.kind || to.kind == TypeKind::kFloat;
+    case Store::kDate: return from.kind == to.kind || to.kind == TypeKind::kDateTime;
+    case Store::kText:
+      if ((to.kind == TypeKind::kChar || to.kind == TypeKind::kNChar) && from != to) return false;
+      return to.length < 0 || (from.length > 0 && from.length <= to.length);
+    default: return from == to;
+  }
+}
+
 }  // namespace
+
+// A cached translation serves later batches whose text constants differ in
+// length, so a constant's own length proves nothing about fitting a shorter type.
+TypeInfo LengthAsKnown(const Fragment& f) {
+  TypeInfo t = f.type;
+  if (f.literal >= 0 && t.IsText()) t.length = -1;
+  return t;
+}
 
 Fragment Binder::Convert(Fragment f, const TypeInfo& to, std::optional<int> style) {
   if (to.kind == TypeKind::kNull) return f;
-  const TypeInfo from = f.type;
+  const TypeInfo from = LengthAsKnown(f);
   auto retyped = [&](std::string sql) {
     Fragment r = std::move(f);
     r.sql = std::move(sql);
@@ -140,6 +171,7 @@ Fragment Binder::Convert(Fragment f, const TypeInfo& to, std::optional<int> styl
     return r;
   }
   if (f.param >= 0 && !f.param_converted &&
+      (StoreOf(from) != StoreOf(to) || WidensInPlace(from, to)) &&
       !(style && (from.IsDateTime() || to.IsDateTime()) && from.kind != to.kind)) {
     // The runtime converts the value before binding it: the comparison or
     // assignment then runs on a plain parameter, and indexes stay usable.
@@ -155,7 +187,7 @@ Fragment Binder::Convert(Fragment f, const TypeInfo& to, std::optional<int> styl
   if (s_from == Store::kNull) return retyped(f.sql);
   switch (s_to) {
     case Store::kInt:
-      if (s_from == Store::kInt) return retyped(f.sql);
+      if (s_from == Store::kInt && WidensInPlace(from, to)) return retyped(f.sql);
       if (s_from == Store::kDec) return retyped("t_dtoi(" + f.sql + ")");
       break;
     case Store::kDec: {
@@ -184,14 +216,14 @@ Fragment Binder::Convert(Fragment f, const TypeInfo& to, std::optional<int> styl
       }
       break;
     case Store::kDate:
-      if (s_from == Store::kDate) return retyped(f.sql);
+      if (s_from == Store::kDate && WidensInPlace(from, to)) return retyped(f.sql);
       if (s_from == Store::kText && !style) return retyped("t_dt(" + f.sql + ")");
       break;
     case Store::kText:
       if (s_from == Store::kText) {
-        if (to.length < 0 || (from.length > 0 && from.length <= to.length))
-          return retyped(f.sql);
-        return retyped("substr(" + f.sql + ", 1, " + std::to_string(to.length) + ")");
+        if (WidensInPlace(from, to)) return retyped(f.sql);
+        if (to.kind != TypeKind::kChar && to.kind != TypeKind::kNChar)
+          return retyped("substr(" + f.sql + ", 1, " + std::to_string(to.length) + ")");
       }
       break;
     default:
@@ -204,7 +236,8 @@ Fragment Binder::ConvertForStore(Fragment f, const TypeInfo& to) {
   if (!to.IsText() || to.length < 0 || f.null_literal) return Convert(std::move(f), to);
   // Text into varchar(n): a longer value is an error unless only blanks are cut.
   Fragment v = f.type.IsText() ? std::move(f) : Convert(std::move(f), TypeInfo::VarChar(8000));
-  if (v.type.length > 0 && v.type.length <= to.length) {
+  const TypeInfo known = LengthAsKnown(v);
+  if (known.length > 0 && known.length <= to.length) {
     v.type = to;
     return v;
   }
