@@ -1,7 +1,8 @@
 // Automatic indexes on #temp tables. Loops of small batches filter working tables
-// by equality on the same key columns again and again, and the batches create no
-// index; without one each filter is a scan and the loop is quadratic. When a second
-// execution filters the same #table on the same columns, the runtime indexes them.
+// by equality on the same key columns again and again (alone or joined to other
+// tables), and the batches create no index; without one each filter is a scan and
+// the loop is quadratic. When a second execution filters the same #table on the same
+// columns, and the table holds more than a few rows, the runtime indexes them.
 #include <algorithm>
 #include <cctype>
 #include <functional>
@@ -12,6 +13,7 @@ namespace morvesk::engine::exec {
 namespace {
 
 constexpr int kUsesBeforeIndex = 2;
+constexpr int64_t kRowsBeforeIndex = 32;
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -45,21 +47,27 @@ bool MentionsColumn(const ast::Expr& e) {
   }
 }
 
+// A table source of a statement and the names its columns may be qualified with.
+struct SourceTable {
+  std::string name;       // as written, last part
+  std::string qualifier;  // alias, or the table name; lower-cased
+  std::vector<std::string> columns;
+};
+
 // Columns compared by equality with a value that does not depend on the row, in the
-// AND-conjuncts of `where`. `qualifiers` are the names a column of the table may be
-// prefixed with.
-void EqualityColumns(const ast::Expr* where, const std::vector<std::string>& qualifiers,
-                     std::vector<std::string>& out) {
-  if (!where) return;
-  if (where->kind == ast::ExprKind::kLogical) {
-    const auto& l = where->As<ast::LogicalExpr>();
+// AND-conjuncts of `cond`, given to the source they belong to. A column without a
+// qualifier belongs to the only source when there is exactly one.
+void EqualityColumns(const ast::Expr* cond, std::vector<SourceTable>& sources) {
+  if (!cond) return;
+  if (cond->kind == ast::ExprKind::kLogical) {
+    const auto& l = cond->As<ast::LogicalExpr>();
     if (l.op != ast::LogicalOp::kAnd) return;
-    EqualityColumns(l.left.get(), qualifiers, out);
-    EqualityColumns(l.right.get(), qualifiers, out);
+    EqualityColumns(l.left.get(), sources);
+    EqualityColumns(l.right.get(), sources);
     return;
   }
-  if (where->kind != ast::ExprKind::kCompare) return;
-  const auto& c = where->As<ast::CompareExpr>();
+  if (cond->kind != ast::ExprKind::kCompare) return;
+  const auto& c = cond->As<ast::CompareExpr>();
   if (c.op != ast::CompareOp::kEq) return;
   const ast::Expr* col = nullptr;
   if (c.left->kind == ast::ExprKind::kColumn && !MentionsColumn(*c.right)) col = c.left.get();
@@ -67,86 +75,121 @@ void EqualityColumns(const ast::Expr* where, const std::vector<std::string>& qua
   if (!col) return;
   const auto& parts = col->As<ast::ColumnRef>().parts;
   if (parts.size() > 2) return;
-  if (parts.size() == 2 &&
-      std::find(qualifiers.begin(), qualifiers.end(), Lower(parts[0])) == qualifiers.end()) {
+  if (parts.size() == 1) {
+    if (sources.size() == 1) sources[0].columns.push_back(Lower(parts[0]));
     return;
   }
-  out.push_back(Lower(parts.back()));
+  const std::string q = Lower(parts[0]);
+  for (auto& src : sources) {
+    if (src.qualifier == q) {
+      src.columns.push_back(Lower(parts[1]));
+      return;
+    }
+  }
+}
+
+// The named tables of a FROM list, and the ON conditions of its joins. A derived table
+// counts as a source that takes no columns, so that unqualified names stay unassigned.
+void CollectSources(const ast::TableRef& t, std::vector<SourceTable>& sources,
+                    std::vector<const ast::Expr*>& conditions) {
+  switch (t.kind) {
+    case ast::TableRefKind::kNamed: {
+      const auto& n = t.As<ast::NamedTable>();
+      sources.push_back({n.name.back(), Lower(n.alias.empty() ? n.name.back() : n.alias), {}});
+      break;
+    }
+    case ast::TableRefKind::kDerived:
+      sources.push_back({"", "\x1f", {}});
+      break;
+    case ast::TableRefKind::kJoin: {
+      const auto& j = t.As<ast::JoinRef>();
+      CollectSources(*j.left, sources, conditions);
+      CollectSources(*j.right, sources, conditions);
+      if (j.on) conditions.push_back(j.on.get());
+      break;
+    }
+  }
 }
 
 }  // namespace
 
-void Interpreter::FindAutoIndexCandidate(const ast::Statement& s, Plan& p) {
-  p.auto_index_table = "-";  // examined; no candidate unless found below
-  std::string table;
-  std::vector<std::string> qualifiers;
-  const ast::Expr* where = nullptr;
+void Interpreter::FindAutoIndexCandidates(const ast::Statement& s, Plan& p) {
+  p.auto_index_examined = true;
+  std::vector<SourceTable> sources;
+  std::vector<const ast::Expr*> conditions;
+  auto add_from = [&](const std::vector<ast::TableRefPtr>& from, const ast::Expr* where) {
+    for (const auto& t : from) CollectSources(*t, sources, conditions);
+    conditions.push_back(where);
+  };
+  auto add_query = [&](const ast::Query* q) {
+    if (!q || q->branches.size() != 1) return;
+    add_from(q->branches[0]->from, q->branches[0]->where.get());
+  };
   switch (s.kind) {
     case ast::StmtKind::kUpdate: {
       const auto& u = s.As<ast::UpdateStmt>();
-      if (!u.from.empty() || u.target.size() != 1) return;
-      table = u.target[0];
-      where = u.where.get();
+      if (u.target.size() != 1) return;
+      if (u.from.empty()) sources.push_back({u.target[0], Lower(u.target[0]), {}});
+      add_from(u.from, u.where.get());
       break;
     }
     case ast::StmtKind::kDelete: {
       const auto& d = s.As<ast::DeleteStmt>();
-      if (!d.from.empty() || d.target.size() != 1) return;
-      table = d.target[0];
-      where = d.where.get();
+      if (d.target.size() != 1) return;
+      if (d.from.empty()) sources.push_back({d.target[0], Lower(d.target[0]), {}});
+      add_from(d.from, d.where.get());
       break;
     }
-    case ast::StmtKind::kSelect: {
-      const auto& q = *s.As<ast::SelectStmt>().query;
-      if (q.branches.size() != 1) return;
-      const auto& core = *q.branches[0];
-      if (core.from.size() != 1 || core.from[0]->kind != ast::TableRefKind::kNamed) return;
-      const auto& t = core.from[0]->As<ast::NamedTable>();
-      table = t.name.back();
-      if (!t.alias.empty()) qualifiers.push_back(Lower(t.alias));
-      where = core.where.get();
+    case ast::StmtKind::kSelect:
+      add_query(s.As<ast::SelectStmt>().query.get());
       break;
-    }
+    case ast::StmtKind::kInsert:
+      add_query(s.As<ast::InsertStmt>().select.get());
+      break;
     default:
       return;
   }
-  if (table.empty() || table[0] != '#') return;
-  qualifiers.push_back(Lower(table));
-  std::vector<std::string> cols;
-  EqualityColumns(where, qualifiers, cols);
-  std::sort(cols.begin(), cols.end());
-  cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
-  if (cols.empty()) return;
-  auto info = c_.catalog_.FindTable(table);
-  if (!info) return;
-  for (const auto& c : cols) {
-    if (!info->Find(c)) return;
+  for (const ast::Expr* cond : conditions) EqualityColumns(cond, sources);
+  for (auto& src : sources) {
+    if (src.name.empty() || src.name[0] != '#' || src.columns.empty()) continue;
+    std::sort(src.columns.begin(), src.columns.end());
+    src.columns.erase(std::unique(src.columns.begin(), src.columns.end()), src.columns.end());
+    auto info = c_.catalog_.FindTable(src.name);
+    if (!info || info->is_view) continue;
+    bool known = true;
+    for (const auto& c : src.columns) known = known && info->Find(c);
+    if (known) p.auto_index_candidates.push_back({info->name, std::move(src.columns)});
   }
-  p.auto_index_table = info->name;
-  p.auto_index_columns = std::move(cols);
 }
 
 void Interpreter::NoteAutoIndexUse(Plan& p) {
-  if (p.auto_index_columns.empty()) return;
+  if (p.auto_index_candidates.empty()) return;
   if (c_.auto_index_version_ != c_.catalog_.version()) {
     // Tables may have been dropped and made again since: check the indexes anew.
     c_.auto_indexes_.clear();
     c_.auto_index_version_ = c_.catalog_.version();
   }
-  std::string key = Lower(p.auto_index_table);
-  for (const auto& c : p.auto_index_columns) key += "\x1f" + c;
-  if (c_.auto_indexes_.count(key)) return;
-  if (++c_.auto_index_hits_[key] < kUsesBeforeIndex) return;
-  std::string name = "__auto_" + p.auto_index_table;
-  std::string cols;
-  for (const auto& c : p.auto_index_columns) {
-    name += "_" + c;
-    cols += (cols.empty() ? "" : ", ") + QuoteName(c);
+  for (const IndexCandidate& cand : p.auto_index_candidates) {
+    std::string key = Lower(cand.table);
+    for (const auto& c : cand.columns) key += "\x1f" + c;
+    if (c_.auto_indexes_.count(key)) continue;
+    if (++c_.auto_index_hits_[key] < kUsesBeforeIndex) continue;
+    std::string name = "__auto_" + cand.table;
+    std::string cols;
+    for (const auto& c : cand.columns) {
+      name += "_" + c;
+      cols += (cols.empty() ? "" : ", ") + QuoteName(c);
+    }
+    if (!c_.IndexExists(name)) {
+      // A scan of a few dozen rows costs less than keeping an index up to date (and
+      // than preparing the connection's statements again after the schema change).
+      if (c_.TempTableRows(cand.table) < kRowsBeforeIndex) continue;
+      ExecSql(c_.sql_, "CREATE INDEX IF NOT EXISTS temp." + QuoteName(name) + " ON " +
+                           QuoteName(cand.table) + "(" + cols + ")");
+      ++c_.stats_.auto_indexes;
+    }
+    c_.auto_indexes_.insert(key);
   }
-  ExecSql(c_.sql_, "CREATE INDEX IF NOT EXISTS temp." + QuoteName(name) + " ON " +
-                       QuoteName(p.auto_index_table) + "(" + cols + ")");
-  c_.auto_indexes_.insert(key);
-  ++c_.stats_.auto_indexes;
 }
 
 }  // namespace morvesk::engine::exec

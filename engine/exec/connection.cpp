@@ -82,6 +82,7 @@ ConnectionImpl::~ConnectionImpl() {
   cache_.clear();
   procedures_.clear();
   convert_.Reset(nullptr);
+  index_exists_.Reset(nullptr);
   if (trancount_ > 0) sqlite3_exec(sql_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close_v2(sql_);
 }
@@ -233,6 +234,26 @@ bool ConnectionImpl::FitsCached(CachedBatch& code, const std::vector<sql::Token>
   }
   if (widened) code.plans.clear();
   return true;
+}
+
+bool ConnectionImpl::IndexExists(const std::string& name) {
+  if (!index_exists_) {
+    index_exists_ =
+        Prepare(sql_, "SELECT 1 FROM temp.sqlite_master WHERE type = 'index' AND name = ?1");
+  }
+  sqlite3_stmt* st = index_exists_.get();
+  sqlite3_bind_text(st, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw ErrorFromSqlite(sql_, rc);
+  return rc == SQLITE_ROW;
+}
+
+int64_t ConnectionImpl::TempTableRows(const std::string& table) {
+  Stmt st = Prepare(sql_, "SELECT max(rowid) FROM temp." + QuoteName(table));
+  const int rc = sqlite3_step(st.get());
+  if (rc != SQLITE_ROW) throw ErrorFromSqlite(sql_, rc);
+  return sqlite3_column_int64(st.get(), 0);
 }
 
 BatchResult ConnectionImpl::Execute(std::string_view text) {

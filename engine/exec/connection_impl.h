@@ -25,14 +25,21 @@ namespace morvesk::engine::exec {
 
 class DatabaseImpl;
 
+// A #temp table (its name in the catalog) and columns worth an index on it.
+struct IndexCandidate {
+  std::string table;
+  std::vector<std::string> columns;  // lower-cased, sorted
+};
+
 // A translation of one statement or expression with its prepared SQLite statements.
 struct Plan {
   Translation translation;
   std::vector<Stmt> prepared;  // one per step, prepared on first use
   uint64_t catalog_version = 0;
-  // Automatic index candidate: a #temp table and the columns it is filtered on by equality.
-  std::string auto_index_table;
-  std::vector<std::string> auto_index_columns;
+  // Automatic index candidates: #temp tables and the columns each is filtered on by
+  // equality with a value that does not depend on the row.
+  bool auto_index_examined = false;
+  std::vector<IndexCandidate> auto_index_candidates;
 };
 
 // A parsed batch kept under its shape, with the plans of its statements.
@@ -97,6 +104,11 @@ class ConnectionImpl : public Connection {
 
   const ConnectionStats& stats() const { return stats_; }
 
+  // Whether the temp schema holds an index of this name.
+  bool IndexExists(const std::string& name);
+  // An upper bound of the rows of a #temp table (its largest rowid), found without a scan.
+  int64_t TempTableRows(const std::string& table);
+
  private:
   static constexpr size_t kTemplates = 8;
   static constexpr size_t kVariants = 16;
@@ -134,6 +146,7 @@ class ConnectionImpl : public Connection {
   std::optional<int64_t> identity_;
 
   Stmt convert_;
+  Stmt index_exists_;
   BatchResult partial_;  // SELECT t_cvt(?1, ?2, ?3, NULL)
 };
 

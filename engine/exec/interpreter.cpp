@@ -519,7 +519,7 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
 
 void Interpreter::RunQueryStatement(const ast::Statement& s, Frame& f) {
   Plan& p = PlanFor(&s, f, [&](const BindContext& ctx) { return Translate(s, ctx); });
-  if (p.auto_index_table.empty() && p.auto_index_columns.empty()) FindAutoIndexCandidate(s, p);
+  if (!p.auto_index_examined) FindAutoIndexCandidates(s, p);
   NoteAutoIndexUse(p);
   const Translation& tr = p.translation;
   bool assign = !tr.assign_to.empty();

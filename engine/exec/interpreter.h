@@ -84,7 +84,7 @@ class Interpreter {
                      int ordinal);
 
   // Automatic indexes on #temp tables (engine/exec/auto_index.cpp).
-  void FindAutoIndexCandidate(const ast::Statement& s, Plan& p);
+  void FindAutoIndexCandidates(const ast::Statement& s, Plan& p);
   void NoteAutoIndexUse(Plan& p);
 
   // Error mapping (engine/exec/errors.cpp).
