@@ -337,7 +337,65 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     return r;
   }
 
+  if (name == "char" || name == "ascii") {
+    argc_is(1, 1);
+    Fragment x = name == "char" ? int_arg(0) : text_arg(0);
+    Fragment r = Make("t_" + name + "(" + x.sql + ")",
+                      name == "char" ? TypeInfo{TypeKind::kChar, 0, 0, 1} : TypeInfo::Of(TypeKind::kInt),
+                      {&x});
+    r.nullable = true;
+    return r;
+  }
+  if (name == "datalength") {
+    argc_is(1, 1);
+    Fragment x = arg(0);
+    // Bytes of the stored value: one per character of varchar, two of nvarchar.
+    std::string bytes;
+    switch (x.type.kind) {
+      case TypeKind::kVarChar: case TypeKind::kChar: case TypeKind::kText:
+        bytes = "length(" + x.sql + ")"; break;
+      case TypeKind::kNVarChar: case TypeKind::kNChar: case TypeKind::kNText:
+        bytes = "2 * length(" + x.sql + ")"; break;
+      case TypeKind::kBit: case TypeKind::kTinyInt: bytes = "1"; break;
+      case TypeKind::kSmallInt: bytes = "2"; break;
+      case TypeKind::kInt: case TypeKind::kReal: case TypeKind::kSmallDateTime: bytes = "4"; break;
+      case TypeKind::kBigInt: case TypeKind::kFloat: case TypeKind::kDateTime: bytes = "8"; break;
+      case TypeKind::kMoney: bytes = x.type.precision == 10 ? "4" : "8"; break;
+      case TypeKind::kDecimal:
+        bytes = x.type.precision <= 9 ? "5" : x.type.precision <= 19 ? "9" : x.type.precision <= 28 ? "13" : "17";
+        break;
+      case TypeKind::kNull: return Make("NULL", TypeInfo::Of(TypeKind::kInt), {});
+      default: NotSupported("DATALENGTH of " + x.type.ToString(), line);
+    }
+    Fragment r = Make("(CASE WHEN " + x.sql + " IS NULL THEN NULL ELSE " + bytes + " END)",
+                      TypeInfo::Of(TypeKind::kInt), {&x});
+    r.nullable = true;
+    return r;
+  }
+
   // ---- dates ----
+  if (name == "datename") {
+    argc_is(2, 2);
+    std::string part = part_arg(0);
+    Fragment d = date_arg(1);
+    const std::string n = "t_datepart(" + part + ", " + d.sql + ")";
+    std::string sql;
+    if (part == "'month'") {
+      sql = "(CASE " + n + " WHEN 1 THEN 'January' WHEN 2 THEN 'February' WHEN 3 THEN 'March' "
+            "WHEN 4 THEN 'April' WHEN 5 THEN 'May' WHEN 6 THEN 'June' WHEN 7 THEN 'July' "
+            "WHEN 8 THEN 'August' WHEN 9 THEN 'September' WHEN 10 THEN 'October' "
+            "WHEN 11 THEN 'November' WHEN 12 THEN 'December' END)";
+    } else if (part == "'weekday'") {
+      sql = "(CASE " + n + " WHEN 1 THEN 'Sunday' WHEN 2 THEN 'Monday' WHEN 3 THEN 'Tuesday' "
+            "WHEN 4 THEN 'Wednesday' WHEN 5 THEN 'Thursday' WHEN 6 THEN 'Friday' "
+            "WHEN 7 THEN 'Saturday' END)";
+    } else {
+      sql = "CAST(" + n + " AS TEXT)";
+    }
+    Fragment r = Make(sql, TypeInfo{TypeKind::kNVarChar, 0, 0, 30}, {&d});
+    r.nullable = d.nullable;
+    return r;
+  }
   if (name == "getdate" || name == "current_timestamp") {
     argc_is(0, 0);
     return Make("t_getdate()", TypeInfo::Of(TypeKind::kDateTime), {});
@@ -370,6 +428,19 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
   }
 
   // ---- catalog ----
+  if (name == "scope_identity") {
+    // No triggers insert behind the caller's back, so the scope's last identity is @@IDENTITY.
+    argc_is(0, 0);
+    ParamSource p;
+    p.kind = ParamSource::Kind::kSystem;
+    p.variable = "@@identity";
+    p.type = TypeInfo::Decimal(38, 0);
+    Fragment r;
+    r.type = p.type;
+    r.param = AddParam(std::move(p));
+    r.sql = ParamSql(r.param);
+    return r;
+  }
   if (name == "object_id") {
     argc_is(1, 2);
     const ast::Expr& e = *f.args[0];

@@ -231,9 +231,43 @@ void TStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ResultText(ctx, std::string(static_cast<size_t>(length) - text.size(), ' ') + text);
 }
 
+// Code page 1252 at 0x80..0x9F (0 where the code page has no character).
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// CHAR(n): the code page's character n; NULL outside 0..255.
+void TChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const int64_t n = sqlite3_value_int64(argv[0]);
+  if (n < 0 || n > 255) return sqlite3_result_null(ctx);
+  uint32_t cp = static_cast<uint32_t>(n);
+  if (n >= 0x80 && n < 0xA0) cp = kCp1252High[n - 0x80] ? kCp1252High[n - 0x80] : cp;
+  std::string out;
+  AppendUtf8(out, cp);
+  ResultText(ctx, out);
+}
+
+// ASCII(s): the code page number of the first character; NULL for ''.
+void TAscii(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const auto* p = sqlite3_value_text(argv[0]);
+  const size_t n = static_cast<size_t>(sqlite3_value_bytes(argv[0]));
+  if (n == 0) return sqlite3_result_null(ctx);
+  size_t i = 0;
+  const uint32_t cp = NextChar(p, n, i);
+  if (cp < 256) return sqlite3_result_int(ctx, static_cast<int>(cp));
+  for (int k = 0; k < 32; ++k)
+    if (kCp1252High[k] == cp) return sqlite3_result_int(ctx, 0x80 + k);
+  sqlite3_result_int(ctx, '?');  // not in the code page: stored as '?'
+}
+
 }  // namespace
 
 void RegisterStringFunctions(sqlite3* db) {
+  Define(db, "t_char", 1, TChar);
+  Define(db, "t_ascii", 1, TAscii);
   Define(db, "t_len", 1, TLen);
   Define(db, "t_substring", 3, TSubstring);
   Define(db, "t_left", 2, TLeft);
