@@ -16,6 +16,7 @@
 #include "engine/bind/translate.h"
 #include "engine/engine.h"
 #include "engine/exec/connection_internal.h"
+#include "engine/exec/plan_catalog.h"
 #include "engine/exec/sqlite_catalog.h"
 #include "engine/exec/sqlite_util.h"
 #include "engine/sql/ast.h"
@@ -36,6 +37,7 @@ struct Plan {
   Translation translation;
   std::vector<Stmt> prepared;  // one per step, prepared on first use
   uint64_t catalog_version = 0;
+  CatalogLookups lookups;  // what the translation read of the catalog
   // Automatic index candidates: #temp tables and the columns each is filtered on by
   // equality with a value that does not depend on the row.
   bool auto_index_examined = false;

@@ -386,8 +386,15 @@ Plan& Interpreter::PlanFor(const void* key, Frame& f,
                            const std::function<Translation(const BindContext&)>& make) {
   auto& slot = f.code->plans[key];
   if (slot && slot->catalog_version == c_.catalog_.version()) return *slot;
-  BindContext ctx{c_.catalog_, f, f.code->literal_types};
+  if (slot && slot->lookups.StillHold(c_.catalog_)) {
+    // The catalog changed elsewhere: the translation stands, and SQLite prepares its
+    // statements again by itself if their tables were made anew.
+    slot->catalog_version = c_.catalog_.version();
+    return *slot;
+  }
   auto plan = std::make_unique<Plan>();
+  RecordingCatalog recording(c_.catalog_, plan->lookups);
+  BindContext ctx{recording, f, f.code->literal_types};
   plan->translation = make(ctx);
   ++c_.stats_.translations;
   Translation& tr = plan->translation;
