@@ -1,6 +1,7 @@
 // morvesk close: a period close the way a client program runs it. It reads the inventory
 // side's current period and options, asks for the period's dates, runs the pre-close checks
-// that the service offers, and calls CalCurAmount.CalculateInvBal_Ext late-bound. Every batch
+// (their findings stop the close unless --force, as a client asks its user) and calls
+// CalCurAmount.CalculateInvBal_Ext, all late-bound. Every batch
 // the close sends is reported on stderr while it runs; a summary of the rows written per
 // balance table and the time taken follows. A failed close is rolled back whole by the
 // service's unit of work, so the database is left as it was.
@@ -32,7 +33,7 @@ using automation::Variant;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kHelp[] =
-    "usage: morvesk close --db FILE [--year Y --period P]\n"
+    "usage: morvesk close --db FILE [--year Y --period P] [--force]\n"
     "\n"
     "Closes an inventory period as a client does: reads the current period and the\n"
     "inventory options, the period's dates, runs the pre-close checks\n"
@@ -41,9 +42,13 @@ constexpr char kHelp[] =
     "  --db FILE      the company database\n"
     "  --year Y       the year of the period to close (default: the current year)\n"
     "  --period P     the period to close (default: the current period)\n"
+    "  --force        close even when the checks report findings\n"
     "\n"
-    "Progress goes to stderr, the summary to stdout. Exit code 1 when a check or the\n"
-    "close fails; a failed close leaves the database as it was.\n";
+    "The checks' findings (unaudited bills, stock lines the period would leave\n"
+    "negative when the options forbid that, a check that could not run) are listed\n"
+    "and stop the close, as a client asks its user before going on; --force goes on.\n"
+    "Progress goes to stderr, the summary to stdout. Exit code 1 when a check stops\n"
+    "the close or the close fails; a failed close leaves the database as it was.\n";
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
@@ -165,10 +170,8 @@ class ReportingOpener {
   ReportingOpener& operator=(const ReportingOpener&) = delete;
 };
 
-bool IsNotImplemented(const ComError& e) { return e.number == automation::kErrNotImpl; }
-
-// Direct reads of the company database, for what the service cannot answer yet and for the
-// summary. Read-only, on a session of its own outside any unit of work.
+// Direct reads of the company database for the summary. Read-only, on a session of its own
+// outside any unit of work.
 class DirectReader {
  public:
   explicit DirectReader(const std::string& path)
@@ -182,15 +185,6 @@ class DirectReader {
     if (rs->IsOpen()) rs->Close();
     return v;
   }
-  std::vector<Variant> Row(const std::string& sql) {
-    std::shared_ptr<ado::Recordset> rs = cnn_->Execute(sql);
-    std::vector<Variant> row;
-    if (rs->IsOpen() && !rs->Eof()) {
-      for (size_t i = 0; i < rs->FieldCount(); ++i) row.push_back(rs->FieldAt(i).Value());
-    }
-    if (rs->IsOpen()) rs->Close();
-    return row;
-  }
 
  private:
   std::shared_ptr<ado::Connection> cnn_;
@@ -201,35 +195,16 @@ struct Period {
   int32_t period = 0;
 };
 
-Period CurrentPeriod(automation::Dispatch& cal, const std::string& cnn, const std::string& path) {
+// The inventory side's open period and options, as a client reads them before it offers
+// the close.
+Period CurrentPeriod(automation::Dispatch& cal, const std::string& cnn) {
   Variant period(int32_t{0}), year(int32_t{0}), audit(int32_t{0}), neg(int32_t{0}), shortnum(false);
-  try {
-    std::vector<Variant> args{Variant(cnn),          Variant::Ref(&period), Variant::Ref(&year),
-                              Variant::Ref(&audit),  Variant::Ref(&neg),    Variant::Ref(&shortnum)};
-    cal.CallRef("GetSystemProfile", args);
-    std::fprintf(stderr, "current period %d/%d (audit option %d, negative balance option %d)\n",
-                 year.ToLong(), period.ToLong(), audit.ToLong(), neg.ToLong());
-    return {year.ToLong(), period.ToLong()};
-  } catch (const ComError& e) {
-    if (!IsNotImplemented(e)) throw;
-  }
-  std::fprintf(stderr,
-               "GetSystemProfile is not implemented yet: reading IC CurrentYear and "
-               "CurrentPeriod from t_SystemProfile\n");
-  DirectReader db(path);
-  auto read = [&](const char* key) {
-    Variant v = db.First(std::string("select FValue from t_SystemProFile where FCategory='IC' "
-                                     "and FKey='") +
-                         key + "'");
-    if (v.is_null()) {
-      throw ComError(automation::kErrFail, "morvesk close",
-                     std::string("the system profile has no IC ") + key);
-    }
-    return static_cast<int32_t>(std::stol(v.ToString()));
-  };
-  Period p{read("CurrentYear"), read("CurrentPeriod")};
-  std::fprintf(stderr, "current period %d/%d\n", p.year, p.period);
-  return p;
+  std::vector<Variant> args{Variant(cnn),         Variant::Ref(&period), Variant::Ref(&year),
+                            Variant::Ref(&audit), Variant::Ref(&neg),    Variant::Ref(&shortnum)};
+  cal.CallRef("GetSystemProfile", args);
+  std::fprintf(stderr, "current period %d/%d (audit option %d, negative balance option %d)\n",
+               year.ToLong(), period.ToLong(), audit.ToLong(), neg.ToLong());
+  return {year.ToLong(), period.ToLong()};
 }
 
 struct Dates {
@@ -237,71 +212,72 @@ struct Dates {
   std::string end;  // first day after the period
 };
 
-Dates PeriodDates(automation::Dispatch& cal, const std::string& cnn, const std::string& path,
-                  const Period& p) {
+Dates PeriodDates(automation::Dispatch& cal, const std::string& cnn, const Period& p) {
   Variant start(""), end("");
-  try {
-    std::vector<Variant> args{Variant(cnn), Variant(p.period), Variant(p.year),
-                              Variant::Ref(&start), Variant::Ref(&end)};
-    cal.CallRef("GetCurPeriodStartEnd", args);
-    return {start.ToString(), end.ToString()};
-  } catch (const ComError& e) {
-    if (!IsNotImplemented(e)) throw;
-  }
-  std::fprintf(stderr,
-               "GetCurPeriodStartEnd is not implemented yet: asking GetPeriodStartEnd of the "
-               "company database\n");
-  DirectReader db(path);
-  std::vector<Variant> row = db.Row(
-      "Set NoCount On Declare @s datetime, @e datetime\r\n"
-      "Exec GetPeriodStartEnd " +
-      std::to_string(p.year) + ", " + std::to_string(p.period) +
-      ", @s Output, @e Output\r\n"
-      "Select Convert(varchar(10), @s, 120), Convert(varchar(10), @e, 120)");
-  if (row.size() != 2 || row[0].is_null()) {
-    throw ComError(automation::kErrFail, "morvesk close", "the period calendar has no dates");
-  }
-  return {row[0].ToString(), row[1].ToString()};
+  std::vector<Variant> args{Variant(cnn), Variant(p.period), Variant(p.year), Variant::Ref(&start),
+                            Variant::Ref(&end)};
+  cal.CallRef("GetCurPeriodStartEnd", args);
+  return {start.ToString(), end.ToString()};
 }
 
-// The pre-close checks. False when a check says the period may not be closed.
-bool RunChecks(automation::Dispatch& cal, const std::string& cnn, const Period& p,
-               const Dates& d) {
-  try {
-    Variant r = cal.Call("CheckBillAudit", {Variant(cnn), Variant(p.period), Variant(p.year),
-                                            Variant(d.start), Variant(d.end)});
-    int32_t unaudited = 0;
-    if (r.is_object()) {
-      if (auto rs = std::dynamic_pointer_cast<ado::Recordset>(r.ToObject()); rs && rs->IsOpen()) {
-        unaudited = rs->RecordCount();
-      }
+std::shared_ptr<ado::Recordset> AsRecordset(const Variant& v) {
+  if (!v.is_object()) return nullptr;
+  auto rs = std::dynamic_pointer_cast<ado::Recordset>(v.ToObject());
+  return rs && rs->IsOpen() ? rs : nullptr;
+}
+
+// Prints the named columns of every row, one line each, indented.
+void PrintRows(ado::Recordset& rs, const std::vector<const char*>& columns) {
+  if (rs.Eof() && rs.Bof()) return;
+  rs.MoveFirst();
+  while (!rs.Eof()) {
+    std::string line = "   ";
+    for (const char* column : columns) {
+      line += ' ';
+      line += rs.Fields(Variant(column)).Value().ToString();
     }
+    std::cerr << line << "\n";
+    rs.MoveNext();
+  }
+}
+
+// The pre-close checks, as a client runs them before asking the user to go on. Returns the
+// number of findings: unaudited bills, the status gate's failure (its message, or the
+// negative stock lines it lists) and a check that could not run.
+int RunChecks(automation::Dispatch& cal, const std::string& cnn, const Period& p, const Dates& d) {
+  int findings = 0;
+  Variant audit = cal.Call("CheckBillAudit", {Variant(cnn), Variant(p.period), Variant(p.year),
+                                              Variant(d.start), Variant(d.end)});
+  if (std::shared_ptr<ado::Recordset> rs = AsRecordset(audit)) {
+    const int32_t unaudited = rs->RecordCount();
     std::fprintf(stderr, "CheckBillAudit: %d unaudited bill(s) in the period\n", unaudited);
-  } catch (const ComError& e) {
-    if (!IsNotImplemented(e)) throw;
-    std::fprintf(stderr, "CheckBillAudit is not implemented yet: skipped\n");
-  }
-  try {
-    Variant rs, err("");
-    std::vector<Variant> args{Variant(cnn),      Variant(p.period), Variant(p.year),
-                              Variant(d.start),  Variant(d.end),    Variant::Ref(&rs),
-                              Variant::Ref(&err)};
-    Variant ok = cal.CallRef("CheckBillStatus", args);
-    if (!ok.ToBool()) {
-      const std::string message = err.ToString();
-      if (message.find("not implemented") != std::string::npos) {
-        std::fprintf(stderr, "CheckBillStatus is not implemented yet: skipped\n");
-        return true;
-      }
-      std::cerr << "CheckBillStatus: " << message << "\n";
-      return false;
+    if (unaudited > 0) {
+      ++findings;
+      PrintRows(*rs, {"FName_CHS", "FBillNo", "FDate", "FExplanation"});
     }
-    std::fprintf(stderr, "CheckBillStatus: passed\n");
-  } catch (const ComError& e) {
-    if (!IsNotImplemented(e)) throw;
-    std::fprintf(stderr, "CheckBillStatus is not implemented yet: skipped\n");
+  } else {
+    ++findings;
+    std::fprintf(stderr, "CheckBillAudit: the check failed\n");
   }
-  return true;
+
+  Variant lines, err("");
+  std::vector<Variant> args{Variant(cnn),     Variant(p.period), Variant(p.year),
+                            Variant(d.start), Variant(d.end),    Variant::Ref(&lines),
+                            Variant::Ref(&err)};
+  if (cal.CallRef("CheckBillStatus", args).ToBool()) {
+    std::fprintf(stderr, "CheckBillStatus: passed\n");
+    return findings;
+  }
+  ++findings;
+  std::shared_ptr<ado::Recordset> negative = AsRecordset(lines);
+  if (err.ToString().empty() && negative) {
+    std::fprintf(stderr, "CheckBillStatus: %d stock line(s) would close negative\n",
+                 negative->RecordCount());
+    PrintRows(*negative, {"FItemNumber", "FItemName", "FStockName", "FBatchNo", "FAuxName", "FQty"});
+  } else {
+    std::cerr << "CheckBillStatus: " << err.ToString() << "\n";
+  }
+  return findings;
 }
 
 void PrintSummary(const std::string& path, const Period& closed, double seconds) {
@@ -336,7 +312,7 @@ void PrintSummary(const std::string& path, const Period& closed, double seconds)
 
 int RunClose(int argc, char** argv, int first) {
   try {
-    Args args(argc, argv, first, ArgSpec{{"--db", "--year", "--period"}, {}, false});
+    Args args(argc, argv, first, ArgSpec{{"--db", "--year", "--period"}, {"--force"}, false});
     if (args.help()) {
       std::cout << kHelp;
       return kExitOk;
@@ -351,17 +327,21 @@ int RunClose(int argc, char** argv, int first) {
     services::RegisterMorveskClasses();
     std::shared_ptr<automation::Dispatch> cal = automation::CreateObject("Morvesk.CalCurAmount");
 
-    Period p = CurrentPeriod(*cal, cnn, path);
+    Period p = CurrentPeriod(*cal, cnn);
     if (args.Has("--year")) {
       p = {static_cast<int32_t>(args.GetInt("--year", 0)),
            static_cast<int32_t>(args.GetInt("--period", 0))};
     }
-    const Dates d = PeriodDates(*cal, cnn, path, p);
+    const Dates d = PeriodDates(*cal, cnn, p);
     std::fprintf(stderr, "period %d/%d runs from %s to %s (exclusive)\n", p.year, p.period,
                  d.start.c_str(), d.end.c_str());
-    if (!RunChecks(*cal, cnn, p, d)) {
-      std::cerr << "morvesk close: the period was not closed\n";
-      return kExitFailed;
+    if (const int findings = RunChecks(*cal, cnn, p, d); findings > 0) {
+      if (!args.Has("--force")) {
+        std::cerr << "morvesk close: the checks reported " << findings
+                  << " finding(s); the period was not closed (--force closes anyway)\n";
+        return kExitFailed;
+      }
+      std::cerr << "morvesk close: closing despite the checks' findings (--force)\n";
     }
 
     auto progress = std::make_shared<ProgressReporter>(start);
