@@ -100,16 +100,15 @@ TEST_F(FrameServices, TransModeIsTwoOnEveryClassWithoutAnyDatabase) {
 TEST_F(FrameServices, OperationsNotBuiltFailThroughTheirOwnConvention) {
   auto cal = CreateObject("Morvesk.CalCurAmount");
   // Boolean with a message: False, the message, no error raised.
-  Variant rs;
   Variant msg("untouched");
   std::vector<Variant> args{Variant("Data Source=nowhere.db"), Variant(int32_t{3}),
                             Variant(int32_t{2025}), Variant("2025-03-01"),
-                            Variant("2025-04-01"), Variant::Ref(&rs), Variant::Ref(&msg)};
-  Variant r = cal->CallRef("CheckBillStatus", args);
+                            Variant("2025-04-01"), Variant::Ref(&msg), Variant(int32_t{0})};
+  Variant r = cal->CallRef("CheckEndData", args);
   EXPECT_EQ(r.type(), automation::VarType::kBoolean);
   EXPECT_FALSE(r.ToBool());
   EXPECT_NE(msg.ToString().find("not implemented"), std::string::npos) << msg.ToString();
-  EXPECT_NE(msg.ToString().find("CheckBillStatus"), std::string::npos);
+  EXPECT_NE(msg.ToString().find("CheckEndData"), std::string::npos);
 
   auto icb = CreateObject("Morvesk.ICbalReader");
   Variant info;
