@@ -119,7 +119,7 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
       continue;
     AddConstraint(name, temp, k, ordinal);
   }
-  c_.catalog_.Bump();
+  c_.catalog_.Bump(name);
   if (temp && !f.procedure.empty()) f.temp_tables_created.push_back(name);
 }
 
@@ -234,7 +234,8 @@ void Interpreter::Drop(const ast::DropStmt& s, Frame& f) {
             std::remove_if(created.begin(), created.end(),
                            [&](const std::string& x) { return Lower(x) == Lower(info->name); }),
             created.end());
-        break;
+        c_.catalog_.Bump(info->name);
+        continue;
       }
       case ast::DropStmt::Object::kView: {
         if (kind != 'V') {

@@ -534,7 +534,11 @@ void Interpreter::RunQueryStatement(const ast::Statement& s, Frame& f) {
   sqlite3_int64 last_rowid = sqlite3_last_insert_rowid(c_.sql_);
   int64_t n = RunPlan(p, f, (tr.returns_rows || assign) ? &rows : nullptr, !assign);
   if (tr.changes_catalog) {
-    c_.catalog_.Bump();
+    if (tr.creates) {
+      c_.catalog_.Bump(tr.creates->name);
+    } else {
+      c_.catalog_.Bump();
+    }
     if (tr.creates && tr.creates->is_temp && !f.procedure.empty()) {
       f.temp_tables_created.push_back(tr.creates->name);
     }

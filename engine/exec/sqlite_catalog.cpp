@@ -136,6 +136,11 @@ void SqliteCatalog::Bump() {
   tables_.clear();
 }
 
+void SqliteCatalog::Bump(std::string_view table) {
+  ++version_;
+  tables_.erase(Lower(ParseObjectName(table).name));
+}
+
 void SqliteCatalog::SyncWithFile() {
   if (!schema_version_) schema_version_ = Prepare(db_, "PRAGMA main.schema_version");
   sqlite3_stmt* s = schema_version_.get();
@@ -160,19 +165,30 @@ std::optional<TableInfo> SqliteCatalog::FindTable(std::string_view name) const {
 
 std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
   const char* schema = n.temp ? "temp" : "main";
-  std::string sql = std::string("SELECT name, type, sql FROM ") + schema +
-                    ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE";
-  Stmt s = Prepare(db_, sql);
-  sqlite3_bind_text(s.get(), 1, n.name.data(), static_cast<int>(n.name.size()), SQLITE_TRANSIENT);
-  int rc = sqlite3_step(s.get());
-  if (rc == SQLITE_DONE) return std::nullopt;
-  if (rc != SQLITE_ROW) throw ErrorFromSqlite(db_, rc);
+  Stmt& find = find_table_[n.temp ? 1 : 0];
+  if (!find) {
+    find = Prepare(db_, std::string("SELECT name, type, sql FROM ") + schema +
+                            ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE "
+                            "NOCASE");
+  }
+  sqlite3_stmt* s = find.get();
+  sqlite3_bind_text(s, 1, n.name.data(), static_cast<int>(n.name.size()), SQLITE_TRANSIENT);
+  int rc = sqlite3_step(s);
+  if (rc == SQLITE_DONE) {
+    sqlite3_reset(s);
+    return std::nullopt;
+  }
+  if (rc != SQLITE_ROW) {
+    sqlite3_reset(s);
+    throw ErrorFromSqlite(db_, rc);
+  }
   TableInfo info;
-  info.name = ColumnText(s.get(), 0);
+  info.name = ColumnText(s, 0);
+  info.is_view = ColumnText(s, 1) == "view";
+  std::string create_sql = ColumnText(s, 2);
+  sqlite3_reset(s);
   if (info.name.rfind("__tsql_", 0) == 0) return std::nullopt;
   info.is_temp = n.temp;
-  info.is_view = ColumnText(s.get(), 1) == "view";
-  std::string create_sql = ColumnText(s.get(), 2);
   bool autoincrement = Lower(create_sql).find("autoincrement") != std::string::npos;
   info.sqlite_name = std::string(schema) + "." + QuoteName(info.name);
 
@@ -190,20 +206,27 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
       return info;
     }
   }
-  Stmt cols =
-      Prepare(db_, std::string("PRAGMA ") + schema + ".table_xinfo(" + QuoteName(info.name) + ")");
-  while (sqlite3_step(cols.get()) == SQLITE_ROW) {
-    if (sqlite3_column_int(cols.get(), 6) != 0) continue;  // hidden
+  if (!table_columns_) table_columns_ = Prepare(db_, "SELECT * FROM pragma_table_xinfo(?1, ?2)");
+  sqlite3_stmt* cols = table_columns_.get();
+  sqlite3_bind_text(cols, 1, info.name.data(), static_cast<int>(info.name.size()),
+                    SQLITE_TRANSIENT);
+  sqlite3_bind_text(cols, 2, schema, -1, SQLITE_STATIC);
+  struct ResetOnExit {
+    sqlite3_stmt* st;
+    ~ResetOnExit() { sqlite3_reset(st); }
+  } reset_cols{cols};
+  while (sqlite3_step(cols) == SQLITE_ROW) {
+    if (sqlite3_column_int(cols, 6) != 0) continue;  // hidden
     ColumnInfo c;
-    c.name = ColumnText(cols.get(), 1);
-    std::string declared = ColumnText(cols.get(), 2);
+    c.name = ColumnText(cols, 1);
+    std::string declared = ColumnText(cols, 2);
     c.type = TypeFromDeclared(declared);
-    c.nullable = sqlite3_column_int(cols.get(), 3) == 0;
-    if (sqlite3_column_type(cols.get(), 4) != SQLITE_NULL) {
+    c.nullable = sqlite3_column_int(cols, 3) == 0;
+    if (sqlite3_column_type(cols, 4) != SQLITE_NULL) {
       c.has_default = true;
-      c.default_sql = ColumnText(cols.get(), 4);
+      c.default_sql = ColumnText(cols, 4);
     }
-    if (sqlite3_column_int(cols.get(), 5) == 1 && declared == "INTEGER" && autoincrement) {
+    if (sqlite3_column_int(cols, 5) == 1 && declared == "INTEGER" && autoincrement) {
       c.identity = true;
       c.nullable = false;
       c.type = TypeInfo::Of(TypeKind::kInt);

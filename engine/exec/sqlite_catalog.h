@@ -43,6 +43,9 @@ class SqliteCatalog : public Catalog {
 
   // Marks every remembered lookup stale; called after any DDL of this connection.
   void Bump();
+  // After DDL that made, changed or dropped one table only: marks that table's lookup
+  // stale and keeps the others.
+  void Bump(std::string_view table);
   // Notices DDL made by other connections on the shared file.
   void SyncWithFile();
 
@@ -73,6 +76,8 @@ class SqliteCatalog : public Catalog {
   int64_t file_schema_version_ = -1;
   Stmt schema_version_;
   mutable std::map<std::string, std::optional<TableInfo>> tables_;
+  mutable Stmt find_table_[2];  // main, temp: a table or view by name
+  mutable Stmt table_columns_;
 };
 
 }  // namespace morvesk::engine::exec
