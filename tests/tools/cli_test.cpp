@@ -188,10 +188,38 @@ TEST_F(MorveskTool, CallClosesThePeriodAndReportsTheByRefMessageOfAFailure) {
   EXPECT_EQ(Run(balances).out, before);
 }
 
+// The client's road: two clean periods close in turn; the third holds unaudited bills,
+// so the checks stop it (nothing written) until the user insists with --force.
+TEST_F(MorveskTool, CloseWalksThePeriodsAndStopsOnFindingsUnlessForced) {
+  const std::string db = Demo();
+  const std::string period = "sql --db '" + db + "' --format csv \"select FValue from t_SystemProfile "
+                             "where FCategory = 'IC' and FKey = 'CurrentPeriod'\"";
+  Outcome first = Run("close --db '" + db + "'");
+  EXPECT_EQ(first.exit_code, 0) << first.err;
+  EXPECT_NE(first.out.find("closed period 2025/3; current period now 2025/4"), std::string::npos)
+      << first.out;
+  EXPECT_EQ(Run("close --db '" + db + "'").exit_code, 0);
+  EXPECT_EQ(Run(period).out, "FValue\n5\n");
+
+  const std::string balances = "sql --db '" + db + "' --format csv \"select FPeriod, count(*) as n, "
+                               "sum(FEndBal) as e from t_CC_Stock group by FPeriod\"";
+  const std::string before = Run(balances).out;
+  Outcome stopped = Run("close --db '" + db + "'");
+  EXPECT_EQ(stopped.exit_code, 1);
+  EXPECT_NE(stopped.err.find("本期存在未审核的单据!"), std::string::npos) << stopped.err;
+  EXPECT_EQ(Run(period).out, "FValue\n5\n");
+  EXPECT_EQ(Run(balances).out, before);
+
+  Outcome forced = Run("close --db '" + db + "' --force");
+  EXPECT_EQ(forced.exit_code, 0) << forced.err;
+  EXPECT_EQ(Run(period).out, "FValue\n6\n");
+  EXPECT_EQ(Run("close --db '" + dir_.string() + "/missing.db'").exit_code, 1);
+}
+
 TEST_F(MorveskTool, EveryCommandExplainsItself) {
   Outcome top = Run("--help");
   EXPECT_EQ(top.exit_code, 0);
-  for (const char* command : {"init", "sql", "call"}) {
+  for (const char* command : {"init", "sql", "call", "close"}) {
     EXPECT_NE(top.out.find(std::string("  ") + command), std::string::npos) << command;
     Outcome help = Run(std::string(command) + " --help");
     EXPECT_EQ(help.exit_code, 0) << command;
