@@ -5,26 +5,18 @@
 
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/automation/names.h"
 
 namespace morvesk::ado {
 namespace {
 
 using automation::ComError;
+using automation::EqualsFolded;
 using automation::DispatchTable;
 using automation::In;
 using automation::Opt;
 using automation::Variant;
 using automation::VarType;
-
-bool EqualsFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 // A late-bound property of a parameter: getter and setter over one field.
 template <class Get, class Set>

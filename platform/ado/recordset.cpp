@@ -4,26 +4,18 @@
 
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset_filter.h"
+#include "platform/automation/names.h"
 
 namespace morvesk::ado {
 namespace {
 
 using automation::ComError;
+using automation::EqualsFolded;
 using automation::DispatchTable;
 using automation::In;
 using automation::Opt;
 using automation::Variant;
 using automation::VarType;
-
-bool EqualsFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 // A field of a record set, late-bound: keeps the record set alive and reads the row
 // that is current when a member is called.

@@ -3,22 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/automation/names.h"
 #include "platform/automation/registry_store.h"
 #include "platform/automation/server.h"
 
 namespace morvesk::automation {
-namespace {
-
-bool EqualsFolded(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-}  // namespace
-
 std::optional<std::string> NormalizeGuid(std::string_view text) {
   if (text.size() == 38 && text.front() == '{' && text.back() == '}') {
     text = text.substr(1, 36);

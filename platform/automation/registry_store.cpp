@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/automation/com_error.h"
+#include "platform/automation/names.h"
 
 namespace morvesk::automation {
 namespace {
@@ -20,16 +21,6 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   std::istringstream in(line);
   while (std::getline(in, field, '\t')) out.push_back(field);
   return out;
-}
-
-bool EqualsFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 std::string Guid(const std::string& text) { return NormalizeGuid(text).value_or(text); }

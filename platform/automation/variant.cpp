@@ -7,6 +7,7 @@
 
 #include "platform/automation/com_error.h"
 #include "platform/automation/dispatch.h"
+#include "platform/automation/names.h"
 
 namespace morvesk::automation {
 namespace {
@@ -26,16 +27,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
-}
-
-bool EqualsFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 // Text -> number as automation reads it: blanks around, a sign, digits, a point,

@@ -1,0 +1,20 @@
+// Member, class and field names compare without regard to ASCII letter case, as
+// late-bound callers spell them.
+#pragma once
+
+#include <cctype>
+#include <string_view>
+
+namespace morvesk::automation {
+
+inline bool EqualsFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace morvesk::automation
