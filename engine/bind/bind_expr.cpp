@@ -7,22 +7,6 @@
 namespace morvesk::engine::bind {
 namespace {
 
-void Absorb(Fragment& into, const Fragment& from) {
-  into.nullable = into.nullable || from.nullable;
-  into.aggregate = into.aggregate || from.aggregate;
-  into.bare_columns.insert(into.bare_columns.end(), from.bare_columns.begin(),
-                           from.bare_columns.end());
-}
-
-Fragment Derived(std::string sql, TypeInfo type, const std::vector<const Fragment*>& parts) {
-  Fragment r;
-  r.sql = std::move(sql);
-  r.type = type;
-  r.nullable = false;
-  for (const Fragment* p : parts) Absorb(r, *p);
-  return r;
-}
-
 int CountDigits(const std::string& digits) {
   size_t i = 0;
   while (i + 1 < digits.size() && digits[i] == '0') ++i;

@@ -7,22 +7,6 @@
 namespace morvesk::engine::bind {
 namespace {
 
-void Absorb(Fragment& into, const Fragment& from) {
-  into.nullable = into.nullable || from.nullable;
-  into.aggregate = into.aggregate || from.aggregate;
-  into.bare_columns.insert(into.bare_columns.end(), from.bare_columns.begin(),
-                           from.bare_columns.end());
-}
-
-Fragment Make(std::string sql, TypeInfo t, const std::vector<const Fragment*>& parts) {
-  Fragment r;
-  r.sql = std::move(sql);
-  r.type = t;
-  r.nullable = false;
-  for (const Fragment* p : parts) Absorb(r, *p);
-  return r;
-}
-
 // Canonical datepart names; the t_date* functions take these.
 std::optional<std::string> DatePartName(std::string_view word) {
   static const std::pair<const char*, const char*> kParts[] = {
@@ -112,7 +96,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       Fail(130, "Cannot perform an aggregate function on an expression containing an aggregate "
                 "or a subquery.",
            line);
-    Fragment r = Make(std::move(sql), t, {});
+    Fragment r = Derived(std::move(sql), t, {});
     r.aggregate = true;
     r.nullable = true;
     return r;
@@ -171,7 +155,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     Fragment a = arg(0), b = arg(1);
     const TypeInfo t = a.null_literal ? b.type : a.type;
     Fragment bc = Convert(std::move(b), t);
-    Fragment r = Make("ifnull(" + a.sql + ", " + bc.sql + ")", t, {&a, &bc});
+    Fragment r = Derived("ifnull(" + a.sql + ", " + bc.sql + ")", t, {&a, &bc});
     r.nullable = a.nullable && bc.nullable;
     r.null_literal = a.null_literal && bc.null_literal;
     return r;
@@ -189,7 +173,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
                  "NULL constant.",
            line);
     std::string sql = "coalesce(";
-    Fragment r = Make("", t, {});
+    Fragment r = Derived("", t, {});
     r.nullable = true;
     bool all_nullable = true;
     for (size_t i = 0; i < xs.size(); ++i) {
@@ -206,7 +190,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     argc_is(2, 2);
     Fragment a = arg(0);
     Fragment eq = Compare(arg(0), ast::CompareOp::kEq, arg(1), line);
-    Fragment r = Make("(CASE WHEN " + eq.sql + " THEN NULL ELSE " + a.sql + " END)", a.type,
+    Fragment r = Derived("(CASE WHEN " + eq.sql + " THEN NULL ELSE " + a.sql + " END)", a.type,
                       {&a, &eq});
     r.nullable = true;
     return r;
@@ -217,19 +201,19 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     argc_is(2, 3);
     Fragment x = arg(0);
     Fragment n = int_arg(1);
-    Fragment fl = f.args.size() > 2 ? int_arg(2) : Make("0", TypeInfo::Of(TypeKind::kInt), {});
+    Fragment fl = f.args.size() > 2 ? int_arg(2) : Derived("0", TypeInfo::Of(TypeKind::kInt), {});
     if (x.type.IsText()) x = Convert(std::move(x), TypeInfo::Of(TypeKind::kFloat));
     if (x.type.kind == TypeKind::kDecimal || x.type.kind == TypeKind::kMoney) {
       const TypeInfo d = x.int_literal_digits > 0 ? DecimalTypeOf(x) : AsDecimalType(x.type);
-      return Make("t_dround(" + x.sql + ", " + n.sql + ", " + fl.sql + ", " +
+      return Derived("t_dround(" + x.sql + ", " + n.sql + ", " + fl.sql + ", " +
                       std::to_string(d.precision) + ", " + std::to_string(d.scale) + ")",
                   x.type, {&x, &n, &fl});
     }
     if (x.type.IsInteger())
-      return Make("CAST(t_fround(" + x.sql + ", " + n.sql + ", " + fl.sql + ") AS INTEGER)",
+      return Derived("CAST(t_fround(" + x.sql + ", " + n.sql + ", " + fl.sql + ") AS INTEGER)",
                   x.type, {&x, &n, &fl});
     if (x.type.IsApprox() || x.null_literal)
-      return Make("t_fround(" + x.sql + ", " + n.sql + ", " + fl.sql + ")",
+      return Derived("t_fround(" + x.sql + ", " + n.sql + ", " + fl.sql + ")",
                   x.null_literal ? TypeInfo::Of(TypeKind::kFloat) : x.type, {&x, &n, &fl});
     Fail(8117, "Operand data type " + x.type.ToString() + " is invalid for round function.", line);
   }
@@ -244,7 +228,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
                              : name == "sign" ? "t_dsign"
                              : name == "floor" ? "t_dfloor"
                                                : "t_dceiling";
-      return Make(fn + "(" + x.sql + ")", t, {&x});
+      return Derived(fn + "(" + x.sql + ")", t, {&x});
     }
     if (!x.type.IsNumeric() && !x.null_literal)
       Fail(8117, "Operand data type " + x.type.ToString() + " is invalid for " + name +
@@ -260,14 +244,14 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     else
       sql = "(CAST(" + v + " AS INTEGER) + (" + v + " > CAST(" + v + " AS INTEGER)))";
     if (x.type.IsApprox() && name != "abs") sql = "CAST(" + sql + " AS REAL)";
-    return Make(sql, x.type, {&x});
+    return Derived(sql, x.type, {&x});
   }
 
   // ---- strings ----
   if (name == "len") {
     argc_is(1, 1);
     Fragment s = text_arg(0);
-    return Make("t_len(" + s.sql + ")", TypeInfo::Of(TypeKind::kInt), {&s});
+    return Derived("t_len(" + s.sql + ")", TypeInfo::Of(TypeKind::kInt), {&s});
   }
   if (name == "substring") {
     argc_is(3, 3);
@@ -276,49 +260,49 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
                                   ? TypeKind::kNVarChar
                                   : TypeKind::kVarChar);
     t.length = s.type.length;
-    return Make("t_substring(" + s.sql + ", " + st.sql + ", " + n.sql + ")", t, {&s, &st, &n});
+    return Derived("t_substring(" + s.sql + ", " + st.sql + ", " + n.sql + ")", t, {&s, &st, &n});
   }
   if (name == "left" || name == "right") {
     argc_is(2, 2);
     Fragment s = text_arg(0), n = int_arg(1);
     TypeInfo t = TypeInfo::VarChar(s.type.length);
-    return Make("t_" + name + "(" + s.sql + ", " + n.sql + ")", t, {&s, &n});
+    return Derived("t_" + name + "(" + s.sql + ", " + n.sql + ")", t, {&s, &n});
   }
   if (name == "ltrim" || name == "rtrim" || name == "upper" || name == "lower") {
     argc_is(1, 1);
     Fragment s = text_arg(0);
     TypeInfo t = s.type;
     if (t.kind == TypeKind::kChar) t.kind = TypeKind::kVarChar;
-    return Make("t_" + name + "(" + s.sql + ")", t, {&s});
+    return Derived("t_" + name + "(" + s.sql + ")", t, {&s});
   }
   if (name == "charindex") {
     argc_is(2, 3);
     Fragment a = text_arg(0), b = text_arg(1);
     if (f.args.size() == 3) {
       Fragment st = int_arg(2);
-      return Make("t_charindex(" + a.sql + ", " + b.sql + ", " + st.sql + ")",
+      return Derived("t_charindex(" + a.sql + ", " + b.sql + ", " + st.sql + ")",
                   TypeInfo::Of(TypeKind::kInt), {&a, &b, &st});
     }
-    return Make("t_charindex(" + a.sql + ", " + b.sql + ")", TypeInfo::Of(TypeKind::kInt),
+    return Derived("t_charindex(" + a.sql + ", " + b.sql + ")", TypeInfo::Of(TypeKind::kInt),
                 {&a, &b});
   }
   if (name == "replace") {
     argc_is(3, 3);
     Fragment a = text_arg(0), b = text_arg(1), c = text_arg(2);
-    return Make("t_replace(" + a.sql + ", " + b.sql + ", " + c.sql + ")", TypeInfo::VarChar(8000),
+    return Derived("t_replace(" + a.sql + ", " + b.sql + ", " + c.sql + ")", TypeInfo::VarChar(8000),
                 {&a, &b, &c});
   }
   if (name == "space") {
     argc_is(1, 1);
     Fragment n = int_arg(0);
-    Fragment r = Make("t_space(" + n.sql + ")", TypeInfo::VarChar(8000), {&n});
+    Fragment r = Derived("t_space(" + n.sql + ")", TypeInfo::VarChar(8000), {&n});
     r.nullable = true;
     return r;
   }
   if (name == "replicate") {
     argc_is(2, 2);
     Fragment s = text_arg(0), n = int_arg(1);
-    Fragment r = Make("t_replicate(" + s.sql + ", " + n.sql + ")", TypeInfo::VarChar(8000), {&s, &n});
+    Fragment r = Derived("t_replicate(" + s.sql + ", " + n.sql + ")", TypeInfo::VarChar(8000), {&s, &n});
     r.nullable = true;
     return r;
   }
@@ -326,7 +310,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     argc_is(1, 3);
     Fragment x = Convert(arg(0), TypeInfo::Of(TypeKind::kFloat));
     std::string sql = "t_str(" + x.sql;
-    Fragment r = Make("", TypeInfo::VarChar(10), {&x});
+    Fragment r = Derived("", TypeInfo::VarChar(10), {&x});
     for (size_t i = 1; i < f.args.size(); ++i) {
       Fragment n = int_arg(i);
       sql += ", " + n.sql;
@@ -340,7 +324,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
   if (name == "char" || name == "ascii") {
     argc_is(1, 1);
     Fragment x = name == "char" ? int_arg(0) : text_arg(0);
-    Fragment r = Make("t_" + name + "(" + x.sql + ")",
+    Fragment r = Derived("t_" + name + "(" + x.sql + ")",
                       name == "char" ? TypeInfo{TypeKind::kChar, 0, 0, 1} : TypeInfo::Of(TypeKind::kInt),
                       {&x});
     r.nullable = true;
@@ -364,10 +348,10 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       case TypeKind::kDecimal:
         bytes = x.type.precision <= 9 ? "5" : x.type.precision <= 19 ? "9" : x.type.precision <= 28 ? "13" : "17";
         break;
-      case TypeKind::kNull: return Make("NULL", TypeInfo::Of(TypeKind::kInt), {});
+      case TypeKind::kNull: return Derived("NULL", TypeInfo::Of(TypeKind::kInt), {});
       default: NotSupported("DATALENGTH of " + x.type.ToString(), line);
     }
-    Fragment r = Make("(CASE WHEN " + x.sql + " IS NULL THEN NULL ELSE " + bytes + " END)",
+    Fragment r = Derived("(CASE WHEN " + x.sql + " IS NULL THEN NULL ELSE " + bytes + " END)",
                       TypeInfo::Of(TypeKind::kInt), {&x});
     r.nullable = true;
     return r;
@@ -392,38 +376,38 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     } else {
       sql = "CAST(" + n + " AS TEXT)";
     }
-    Fragment r = Make(sql, TypeInfo{TypeKind::kNVarChar, 0, 0, 30}, {&d});
+    Fragment r = Derived(sql, TypeInfo{TypeKind::kNVarChar, 0, 0, 30}, {&d});
     r.nullable = d.nullable;
     return r;
   }
   if (name == "getdate" || name == "current_timestamp") {
     argc_is(0, 0);
-    return Make("t_getdate()", TypeInfo::Of(TypeKind::kDateTime), {});
+    return Derived("t_getdate()", TypeInfo::Of(TypeKind::kDateTime), {});
   }
   if (name == "year" || name == "month" || name == "day") {
     argc_is(1, 1);
     Fragment d = date_arg(0);
-    return Make("t_datepart('" + name + "', " + d.sql + ")", TypeInfo::Of(TypeKind::kInt), {&d});
+    return Derived("t_datepart('" + name + "', " + d.sql + ")", TypeInfo::Of(TypeKind::kInt), {&d});
   }
   if (name == "datepart") {
     argc_is(2, 2);
     std::string part = part_arg(0);
     Fragment d = date_arg(1);
-    return Make("t_datepart(" + part + ", " + d.sql + ")", TypeInfo::Of(TypeKind::kInt), {&d});
+    return Derived("t_datepart(" + part + ", " + d.sql + ")", TypeInfo::Of(TypeKind::kInt), {&d});
   }
   if (name == "dateadd") {
     argc_is(3, 3);
     std::string part = part_arg(0);
     Fragment n = int_arg(1);
     Fragment d = date_arg(2);
-    return Make("t_dateadd(" + part + ", " + n.sql + ", " + d.sql + ")",
+    return Derived("t_dateadd(" + part + ", " + n.sql + ", " + d.sql + ")",
                 TypeInfo::Of(TypeKind::kDateTime), {&n, &d});
   }
   if (name == "datediff") {
     argc_is(3, 3);
     std::string part = part_arg(0);
     Fragment a = date_arg(1), b = date_arg(2);
-    return Make("t_datediff(" + part + ", " + a.sql + ", " + b.sql + ")",
+    return Derived("t_datediff(" + part + ", " + a.sql + ", " + b.sql + ")",
                 TypeInfo::Of(TypeKind::kInt), {&a, &b});
   }
 
@@ -456,14 +440,14 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       const std::string kind = Lower(tl.value);
       if (kind != "u" && kind != "v" && kind != "p") NotSupported("OBJECT_ID type '" + tl.value + "'", line);
       if (kind == "p") {
-        Fragment r = Make(ctx().catalog.FindProcedure(lit.value) ? std::to_string(ObjectIdOf(Lower(lit.value))) : "NULL",
+        Fragment r = Derived(ctx().catalog.FindProcedure(lit.value) ? std::to_string(ObjectIdOf(Lower(lit.value))) : "NULL",
                           TypeInfo::Of(TypeKind::kInt), {});
         r.nullable = true;
         return r;
       }
     }
     std::optional<TableInfo> t = ctx().catalog.FindTable(lit.value);
-    Fragment r = Make(t ? std::to_string(ObjectIdOf(t->sqlite_name)) : std::string("NULL"),
+    Fragment r = Derived(t ? std::to_string(ObjectIdOf(t->sqlite_name)) : std::string("NULL"),
                       TypeInfo::Of(TypeKind::kInt), {});
     r.nullable = true;
     return r;

@@ -13,6 +13,22 @@ std::string Lower(std::string_view s) {
   return r;
 }
 
+void Absorb(Fragment& into, const Fragment& from) {
+  into.nullable = into.nullable || from.nullable;
+  into.aggregate = into.aggregate || from.aggregate;
+  into.bare_columns.insert(into.bare_columns.end(), from.bare_columns.begin(),
+                           from.bare_columns.end());
+}
+
+Fragment Derived(std::string sql, TypeInfo type, const std::vector<const Fragment*>& parts) {
+  Fragment r;
+  r.sql = std::move(sql);
+  r.type = type;
+  r.nullable = false;
+  for (const Fragment* p : parts) Absorb(r, *p);
+  return r;
+}
+
 bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -130,6 +130,11 @@ std::string QuoteId(std::string_view name);    // "name" with embedded quotes do
 std::string QuoteText(std::string_view text);  // 'text' with embedded quotes doubled
 std::string JoinName(const ast::Name& name);   // {"tempdb","","#x"} -> "tempdb..#x"
 
+// A fragment made of other fragments: its nullability, aggregate use and bare columns
+// are theirs together.
+void Absorb(Fragment& into, const Fragment& from);
+Fragment Derived(std::string sql, TypeInfo type, const std::vector<const Fragment*>& parts);
+
 // The SQLite declared type of a column holding `t` in storage form.
 std::string StorageDecl(const TypeInfo& t);
 // Result type of CASE branches, COALESCE arguments and UNION columns.
