@@ -86,6 +86,9 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
     throw CannotOpen(path_, e.message);
   }
   if (memory_) sqlite3_exec(db, "PRAGMA read_uncommitted=1", nullptr, nullptr, nullptr);
+  // A large company file read through a memory map: index lookups spread over the whole
+  // file cost no system call each (SQLite caps the map at what it was built to allow).
+  if (!memory_) sqlite3_exec(db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
   RegisterSqlFunctions(db);
   return db;
 }
