@@ -782,10 +782,10 @@ std::string FormatRaiserror(const std::string& fmt, const std::vector<Value>& ar
       continue;
     }
     size_t j = i + 1;
-    std::string spec = "%";
-    while (j < fmt.size() && std::strchr("-+ 0#", fmt[j])) spec += fmt[j++];
+    std::string directive = "%";
+    while (j < fmt.size() && std::strchr("-+ 0#", fmt[j])) directive += fmt[j++];
     while (j < fmt.size() && (std::isdigit(static_cast<unsigned char>(fmt[j])) || fmt[j] == '.'))
-      spec += fmt[j++];
+      directive += fmt[j++];
     if (j < fmt.size() && (fmt[j] == 'h' || fmt[j] == 'l' || fmt[j] == 'I')) ++j;
     if (j >= fmt.size()) {
       out += fmt.substr(i);
@@ -797,7 +797,7 @@ std::string FormatRaiserror(const std::string& fmt, const std::vector<Value>& ar
     if (conv == 's') {
       std::string s =
           !arg || arg->is_null() ? "(null)" : (arg->is_text() ? arg->as_text() : arg->ToString());
-      std::snprintf(buf, sizeof buf, (spec + "s").c_str(), s.c_str());
+      std::snprintf(buf, sizeof buf, (directive + "s").c_str(), s.c_str());
     } else if (conv == 'd' || conv == 'i' || conv == 'u' || conv == 'x' || conv == 'X' ||
                conv == 'o') {
       long long v = 0;
@@ -805,7 +805,7 @@ std::string FormatRaiserror(const std::string& fmt, const std::vector<Value>& ar
       if (!arg || arg->is_null()) {
         std::snprintf(buf, sizeof buf, "(null)");
       } else {
-        std::snprintf(buf, sizeof buf, (spec + "ll" + conv).c_str(), v);
+        std::snprintf(buf, sizeof buf, (directive + "ll" + conv).c_str(), v);
       }
     } else {
       std::snprintf(buf, sizeof buf, "%s", fmt.substr(i, j - i + 1).c_str());

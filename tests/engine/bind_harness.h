@@ -59,7 +59,7 @@ class FakeVariables : public VariableScope {
   std::map<std::string, std::pair<TypeInfo, Cell>> vars;
 };
 
-// Column spec for tables the tests create: "name type [not null] [identity]".
+// Column descriptions for tables the tests create: "name type [not null] [identity]".
 struct ColumnSpec {
   std::string name;
   TypeInfo type;

@@ -5,12 +5,12 @@
 
 namespace morvesk::cli {
 
-Args::Args(int argc, char** argv, int first, const ArgSpec& spec) {
+Args::Args(int argc, char** argv, int first, const ArgSpec& allowed) {
   bool options_done = false;
   for (int i = first; i < argc; ++i) {
     std::string arg = argv[i];
     if (options_done || arg.size() < 2 || arg[0] != '-') {
-      if (!spec.positionals) throw UsageError("unexpected argument '" + arg + "'");
+      if (!allowed.positionals) throw UsageError("unexpected argument '" + arg + "'");
       positionals_.push_back(arg);
       continue;
     }
@@ -28,16 +28,16 @@ Args::Args(int argc, char** argv, int first, const ArgSpec& spec) {
       name = arg.substr(0, eq);
       value = arg.substr(eq + 1);
     }
-    if (spec.flags.count(name)) {
+    if (allowed.flags.count(name)) {
       if (value) throw UsageError(name + " takes no value");
       flags_.insert(name);
-    } else if (spec.options.count(name)) {
+    } else if (allowed.options.count(name)) {
       if (!value) {
         if (i + 1 >= argc) throw UsageError(name + " needs a value");
         value = argv[++i];
       }
       values_[name] = *value;
-    } else if (spec.positionals && arg.size() > 1 &&
+    } else if (allowed.positionals && arg.size() > 1 &&
                (std::isdigit(static_cast<unsigned char>(arg[1])) || arg[1] == '.')) {
       positionals_.push_back(arg);  // a negative number is an argument, not an option
     } else {

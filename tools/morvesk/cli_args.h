@@ -27,7 +27,7 @@ class Args {
  public:
   // Parses argv[first..argc). "--" ends the options: everything after it is
   // positional (so an argument may begin with "-"). Throws UsageError.
-  Args(int argc, char** argv, int first, const ArgSpec& spec);
+  Args(int argc, char** argv, int first, const ArgSpec& allowed);
 
   bool Has(const std::string& flag_or_option) const;
   std::optional<std::string> Get(const std::string& option) const;
