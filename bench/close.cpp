@@ -1,9 +1,10 @@
 // Period close on generated companies: the whole CalCurAmount.CalculateInvBal_Ext call per
 // size, against a floor measured in the same run (one scan and aggregate of the same bill
-// lines in plain SQLite), and the price-adjustment spreading on its own (adjustments per
-// second), timed batch by batch through a data-access session that clocks what it runs.
+// lines in plain SQLite), the price-adjustment spreading batches of both stages on their own
+// (adjustments per second), and where the time goes: the engine's work clock times every
+// batch and statement of the close, grouped by batch text with numbers masked.
 //
-//   bench_close [lines ...]      default: 10000 100000 1000000
+//   bench_close [--top N] [lines ...]      default: 10000 100000 1000000, 12 groups shown
 #include <sqlite3.h>
 #include <unistd.h>
 
