@@ -97,6 +97,24 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
         s.columns.push_back(std::move(sc));
       }
       std::string sql = "(" + q.sql + ") AS " + s.sqlite_alias;
+      // Not inside a subquery (it could read the outer row there), and grouped.
+      if (materialize_grouped_ && scope.parent == nullptr && d.query->branches.size() == 1 &&
+          !d.query->first().group_by.empty()) {
+        const std::string table =
+            "temp." + QuoteId("__tsql_grouped_" + std::to_string(pre_steps_.size() / 4 + 1) + "_" +
+                              std::to_string(std::hash<std::string>{}(q.sql) % 1000000007));
+        std::string cols;
+        for (size_t i = 0; i < q.columns.size(); ++i) {
+          cols += (i ? ", " : "") + QuoteId("c" + std::to_string(i + 1));
+          if (q.columns[i].type.IsText()) cols += " COLLATE TSQL";
+        }
+        pre_steps_.push_back({"DROP TABLE IF EXISTS " + table, false});
+        pre_steps_.push_back({"CREATE TABLE " + table + "(" + cols + ")", false});
+        pre_steps_.push_back({"INSERT INTO " + table + " " + q.sql, true});
+        // Its row count, so that the planner neither under- nor overrates it.
+        pre_steps_.push_back({"ANALYZE " + table, false});
+        sql = table + " AS " + s.sqlite_alias;
+      }
       scope.sources.push_back(std::move(s));
       return sql;
     }

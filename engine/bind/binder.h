@@ -89,6 +89,17 @@ class Binder {
   std::string NewAlias() { return "s" + std::to_string(next_alias_++); }
   int AddParam(ParamSource p);
 
+  // Grouped derived tables of a statement's own FROM are filled into temp tables by
+  // steps that run before the statement, and counted: SQLite guesses every grouped
+  // subquery at a hundred rows and drives joins from it even when it holds thousands.
+  void MaterializeGroupedDerived() { materialize_grouped_ = true; }
+  // SQL of those steps in order; the filling steps use the statement's parameters.
+  struct PreStep {
+    std::string sql;
+    bool uses_params = false;
+  };
+  const std::vector<PreStep>& pre_steps() const { return pre_steps_; }
+
   // Expressions (bind_expr.cpp, bind_function.cpp).
   Fragment BindExpr(const ast::Expr& e, Scope& scope);
   Fragment BindPredicate(const ast::Expr& e, Scope& scope);
@@ -120,6 +131,8 @@ class Binder {
   Translation out_;
   std::vector<ParamSource> params_;  // ?1..?N of the statement's main step
   int next_alias_ = 0;
+  bool materialize_grouped_ = false;
+  std::vector<PreStep> pre_steps_;
 };
 
 // ---- helpers shared by the binder's files (binder.cpp) ----

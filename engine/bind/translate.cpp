@@ -11,8 +11,9 @@ const ColumnInfo* TableInfo::Find(std::string_view column) const {
   return nullptr;
 }
 
-Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
-  bind::Binder b(ctx);
+namespace {
+
+Translation TranslateStatement(bind::Binder& b, const ast::Statement& stmt) {
   switch (stmt.kind) {
     case ast::StmtKind::kSelect: return bind::TranslateSelect(b, stmt.As<ast::SelectStmt>());
     case ast::StmtKind::kInsert: return bind::TranslateInsert(b, stmt.As<ast::InsertStmt>());
@@ -21,6 +22,23 @@ Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
     default:
       bind::NotSupported("Translating this statement kind to a set-based statement", stmt.line);
   }
+}
+
+}  // namespace
+
+Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
+  bind::Binder b(ctx);
+  b.MaterializeGroupedDerived();
+  Translation t = TranslateStatement(b, stmt);
+  if (b.pre_steps().empty()) return t;
+  // After the table a SELECT ... INTO makes (the runtime lays that one out itself).
+  auto at = t.steps.begin();
+  if (at != t.steps.end() && at->sql.rfind("CREATE TABLE", 0) == 0) ++at;
+  std::vector<SqliteStep> pre;
+  for (const auto& p : b.pre_steps())
+    pre.push_back(SqliteStep{p.sql, p.uses_params ? b.params() : std::vector<ParamSource>{}});
+  t.steps.insert(at, pre.begin(), pre.end());
+  return t;
 }
 
 Translation TranslateScalar(const ast::Expr& expr, const BindContext& ctx) {
