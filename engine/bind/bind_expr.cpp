@@ -510,7 +510,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       for (const Fragment& f : results) take(f);
       if (else_value) take(*else_value);
       if (!any_typed)
-        Fail(8133, "None of the result expressions in a CASE specification can be NULL.", e.line);
+        Fail(8133, "None of the result expressions of a CASE expression can be NULL.", e.line);
       Fragment r = Derived("", t, {});
       std::string sql = "CASE";
       for (size_t i = 0; i < conds.size(); ++i) {

@@ -471,8 +471,8 @@ class Parser {
     return op;
   }
 
-  // x op= e is x = x op e.
-  ExprPtr Compound(BinaryOp op, ExprPtr current, ExprPtr value, const Token& at) {
+  // A binary node at the operator's token; also builds x op= e as x = x op e.
+  ExprPtr BinaryNode(BinaryOp op, ExprPtr current, ExprPtr value, const Token& at) {
     auto b = Make<BinaryExpr>(at);
     b->op = op;
     b->left = std::move(current);
@@ -491,7 +491,7 @@ class Parser {
       if (auto op = AcceptCompoundAssign()) {
         auto var = Make<VariableExpr>(first);
         var->name = first.value;
-        item.value = Compound(*op, std::move(var), ParseExpr(), first);
+        item.value = BinaryNode(*op, std::move(var), ParseExpr(), first);
         return item;
       }
       Expect(TokenKind::kEq);
@@ -513,7 +513,7 @@ class Parser {
     if (auto op = AcceptCompoundAssign()) {
       auto col = Make<ColumnRef>(first);
       col->parts = item.column_name;
-      item.value = Compound(*op, std::move(col), ParseExpr(), first);
+      item.value = BinaryNode(*op, std::move(col), ParseExpr(), first);
       return item;
     }
     Expect(TokenKind::kEq);
@@ -917,7 +917,7 @@ class Parser {
       if (auto op = AcceptCompoundAssign()) {
         auto ref = Make<VariableExpr>(var);
         ref->name = var.value;
-        s->value = Compound(*op, std::move(ref), ParseExpr(), var);
+        s->value = BinaryNode(*op, std::move(ref), ParseExpr(), var);
         return s;
       }
       Expect(TokenKind::kEq);
@@ -1417,7 +1417,7 @@ class Parser {
         ref->name = first.value;
         item.kind = SelectItem::Kind::kAssign;
         item.variable = first.value;
-        item.expr = Compound(*op, std::move(ref), ParseExpr(), first);
+        item.expr = BinaryNode(*op, std::move(ref), ParseExpr(), first);
         return item;
       }
       pos_ = save;
@@ -1729,11 +1729,8 @@ class Parser {
       // "x += 1" belongs to SET / SELECT assignment, never to an expression.
       if (At(TokenKind::kEq, 1)) return left;
       const Token& at = Take();
-      auto e = Make<BinaryExpr>(at);
-      e->op = op;
-      e->left = std::move(left);
-      e->right = ParseTerm();
-      left = std::move(e);
+      ExprPtr right = ParseTerm();
+      left = BinaryNode(op, std::move(left), std::move(right), at);
     }
   }
 
@@ -1750,11 +1747,8 @@ class Parser {
       }
       if (At(TokenKind::kEq, 1)) return left;
       const Token& at = Take();
-      auto e = Make<BinaryExpr>(at);
-      e->op = op;
-      e->left = std::move(left);
-      e->right = ParseUnary();
-      left = std::move(e);
+      ExprPtr right = ParseUnary();
+      left = BinaryNode(op, std::move(left), std::move(right), at);
     }
   }
 
