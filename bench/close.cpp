@@ -4,7 +4,10 @@
 // (adjustments per second), and where the time goes: the engine's work clock times every
 // batch and statement of the close, grouped by batch text with numbers masked.
 //
-//   bench_close [--top N] [lines ...]      default: 10000 100000 1000000, 12 groups shown
+//   bench_close [--top N] [--keep DIR] [lines ...]
+//     default: 10000 100000 1000000, 12 groups shown. With --keep, each generated company is
+//     kept in DIR and copied from there on later runs, so that a run measures the close alone.
+//     --no-floor skips the floor (for profiling the close on its own).
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -199,9 +202,15 @@ void RemoveDatabase(const std::string& path) {
 int main(int argc, char** argv) {
   std::vector<int64_t> sizes;
   int top = 12;
+  std::string keep;
+  bool floor_wanted = true;
   for (int i = 1; i < argc; ++i) {
     if (std::string(argv[i]) == "--top" && i + 1 < argc) {
       top = std::atoi(argv[++i]);
+    } else if (std::string(argv[i]) == "--keep" && i + 1 < argc) {
+      keep = argv[++i];
+    } else if (std::string(argv[i]) == "--no-floor") {
+      floor_wanted = false;
     } else {
       sizes.push_back(std::atoll(argv[i]));
     }
@@ -216,11 +225,27 @@ int main(int argc, char** argv) {
                                      std::to_string(::getpid()) + ".db"))
                                  .string();
     RemoveDatabase(path);
-    morvesk::company::GenerateOptions options;
-    options.lines_per_period = lines;
-    options.seed = 7;
+    const std::string kept =
+        keep.empty() ? std::string()
+                     : (std::filesystem::path(keep) /
+                        ("morvesk-bench-close-" + std::to_string(lines) + ".db"))
+                           .string();
     auto start = Clock::now();
-    morvesk::company::CreateCompany(path, options, /*force=*/true);
+    if (!kept.empty() && std::filesystem::exists(kept)) {
+      std::filesystem::copy_file(kept, path);
+    } else {
+      morvesk::company::GenerateOptions options;
+      options.lines_per_period = lines;
+      options.seed = 7;
+      morvesk::company::CreateCompany(path, options, /*force=*/true);
+      if (!kept.empty()) {
+        // Folded into one file first: the copy must not need the journal files beside it.
+        auto db = morvesk::engine::Database::Open(path, true);
+        db.reset();
+        std::filesystem::create_directories(keep);
+        std::filesystem::copy_file(path, kept);
+      }
+    }
     const double generate = Seconds(start);
 
     const int year = morvesk::company::kStartYear, period = morvesk::company::kStartPeriod;
@@ -230,7 +255,7 @@ int main(int argc, char** argv) {
       auto c = db->Connect();
       dates = DatesOf(*c, year, period);
     }
-    const double floor = Floor(path);
+    const double floor = floor_wanted ? Floor(path) : 0.0;
 
     // The whole operation, called by name as a client calls it, with the engine's clock on.
     CloseClock clock;

@@ -40,6 +40,15 @@ bool IsIntegerLiteral(const ast::Expr& e, int64_t& value) {
   return true;
 }
 
+// True when the sources [begin, end) of an inner join's left side are just one UNION view
+// at the head of the FROM list. SQLite streams such a view only while it stays the outer
+// loop; joined as a peer it is first copied whole into a scratch table. The view is the
+// large side of every such join in practice, so the join is written as a CROSS JOIN,
+// which keeps the order as written.
+bool LeadsWithUnionView(const Scope& scope, size_t begin, size_t end) {
+  return begin == 0 && end == 1 && scope.sources[0].table && scope.sources[0].table->is_compound_view;
+}
+
 }  // namespace
 
 Source Binder::SourceForTable(const ast::Name& name, const std::string& alias, int line) {
@@ -132,7 +141,10 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
       };
       std::string kw;
       switch (j.type) {
-        case ast::JoinType::kInner: kw = " JOIN "; break;
+        case ast::JoinType::kInner: kw = LeadsWithUnionView(scope, left_begin, right_begin)
+                                             ? " CROSS JOIN "
+                                             : " JOIN ";
+          break;
         case ast::JoinType::kLeft: kw = " LEFT JOIN "; make_nullable(right_begin, right_end); break;
         case ast::JoinType::kRight: kw = " RIGHT JOIN "; make_nullable(left_begin, right_begin); break;
         case ast::JoinType::kFull: kw = " FULL JOIN "; make_nullable(left_begin, right_end); break;
@@ -149,7 +161,7 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
 std::string Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, Scope& scope) {
   std::string sql;
   for (const auto& ref : from) {
-    if (!sql.empty()) sql += ", ";
+    if (!sql.empty()) sql += LeadsWithUnionView(scope, 0, scope.sources.size()) ? " CROSS JOIN " : ", ";
     sql += BindTableRef(*ref, scope);
   }
   return sql;

@@ -28,6 +28,9 @@ struct TableInfo {
   std::string sqlite_name;  // quoted name to use in SQLite text: temp."#TmpBal_1", main."t_CC_Bal"
   bool is_temp = false;
   bool is_view = false;
+  // A view whose body is a UNION: SQLite computes it into a scratch table first unless
+  // it leads the join and nothing may be moved before it.
+  bool is_compound_view = false;
   std::vector<ColumnInfo> columns;
 
   const ColumnInfo* Find(std::string_view column) const;  // case-insensitive

@@ -75,6 +75,7 @@ ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle
   sqlite3_create_function_v2(sql_, "t_object_id", 2, SQLITE_UTF8, &catalog_, ObjectIdFunction,
                              nullptr, nullptr, nullptr);
   convert_ = Prepare(sql_, "SELECT t_cvt(?1, ?2, ?3, NULL)");
+  SqliteCatalog::EnsureTempMetadata(sql_);
 }
 
 ConnectionImpl::~ConnectionImpl() {

@@ -1,5 +1,9 @@
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <string>
 
 #include "engine/exec/connection_impl.h"
 #include "engine/exec/database_impl.h"
@@ -27,6 +31,41 @@ namespace morvesk::engine::exec {
 namespace {
 
 std::atomic<int> memory_counter{0};
+
+// MORVESK_SQL_PROFILE=FILE appends every SQLite statement that ran longer than 20 ms, with
+// its time, to FILE: the statements the translator made, for finding slow plans.
+FILE* profile_file = nullptr;
+std::mutex profile_mutex;
+
+int ProfileStatement(unsigned, void*, void* stmt, void* nanoseconds) {
+  const auto ns = *static_cast<const sqlite3_int64*>(nanoseconds);
+  if (ns < 20'000'000) return 0;
+  std::lock_guard lock(profile_mutex);
+  const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(stmt));
+  std::fprintf(profile_file, "%.3f s\t%s\n", static_cast<double>(ns) / 1e9, sql);
+  // Its plan, as SQLite would choose it now.
+  sqlite3_stmt* plan = nullptr;
+  if (sqlite3_prepare_v2(sqlite3_db_handle(static_cast<sqlite3_stmt*>(stmt)),
+                         (std::string("EXPLAIN QUERY PLAN ") + sql).c_str(), -1, &plan,
+                         nullptr) == SQLITE_OK) {
+    while (sqlite3_step(plan) == SQLITE_ROW) {
+      std::fprintf(profile_file, "\t\t%d %d %s\n", sqlite3_column_int(plan, 0),
+                   sqlite3_column_int(plan, 1),
+                   reinterpret_cast<const char*>(sqlite3_column_text(plan, 3)));
+    }
+  }
+  sqlite3_finalize(plan);
+  std::fflush(profile_file);
+  return 0;
+}
+
+void MaybeProfile(sqlite3* db) {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    if (const char* path = std::getenv("MORVESK_SQL_PROFILE")) profile_file = std::fopen(path, "a");
+  });
+  if (profile_file) sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE, ProfileStatement, nullptr);
+}
 
 SqlError CannotOpen(const std::string& path, const std::string& why) {
   return SqlError(4060, 11,
@@ -90,6 +129,7 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
   // file cost no system call each (SQLite caps the map at what it was built to allow).
   if (!memory_) sqlite3_exec(db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
   RegisterSqlFunctions(db);
+  MaybeProfile(db);
   return db;
 }
 

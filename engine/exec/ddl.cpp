@@ -105,7 +105,11 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   }
   if (identity) sql += ", " + IdentitySeedClause(identity->identity_seed);
   sql += ")";
-  ExecSql(c_.sql_, sql);
+  if (temp && c_.catalog_.ReviveTemp(name, sql)) {
+    ++c_.stats_.temp_reuses;
+  } else {
+    ExecSql(c_.sql_, sql);
+  }
   if (identity && identity->identity_seed != 1) {
     ExecSql(c_.sql_, "INSERT INTO " + SchemaOf(temp) + ".sqlite_sequence(name, seq) VALUES(" +
                          QuoteText(name) + ", " + std::to_string(identity->identity_seed - 1) +
@@ -228,7 +232,7 @@ void Interpreter::Drop(const ast::DropStmt& s, Frame& f) {
           MissingForDrop("table", n.back());
         }
         auto info = c_.catalog_.FindTable(full);
-        ExecSql(c_.sql_, "DROP TABLE " + info->sqlite_name);
+        if (!c_.catalog_.RetireTemp(*info)) ExecSql(c_.sql_, "DROP TABLE " + info->sqlite_name);
         auto& created = f.temp_tables_created;
         created.erase(
             std::remove_if(created.begin(), created.end(),

@@ -482,6 +482,12 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
   int64_t count = 0;
   try {
     for (size_t i = 0; i < tr.steps.size(); ++i) {
+      // SELECT ... INTO a #table: a kept table of the same definition serves again.
+      if (i == 0 && tr.creates && tr.creates->is_temp &&
+          c_.catalog_.ReviveTemp(tr.creates->name, tr.steps[0].sql)) {
+        ++c_.stats_.temp_reuses;
+        continue;
+      }
       if (!p.prepared[i]) {
         p.prepared[i] = Prepare(c_.sql_, tr.steps[i].sql);
         ++c_.stats_.prepares;

@@ -13,7 +13,8 @@ bool SameColumn(const ColumnInfo& a, const ColumnInfo& b) {
 bool SameTable(const std::optional<TableInfo>& a, const std::optional<TableInfo>& b) {
   if (!a || !b) return !a && !b;
   if (a->name != b->name || a->sqlite_name != b->sqlite_name || a->is_temp != b->is_temp ||
-      a->is_view != b->is_view || a->columns.size() != b->columns.size()) {
+      a->is_view != b->is_view || a->is_compound_view != b->is_compound_view ||
+      a->columns.size() != b->columns.size()) {
     return false;
   }
   for (size_t i = 0; i < a->columns.size(); ++i) {

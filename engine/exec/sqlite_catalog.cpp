@@ -131,6 +131,78 @@ void SqliteCatalog::EnsureMetadata(sqlite3* db) {
           "definition TEXT, columns TEXT)");
 }
 
+void SqliteCatalog::EnsureTempMetadata(sqlite3* db) {
+  ExecSql(db, "CREATE TABLE IF NOT EXISTS temp.__tsql_dropped(name_key TEXT PRIMARY KEY)");
+}
+
+namespace {
+
+// SQLite keeps a CREATE TABLE text as it was given, less the schema name.
+std::string StoredCreateText(std::string_view create_sql) {
+  constexpr std::string_view kHead = "CREATE TABLE ";
+  if (create_sql.rfind(kHead, 0) != 0) return std::string(create_sql);
+  std::string_view rest = create_sql.substr(kHead.size());
+  for (std::string_view schema : {"temp.", "\"temp\"."}) {
+    if (rest.rfind(schema, 0) == 0) rest.remove_prefix(schema.size());
+  }
+  return std::string(kHead) + std::string(rest);
+}
+
+bool StepDone(sqlite3* db, sqlite3_stmt* s) {
+  int rc = sqlite3_step(s);
+  sqlite3_reset(s);
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) throw ErrorFromSqlite(db, rc);
+  return rc == SQLITE_ROW;
+}
+
+}  // namespace
+
+bool SqliteCatalog::RetireTemp(const TableInfo& table) {
+  if (!table.is_temp || table.is_view) return false;
+  if (!retire_check_) {
+    // Any index but the runtime's own automatic ones, or an identity (its counter lives
+    // in sqlite_sequence), makes the table one to drop for real.
+    retire_check_ = Prepare(db_,
+                            "SELECT 1 FROM temp.sqlite_schema WHERE tbl_name = ?1 AND "
+                            "((type = 'index' AND name NOT LIKE '\\_\\_auto\\_%' ESCAPE '\\') OR "
+                            "(type = 'table' AND sql LIKE '%AUTOINCREMENT%'))");
+    retire_mark_ = Prepare(db_, "INSERT INTO temp.__tsql_dropped VALUES(lower(?1))");
+  }
+  sqlite3_bind_text(retire_check_.get(), 1, table.name.c_str(), -1, SQLITE_TRANSIENT);
+  if (StepDone(db_, retire_check_.get())) return false;
+  ExecSql(db_, "DELETE FROM " + table.sqlite_name);
+  sqlite3_bind_text(retire_mark_.get(), 1, table.name.c_str(), -1, SQLITE_TRANSIENT);
+  StepDone(db_, retire_mark_.get());
+  Bump(table.name);
+  return true;
+}
+
+bool SqliteCatalog::ReviveTemp(const std::string& name, const std::string& create_sql) {
+  if (!revive_find_) {
+    revive_find_ = Prepare(db_,
+                           "SELECT s.name, s.sql FROM temp.sqlite_schema AS s JOIN "
+                           "temp.__tsql_dropped AS d ON d.name_key = lower(s.name) "
+                           "WHERE s.type = 'table' AND d.name_key = lower(?1)");
+    revive_unmark_ = Prepare(db_, "DELETE FROM temp.__tsql_dropped WHERE name_key = lower(?1)");
+  }
+  sqlite3_stmt* find = revive_find_.get();
+  sqlite3_bind_text(find, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+  int rc = sqlite3_step(find);
+  if (rc != SQLITE_ROW) {
+    sqlite3_reset(find);
+    if (rc != SQLITE_DONE) throw ErrorFromSqlite(db_, rc);
+    return false;
+  }
+  const std::string hidden = ColumnText(find, 0), stored = ColumnText(find, 1);
+  sqlite3_reset(find);
+  const bool same = hidden == name && stored == StoredCreateText(create_sql);
+  if (!same) ExecSql(db_, "DROP TABLE temp." + QuoteName(hidden));
+  sqlite3_bind_text(revive_unmark_.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+  StepDone(db_, revive_unmark_.get());
+  Bump(name);
+  return same;
+}
+
 void SqliteCatalog::Bump() {
   ++version_;
   tables_.clear();
@@ -167,9 +239,13 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
   const char* schema = n.temp ? "temp" : "main";
   Stmt& find = find_table_[n.temp ? 1 : 0];
   if (!find) {
+    // Hidden #temp tables kept for reuse do not exist for T-SQL.
     find = Prepare(db_, std::string("SELECT name, type, sql FROM ") + schema +
                             ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE "
-                            "NOCASE");
+                            "NOCASE" +
+                            (n.temp ? " AND NOT EXISTS (SELECT 1 FROM temp.__tsql_dropped "
+                                      "WHERE name_key = lower(?1))"
+                                    : ""));
   }
   sqlite3_stmt* s = find.get();
   sqlite3_bind_text(s, 1, n.name.data(), static_cast<int>(n.name.size()), SQLITE_TRANSIENT);
@@ -191,6 +267,7 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
   info.is_temp = n.temp;
   bool autoincrement = Lower(create_sql).find("autoincrement") != std::string::npos;
   info.sqlite_name = std::string(schema) + "." + QuoteName(info.name);
+  info.is_compound_view = info.is_view && Lower(create_sql).find(" union ") != std::string::npos;
 
   if (info.is_view) {
     auto obj = LoadObject(Lower(info.name));

@@ -36,6 +36,8 @@ class SqliteCatalog : public Catalog {
 
   // Creates the metadata table in a database file that lacks it.
   static void EnsureMetadata(sqlite3* db);
+  // Creates the connection's own table of dropped #temp tables kept for reuse.
+  static void EnsureTempMetadata(sqlite3* db);
 
   std::optional<TableInfo> FindTable(std::string_view name) const override;
   std::optional<std::vector<ProcParamInfo>> FindProcedure(std::string_view name) const override;
@@ -61,6 +63,18 @@ class SqliteCatalog : public Catalog {
   // Stored text of CREATE PROCEDURE, with the name as it was declared.
   std::optional<std::pair<std::string, std::string>> ProcedureSource(std::string_view name) const;
 
+  // A dropped #temp table of a plain definition (no identity, no keys, no indexes of
+  // its own) is kept, emptied and hidden, instead of being dropped; making a #temp table
+  // of the same name and definition again brings it back. Batches that make and drop
+  // the same working tables over and over then leave the schema alone, and SQLite need
+  // not prepare the connection's statements on temp tables again after each of them.
+  // Hidden names are rows of temp.__tsql_dropped, so a rollback restores them along
+  // with the tables' rows. RetireTemp returns false when the table must really be
+  // dropped; ReviveTemp returns true when it brought the table back, and drops a hidden
+  // table of another definition so that the caller can make the new one.
+  bool RetireTemp(const TableInfo& table);
+  bool ReviveTemp(const std::string& name, const std::string& create_sql);
+
   // Stable id for Object_ID(): non-zero for every existing table or view.
   std::optional<int64_t> ObjectId(std::string_view name) const;
 
@@ -78,6 +92,7 @@ class SqliteCatalog : public Catalog {
   mutable std::map<std::string, std::optional<TableInfo>> tables_;
   mutable Stmt find_table_[2];  // main, temp: a table or view by name
   mutable Stmt table_columns_;
+  Stmt retire_check_, retire_mark_, revive_find_, revive_unmark_;
 };
 
 }  // namespace morvesk::engine::exec

@@ -240,6 +240,26 @@ TEST(RuntimeCache, LoopOfBatchesWithDifferentLiteralsParsesAndPreparesOnce) {
   EXPECT_EQ(r.ResultSets().back()->rows[0][0].ToString(), "150.0000000000");
 }
 
+TEST(RuntimeCache, LoopThatMakesAndDropsAWorkingTableReusesIt) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute("set nocount on create table #t (FItemID int, FQty decimal(28,10))");
+  for (int i = 0; i < 40; ++i) c->Execute("insert into #t select " + std::to_string(i % 20) + ", 1");
+  const auto& stats = exec::StatsOf(*c);
+  const auto reuses = stats.temp_reuses;
+  for (int i = 0; i < 20; ++i) {
+    c->Execute("set nocount on select FItemID, sum(FQty) as q into #tot from #t where FItemID = " +
+               std::to_string(i) +
+               " group by FItemID update t set FQty = t.FQty + tot.q from #t t, #tot tot where "
+               "t.FItemID = tot.FItemID drop table #tot");
+  }
+  // Every pass after the first made #tot again from the one the pass before dropped.
+  EXPECT_EQ(stats.temp_reuses - reuses, 19u);
+  // Each pass saw only its own item: 1 + 2 per row.
+  EXPECT_EQ(Scalar(*c, "select sum(FQty) from #t").ToString(), "120.0000000000");
+  EXPECT_TRUE(Scalar(*c, "select object_id('tempdb..#tot')").is_null());
+}
+
 TEST(RuntimeCache, RepeatedTextWithOtherLiteralKindsAndLengthsStaysCorrect) {
   auto db = Database::Open(":memory:");
   auto c = db->Connect();
