@@ -94,6 +94,7 @@ Fragment Binder::ResolveColumn(const ast::ColumnRef& c, const Scope& scope) {
     if (found != nullptr) {
       Fragment f;
       f.sql = found_source->sqlite_alias + "." + found->sql;
+      NoteColumnUse(found_source->sqlite_alias, found->sql);
       f.type = found->type;
       f.nullable = found->nullable;
       if (depth == 0) f.bare_columns.push_back(f.sql);

@@ -78,6 +78,13 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
       const auto& n = ref.As<ast::NamedTable>();
       Source s = SourceForTable(n.name, n.alias, ref.line);
       std::string sql = s.table->sqlite_name + " AS " + s.sqlite_alias;
+      if (!s.table->view_arms.empty()) {
+        // Written in once the statement is bound and its columns are known.
+        PendingView v{"\x01view " + s.sqlite_alias + "\x01", s.sqlite_alias,
+                      std::make_shared<const TableInfo>(*s.table)};
+        sql = v.marker + " AS " + s.sqlite_alias;
+        views_.push_back(std::move(v));
+      }
       scope.sources.push_back(std::move(s));
       return sql;
     }
@@ -217,6 +224,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
           for (const SourceColumn& c : s.columns) {
             Fragment f;
             f.sql = s.sqlite_alias + "." + c.sql;
+            NoteColumnUse(s.sqlite_alias, c.sql);
             f.type = c.type;
             f.nullable = c.nullable;
             f.bare_columns.push_back(f.sql);
@@ -326,21 +334,25 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
 
   std::vector<std::string> branch_sql;
   size_t first_select_length = 0;  // where the first branch's FROM ... begins
+  std::vector<ViewArm> arms;
   for (Branch& b : branches) {
     std::string sql = b.distinct ? "SELECT DISTINCT " : "SELECT ";
+    ViewArm arm;
     for (size_t i = 0; i < ncol; ++i) {
       Fragment f = b.items[i];
       if (!(f.type.IsText() && types[i].IsText() &&
             (types[i].length < 0 || (f.type.length > 0 && f.type.length <= types[i].length))))
         f = Convert(std::move(f), types[i]);
       if (i) sql += ", ";
-      sql += f.sql;
-      if (types[i].IsText()) sql += " COLLATE TSQL";
-      sql += " AS " + QuoteId("c" + std::to_string(i + 1));
+      std::string item = f.sql + (types[i].IsText() ? " COLLATE TSQL" : "");
+      sql += item + " AS " + QuoteId("c" + std::to_string(i + 1));
+      arm.items.push_back(std::move(item));
     }
     if (branch_sql.empty()) first_select_length = sql.size();
     sql += b.body;
+    arm.body = b.body;
     branch_sql.push_back(std::move(sql));
+    arms.push_back(std::move(arm));
   }
 
   // ORDER BY: a select-list name or ordinal becomes the output position.
@@ -418,6 +430,12 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     out.sql += first.limit;
     return out;
   }
+  bool plain_union_all = q.order_by.empty();
+  for (size_t i = 0; i < branches.size(); ++i) {
+    plain_union_all = plain_union_all && !branches[i].distinct && branches[i].limit.empty() &&
+                      (i == 0 || q.branches[i]->op == ast::SetOp::kUnionAll);
+  }
+  if (plain_union_all) out.arms = std::move(arms);
   for (size_t i = 0; i < branches.size(); ++i) {
     std::string sql = branch_sql[i];
     if (!branches[i].limit.empty()) sql = "SELECT * FROM (" + sql + branches[i].limit + ")";
@@ -426,6 +444,30 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
   }
   if (!order.empty()) out.sql += " ORDER BY " + order;
   return out;
+}
+
+std::string Binder::ExpandViews(std::string sql) const {
+  for (const PendingView& v : views_) {
+    if (sql.find(v.marker) == std::string::npos) continue;
+    auto used = used_columns_.find(v.sqlite_alias);
+    std::string text = "(";
+    for (size_t a = 0; a < v.table->view_arms.size(); ++a) {
+      const ViewArm& arm = v.table->view_arms[a];
+      std::string items;
+      for (size_t i = 0; i < arm.items.size() && i < v.table->columns.size(); ++i) {
+        const std::string name = QuoteId(v.table->columns[i].name);
+        if (used == used_columns_.end() || !used->second.count(name)) continue;
+        items += (items.empty() ? "" : ", ") + arm.items[i] + " AS " + name;
+      }
+      // A statement that reads no column (count(*)) still needs one per row.
+      if (items.empty()) items = "NULL AS \"_\"";
+      text += (a ? " UNION ALL SELECT " : "SELECT ") + items + arm.body;
+    }
+    text += ")";
+    for (size_t at; (at = sql.find(v.marker)) != std::string::npos;)
+      sql.replace(at, v.marker.size(), text);
+  }
+  return sql;
 }
 
 }  // namespace morvesk::engine::bind

@@ -3,7 +3,10 @@
 // parameters. Only engine/bind/*.cpp include this header.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +69,8 @@ struct BoundQuery {
   // number identity values in that order (items outside the select list come as
   // extra columns o1, o2, ... of `sql`).
   std::string identity_order;
+  // A UNION ALL of plain SELECTs (no DISTINCT, TOP or ORDER BY): its SELECTs.
+  std::vector<ViewArm> arms;
 };
 
 // Options for binding a query.
@@ -124,6 +129,15 @@ class Binder {
   // Resolves a column reference; throws 207/209/4104.
   Fragment ResolveColumn(const ast::ColumnRef& c, const Scope& scope);
 
+  // Notes that a statement reads column `sql` of the source with alias `sqlite_alias`.
+  void NoteColumnUse(const std::string& sqlite_alias, const std::string& sql) {
+    used_columns_[sqlite_alias].insert(sql);
+  }
+  // Writes the UNION ALL views the statement reads into `sql`, each with only the
+  // columns the statement used (bind_query.cpp). Run on every step once the whole
+  // statement is bound.
+  std::string ExpandViews(std::string sql) const;
+
  private:
   std::string BindTableRef(const ast::TableRef& ref, Scope& scope);
 
@@ -133,6 +147,13 @@ class Binder {
   int next_alias_ = 0;
   bool materialize_grouped_ = false;
   std::vector<PreStep> pre_steps_;
+  std::map<std::string, std::set<std::string>> used_columns_;  // by sqlite alias
+  struct PendingView {
+    std::string marker;  // stands in the SQL text until ExpandViews
+    std::string sqlite_alias;
+    std::shared_ptr<const TableInfo> table;
+  };
+  std::vector<PendingView> views_;
 };
 
 // ---- helpers shared by the binder's files (binder.cpp) ----

@@ -23,6 +23,14 @@ struct ColumnInfo {
   std::string default_sql; // default expression as SQLite text, when has_default
 };
 
+// One SELECT of a view that is a UNION ALL of plain SELECTs, in SQLite text with its
+// constants written in: the expression of each output column, and FROM ... onwards.
+struct ViewArm {
+  std::vector<std::string> items;
+  std::string body;
+  bool operator==(const ViewArm&) const = default;
+};
+
 struct TableInfo {
   std::string name;         // name as declared ("#TmpBal_1", "t_CC_Bal")
   std::string sqlite_name;  // quoted name to use in SQLite text: temp."#TmpBal_1", main."t_CC_Bal"
@@ -31,6 +39,10 @@ struct TableInfo {
   // A view whose body is a UNION: SQLite computes it into a scratch table first unless
   // it leads the join and nothing may be moved before it.
   bool is_compound_view = false;
+  // A UNION ALL view's SELECTs, when it is known as such: a statement that reads it gets
+  // them written in with only the columns it uses, so that SQLite need not compute the
+  // others (nor make the joins that only they need).
+  std::vector<ViewArm> view_arms;
   std::vector<ColumnInfo> columns;
 
   const ColumnInfo* Find(std::string_view column) const;  // case-insensitive

@@ -30,14 +30,20 @@ Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
   bind::Binder b(ctx);
   b.MaterializeGroupedDerived();
   Translation t = TranslateStatement(b, stmt);
-  if (b.pre_steps().empty()) return t;
-  // After the table a SELECT ... INTO makes (the runtime lays that one out itself).
-  auto at = t.steps.begin();
-  if (at != t.steps.end() && at->sql.rfind("CREATE TABLE", 0) == 0) ++at;
-  std::vector<SqliteStep> pre;
-  for (const auto& p : b.pre_steps())
-    pre.push_back(SqliteStep{p.sql, p.uses_params ? b.params() : std::vector<ParamSource>{}});
-  t.steps.insert(at, pre.begin(), pre.end());
+  if (!b.pre_steps().empty()) {
+    // After the table a SELECT ... INTO makes (the runtime lays that one out itself).
+    auto at = t.steps.begin();
+    if (at != t.steps.end() && at->sql.rfind("CREATE TABLE", 0) == 0) ++at;
+    std::vector<SqliteStep> pre;
+    for (const auto& p : b.pre_steps())
+      pre.push_back(SqliteStep{p.sql, p.uses_params ? b.params() : std::vector<ParamSource>{}});
+    t.steps.insert(at, pre.begin(), pre.end());
+  }
+  for (SqliteStep& step : t.steps) step.sql = b.ExpandViews(std::move(step.sql));
+  for (ViewArm& arm : t.union_arms) {
+    for (std::string& item : arm.items) item = b.ExpandViews(std::move(item));
+    arm.body = b.ExpandViews(std::move(arm.body));
+  }
   return t;
 }
 
@@ -48,7 +54,7 @@ Translation TranslateScalar(const ast::Expr& expr, const BindContext& ctx) {
   if (f.aggregate)
     bind::Fail(147, "An aggregate may not appear outside a query.", expr.line);
   Translation& t = b.out();
-  t.steps.push_back(SqliteStep{"SELECT " + f.sql, b.params()});
+  t.steps.push_back(SqliteStep{b.ExpandViews("SELECT " + f.sql), b.params()});
   TypeInfo type = f.type;
   if (f.predicate) type = TypeInfo::Of(TypeKind::kBit);
   if (type.kind == TypeKind::kNull) type = TypeInfo::Of(TypeKind::kInt);

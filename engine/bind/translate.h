@@ -53,6 +53,10 @@ struct Translation {
   //   value_literals: literals evaluated while translating (Object_ID('tempdb..#x')).
   std::vector<int> digit_literals;
   std::vector<int> value_literals;
+  // A plain SELECT that is a UNION ALL of plain SELECTs: its SELECTs, with parameters
+  // as in steps[0] (CREATE VIEW keeps them to write the view into the statements that
+  // read it).
+  std::vector<ViewArm> union_arms;
 };
 
 // The variables in scope, with their declared types.

@@ -119,6 +119,7 @@ Translation TranslateSelect(Binder& b, const ast::SelectStmt& s) {
   Translation& t = b.out();
   t.steps.push_back(SqliteStep{bq.sql, b.params()});
   t.columns = bq.columns;
+  t.union_arms = std::move(bq.arms);
   t.returns_rows = true;
   t.counts_rows = true;
   return std::move(t);

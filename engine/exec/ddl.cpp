@@ -332,7 +332,20 @@ void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
     ci.type = c.type;
     columns.push_back(std::move(ci));
   }
-  c_.catalog_.RecordView(name, s.text, columns);
+  // A UNION ALL view keeps its SELECTs too, constants written in, so that statements
+  // reading it can take only the columns they use.
+  std::vector<ViewArm> arms;
+  for (const ViewArm& arm : tr.union_arms) {
+    ViewArm inlined;
+    auto inline_piece = [&](const std::string& piece) {
+      return InlineParams(SqliteStep{piece, tr.steps[0].params},
+                          [&](const ParamSource& p) { return ParamValue(p, f); });
+    };
+    for (const std::string& item : arm.items) inlined.items.push_back(inline_piece(item));
+    inlined.body = inline_piece(arm.body);
+    arms.push_back(std::move(inlined));
+  }
+  c_.catalog_.RecordView(name, s.text, columns, arms);
 }
 
 void Interpreter::CreateProcedure(const ast::CreateProcedureStmt& s, Frame& /*f*/) {

@@ -14,6 +14,7 @@ bool SameTable(const std::optional<TableInfo>& a, const std::optional<TableInfo>
   if (!a || !b) return !a && !b;
   if (a->name != b->name || a->sqlite_name != b->sqlite_name || a->is_temp != b->is_temp ||
       a->is_view != b->is_view || a->is_compound_view != b->is_compound_view ||
+      a->view_arms != b->view_arms ||
       a->columns.size() != b->columns.size()) {
     return false;
   }

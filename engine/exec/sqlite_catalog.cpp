@@ -280,6 +280,20 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
         c.nullable = f[2] == "1";
         info.columns.push_back(std::move(c));
       }
+      if (info.is_compound_view) {
+        if (auto arms = LoadObject(Lower(info.name) + kFieldSep + "arms")) {
+          for (auto& f : SplitRecords(arms->definition)) {
+            if (f.size() != info.columns.size() + 1) {
+              info.view_arms.clear();  // written for other columns: not used
+              break;
+            }
+            ViewArm arm;
+            arm.body = f[0];
+            arm.items.assign(f.begin() + 1, f.end());
+            info.view_arms.push_back(std::move(arm));
+          }
+        }
+      }
       return info;
     }
   }
@@ -353,19 +367,47 @@ std::optional<char> SqliteCatalog::ObjectKind(std::string_view name) const {
 }
 
 void SqliteCatalog::RecordView(const std::string& name, const std::string& definition,
-                               const std::vector<ColumnInfo>& columns) {
+                               const std::vector<ColumnInfo>& columns,
+                               const std::vector<ViewArm>& arms) {
   std::string cols;
   for (auto& c : columns) {
     cols += c.name + kFieldSep + c.type.ToString() + kFieldSep + (c.nullable ? "1" : "0") + kRowSep;
   }
-  Stmt s = Prepare(db_, "INSERT OR REPLACE INTO main.__tsql_objects VALUES(?1, ?2, 'V', ?3, ?4)");
-  std::string key = Lower(name);
-  sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(s.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(s.get(), 3, definition.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(s.get(), 4, cols.c_str(), -1, SQLITE_TRANSIENT);
-  if (sqlite3_step(s.get()) != SQLITE_DONE) throw ErrorFromSqlite(db_, sqlite3_errcode(db_));
+  const std::string key = Lower(name);
+  Stmt s = Prepare(db_, "INSERT OR REPLACE INTO main.__tsql_objects VALUES(?1, ?2, ?3, ?4, ?5)");
+  auto put = [&](const std::string& k, const char* kind, const std::string& def,
+                 const std::string& extra) {
+    sqlite3_bind_text(s.get(), 1, k.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.get(), 3, kind, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s.get(), 4, def.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.get(), 5, extra.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(s.get()) != SQLITE_DONE) throw ErrorFromSqlite(db_, sqlite3_errcode(db_));
+    sqlite3_reset(s.get());
+  };
+  put(key, "V", definition, cols);
+  // The SELECTs of a UNION ALL view, one record each: FROM ... onwards, then the column
+  // expressions. Kept under a key no name can have.
+  std::string text;
+  bool storable = true;
+  for (const ViewArm& arm : arms) {
+    text += arm.body;
+    for (const std::string& item : arm.items) text += kFieldSep + item;
+    text += kRowSep;
+    storable = storable && arm.body.find_first_of("\x1e\x1f") == std::string::npos;
+    for (const std::string& item : arm.items)
+      storable = storable && item.find_first_of("\x1e\x1f") == std::string::npos;
+  }
+  EraseArms(key);
+  if (!arms.empty() && storable) put(key + kFieldSep + "arms", "A", text, "");
   Bump();
+}
+
+void SqliteCatalog::EraseArms(const std::string& key) {
+  Stmt s = Prepare(db_, "DELETE FROM main.__tsql_objects WHERE name_key = ?1");
+  const std::string k = key + kFieldSep + "arms";
+  sqlite3_bind_text(s.get(), 1, k.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_step(s.get());
 }
 
 void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& definition,
@@ -390,6 +432,7 @@ void SqliteCatalog::EraseObject(std::string_view name) {
   std::string key = Lower(ParseObjectName(name).name);
   sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_step(s.get());
+  EraseArms(key);
   Bump();
 }
 

@@ -56,7 +56,7 @@ class SqliteCatalog : public Catalog {
   // Records a view or procedure with its defining text; a view also keeps its column
   // types, a procedure its parameters.
   void RecordView(const std::string& name, const std::string& definition,
-                  const std::vector<ColumnInfo>& columns);
+                  const std::vector<ColumnInfo>& columns, const std::vector<ViewArm>& arms);
   void RecordProcedure(const std::string& name, const std::string& definition,
                        const std::vector<ProcParamInfo>& params);
   void EraseObject(std::string_view name);
@@ -84,6 +84,7 @@ class SqliteCatalog : public Catalog {
     std::string name, kind, definition, columns;
   };
   std::optional<ObjectRow> LoadObject(std::string_view key) const;
+  void EraseArms(const std::string& key);
 
   sqlite3* db_;
   uint64_t version_ = 1;
