@@ -185,6 +185,14 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       Fail(156, "Incorrect syntax near the keyword 'INTO'.", core.line, 15);
     std::string body;
     if (!core.from.empty()) body = " FROM " + BindFrom(core.from, b.scope);
+    // A whole #table grouped: read in table order and sorted. Read through one of the
+    // runtime's automatic indexes (which SQLite takes for the part of the grouping they
+    // cover), every row would be a look-up in random order.
+    if (core.from.size() == 1 && core.from[0]->kind == ast::TableRefKind::kNamed && !core.where &&
+        !core.group_by.empty() && b.scope.sources.size() == 1 && b.scope.sources[0].table &&
+        b.scope.sources[0].table->is_temp && !b.scope.sources[0].table->is_view) {
+      body += " NOT INDEXED";
+    }
     if (core.where) {
       Fragment w = BindPredicate(*core.where, b.scope);
       if (w.aggregate)
