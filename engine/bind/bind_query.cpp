@@ -457,6 +457,11 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
 std::string Binder::ExpandViews(std::string sql) const {
   for (const PendingView& v : views_) {
     if (sql.find(v.marker) == std::string::npos) continue;
+    if (!ctx_.inline_views) {
+      for (size_t at; (at = sql.find(v.marker)) != std::string::npos;)
+        sql.replace(at, v.marker.size(), v.table->sqlite_name);
+      continue;
+    }
     auto used = used_columns_.find(v.sqlite_alias);
     std::string text = "(";
     for (size_t a = 0; a < v.table->view_arms.size(); ++a) {

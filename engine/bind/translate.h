@@ -70,6 +70,9 @@ struct BindContext {
   const VariableScope& variables;
   // Types of the batch's literals in order of appearance (from the lexer).
   const std::vector<TypeInfo>& literal_types;
+  // Write UNION ALL views into the statement (false for a view's own definition, which
+  // must keep naming the views it reads so that it sees them changed).
+  bool inline_views = true;
 };
 
 // Translates a statement. Throws SqlError (207 invalid column, 208 invalid object,

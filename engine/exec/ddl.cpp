@@ -296,7 +296,7 @@ void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
   select.query = std::move(view.query);
   Translation tr;
   try {
-    BindContext ctx{c_.catalog_, f, f.code->literal_types};
+    BindContext ctx{c_.catalog_, f, f.code->literal_types, /*inline_views=*/false};
     tr = Translate(select, ctx);
     ++c_.stats_.translations;
   } catch (...) {
