@@ -117,8 +117,11 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 10000);
   try {
+    // A page cache of up to 512 MiB: a period close writes balance tables of hundreds of
+    // thousands of rows in one transaction, and a smaller cache spills them to the log
+    // mid-way and reads them back. The cache grows only as pages are touched.
     ExecSql(db,
-            "PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; PRAGMA cache_size=-65536; "
+            "PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; PRAGMA cache_size=-524288; "
             "PRAGMA secure_delete=OFF");
   } catch (const SqlError& e) {
     sqlite3_close_v2(db);
