@@ -148,9 +148,11 @@ std::string StoredCreateText(std::string_view create_sql) {
   return std::string(kHead) + std::string(rest);
 }
 
-bool StepDone(sqlite3* db, sqlite3_stmt* s) {
-  int rc = sqlite3_step(s);
-  sqlite3_reset(s);
+// Runs a statement of one parameter, a table name; true when it gave a row.
+bool StepWithName(sqlite3* db, const Stmt& s, const std::string& name) {
+  sqlite3_bind_text(s.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+  int rc = sqlite3_step(s.get());
+  sqlite3_reset(s.get());
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) throw ErrorFromSqlite(db, rc);
   return rc == SQLITE_ROW;
 }
@@ -168,11 +170,9 @@ bool SqliteCatalog::RetireTemp(const TableInfo& table) {
                             "(type = 'table' AND sql LIKE '%AUTOINCREMENT%'))");
     retire_mark_ = Prepare(db_, "INSERT INTO temp.__tsql_dropped VALUES(lower(?1))");
   }
-  sqlite3_bind_text(retire_check_.get(), 1, table.name.c_str(), -1, SQLITE_TRANSIENT);
-  if (StepDone(db_, retire_check_.get())) return false;
+  if (StepWithName(db_, retire_check_, table.name)) return false;
   ExecSql(db_, "DELETE FROM " + table.sqlite_name);
-  sqlite3_bind_text(retire_mark_.get(), 1, table.name.c_str(), -1, SQLITE_TRANSIENT);
-  StepDone(db_, retire_mark_.get());
+  StepWithName(db_, retire_mark_, table.name);
   Bump(table.name);
   return true;
 }
@@ -197,8 +197,7 @@ bool SqliteCatalog::ReviveTemp(const std::string& name, const std::string& creat
   sqlite3_reset(find);
   const bool same = hidden == name && stored == StoredCreateText(create_sql);
   if (!same) ExecSql(db_, "DROP TABLE temp." + QuoteName(hidden));
-  sqlite3_bind_text(revive_unmark_.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-  StepDone(db_, revive_unmark_.get());
+  StepWithName(db_, revive_unmark_, name);
   Bump(name);
   return same;
 }
