@@ -46,7 +46,8 @@ bool IsIntegerLiteral(const ast::Expr& e, int64_t& value) {
 // large side of every such join in practice, so the join is written as a CROSS JOIN,
 // which keeps the order as written.
 bool LeadsWithUnionView(const Scope& scope, size_t begin, size_t end) {
-  return begin == 0 && end == 1 && scope.sources[0].table && scope.sources[0].table->is_compound_view;
+  return begin == 0 && end == 1 && scope.sources[0].table &&
+         scope.sources[0].table->is_compound_view;
 }
 
 }  // namespace
@@ -148,9 +149,8 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
       };
       std::string kw;
       switch (j.type) {
-        case ast::JoinType::kInner: kw = LeadsWithUnionView(scope, left_begin, right_begin)
-                                             ? " CROSS JOIN "
-                                             : " JOIN ";
+        case ast::JoinType::kInner:
+          kw = LeadsWithUnionView(scope, left_begin, right_begin) ? " CROSS JOIN " : " JOIN ";
           break;
         case ast::JoinType::kLeft: kw = " LEFT JOIN "; make_nullable(right_begin, right_end); break;
         case ast::JoinType::kRight: kw = " RIGHT JOIN "; make_nullable(left_begin, right_begin); break;
@@ -168,7 +168,8 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
 std::string Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, Scope& scope) {
   std::string sql;
   for (const auto& ref : from) {
-    if (!sql.empty()) sql += LeadsWithUnionView(scope, 0, scope.sources.size()) ? " CROSS JOIN " : ", ";
+    if (!sql.empty())
+      sql += LeadsWithUnionView(scope, 0, scope.sources.size()) ? " CROSS JOIN " : ", ";
     sql += BindTableRef(*ref, scope);
   }
   return sql;

@@ -244,7 +244,9 @@ TEST(RuntimeCache, LoopThatMakesAndDropsAWorkingTableReusesIt) {
   auto db = Database::Open(":memory:");
   auto c = db->Connect();
   c->Execute("set nocount on create table #t (FItemID int, FQty decimal(28,10))");
-  for (int i = 0; i < 40; ++i) c->Execute("insert into #t select " + std::to_string(i % 20) + ", 1");
+  for (int i = 0; i < 40; ++i) {
+    c->Execute("insert into #t select " + std::to_string(i % 20) + ", 1");
+  }
   const auto& stats = exec::StatsOf(*c);
   const auto reuses = stats.temp_reuses;
   for (int i = 0; i < 20; ++i) {
