@@ -1,5 +1,8 @@
-// The bill tables the pre-close checks scan, in the order of their Union All branches.
+// The bill tables the pre-close checks scan, in the order of their Union All branches,
+// and the query text that runs one branch per table.
 #pragma once
+
+#include <string>
 
 namespace morvesk::closing {
 
@@ -7,5 +10,17 @@ inline constexpr const char* kCheckedBillTables[] = {
     "t_CC_StockBill",   "t_CC_ZZCX",       "t_RP_RBill",
     "t_RP_PBill",       "t_RP_ROtherBill", "t_RP_PChargeBill",
     "t_RP_POtherBill",  "t_RP_CheckBill",  "t_RP_BankBill"};
+
+// One branch per checked table, each as `branch(table)` writes it (ending in its own line
+// break), joined by "Union All" lines.
+template <typename Branch>
+std::string UnionOverCheckedBills(Branch branch) {
+  std::string s;
+  for (const char* table : kCheckedBillTables) {
+    if (!s.empty()) s += "Union All \r\n";
+    s += branch(table);
+  }
+  return s;
+}
 
 }  // namespace morvesk::closing

@@ -26,21 +26,12 @@ std::string SelectList(std::string_view table) {
 }
 
 std::string UnauditedBillsQuery(const std::string& sStartDate, const std::string& sEndDate) {
-  std::string s;
-  bool first = true;
-  for (const char* table : kCheckedBillTables) {
-    if (!first) {
-      s += "Union All ";
-      s += kCrLf;
-    }
-    first = false;
-    s += "Select  " + SelectList(table) + " From " + table +
-         " a inner Join ICClasstype b on a.FClassTypeID=b.FID ";
-    s += kCrLf;
-    s += "Where IsNull(FStatus,0)=0 And FDate>='" + sStartDate + "' And FDate<'" + sEndDate + "'";
-    s += kCrLf;
-  }
-  return s;
+  return UnionOverCheckedBills([&](const char* table) {
+    return "Select  " + SelectList(table) + " From " + table +
+           " a inner Join ICClasstype b on a.FClassTypeID=b.FID " + kCrLf +
+           "Where IsNull(FStatus,0)=0 And FDate>='" + sStartDate + "' And FDate<'" + sEndDate +
+           "'" + kCrLf;
+  });
 }
 
 }  // namespace

@@ -16,20 +16,11 @@ using automation::Variant;
 constexpr char kCrLf[] = "\r\n";
 
 std::string FirstUnauditedBillQuery(const std::string& sStartDate, const std::string& sEndDate) {
-  std::string s;
-  bool first = true;
-  for (const char* table : kCheckedBillTables) {
-    if (!first) {
-      s += "Union All ";
-      s += kCrLf;
-    }
-    first = false;
-    s += std::string("Select Top 1 FBillNo From ") + table +
-         " Where IsNull(FStatus,0)=0 And FDate>='" + sStartDate + "' And FDate<'" + sEndDate +
-         "'";
-    s += kCrLf;
-  }
-  return s;
+  return UnionOverCheckedBills([&](const char* table) {
+    return std::string("Select Top 1 FBillNo From ") + table +
+           " Where IsNull(FStatus,0)=0 And FDate>='" + sStartDate + "' And FDate<'" + sEndDate +
+           "'" + kCrLf;
+  });
 }
 
 // Closing quantity per item, stock, batch and auxiliary property: the period's opening
