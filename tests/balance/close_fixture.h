@@ -11,6 +11,7 @@
 
 #include "company/company.h"
 #include "engine/engine.h"
+#include "tests/common/company_file_fixture.h"
 #include "platform/automation/registry.h"
 #include "platform/automation/variant.h"
 #include "services/morvesk_module.h"
@@ -22,31 +23,11 @@ struct CloseResult {
   std::string message;
 };
 
-class CloseFixture : public ::testing::Test {
+class CloseFixture : public morvesk::test::CompanyFileFixture {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ =
-        (std::filesystem::temp_directory_path() /
-         ("morvesk-balance-" + std::string(info->test_suite_name()) + "-" + info->name() + ".db"))
-            .string();
-    std::filesystem::remove(path_);
-    db_ = engine::Database::Open(path_);
-    sql_ = db_->Connect();
-    company::LoadSchema(*sql_);
+    OpenCompany("balance");
     Run(kMasterData);
-  }
-
-  void TearDown() override {
-    sql_.reset();
-    db_.reset();
-    std::filesystem::remove(path_);
-  }
-
-  // Runs setup SQL; any error fails the test at once.
-  void Run(const std::string& text) {
-    engine::BatchResult r = sql_->Execute(text);
-    ASSERT_TRUE(r.ok()) << r.errors.front().message << "\n" << text;
   }
 
   // The rows of a query, one line each, columns separated by '|'. Decimals lose trailing
@@ -189,9 +170,6 @@ class CloseFixture : public ::testing::Test {
       "Insert Into t_auxItem(FItemID,FNumber,FName) Values(201,'A201','Red')\r\n"
       "Insert Into t_auxItem(FItemID,FNumber,FName) Values(202,'A202','Blue')\r\n";
 
-  std::string path_;
-  std::shared_ptr<engine::Database> db_;
-  std::unique_ptr<engine::Connection> sql_;
 };
 
 }  // namespace morvesk::balance::test

@@ -12,6 +12,7 @@
 
 #include "company/company.h"
 #include "engine/engine.h"
+#include "tests/common/company_file_fixture.h"
 #include "platform/ado/recordset.h"
 #include "platform/automation/registry.h"
 #include "platform/automation/variant.h"
@@ -21,18 +22,10 @@ namespace morvesk::closing::test {
 
 using automation::Variant;
 
-class ClosingFixture : public ::testing::Test {
+class ClosingFixture : public morvesk::test::CompanyFileFixture {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ =
-        (std::filesystem::temp_directory_path() /
-         ("morvesk-closing-" + std::string(info->test_suite_name()) + "-" + info->name() + ".db"))
-            .string();
-    std::filesystem::remove(path_);
-    db_ = engine::Database::Open(path_);
-    sql_ = db_->Connect();
-    company::LoadSchema(*sql_);
+    OpenCompany("closing");
     std::string calendar;
     for (int m = 1; m <= 12; ++m) {
       const std::string mm = (m < 10 ? "0" : "") + std::to_string(m);
@@ -51,14 +44,7 @@ class ClosingFixture : public ::testing::Test {
 
   void TearDown() override {
     cal_.reset();
-    sql_.reset();
-    db_.reset();
-    std::filesystem::remove(path_);
-  }
-
-  void Run(const std::string& text) {
-    engine::BatchResult r = sql_->Execute(text);
-    ASSERT_TRUE(r.ok()) << r.errors.front().message << "\n" << text;
+    CompanyFileFixture::TearDown();
   }
 
   void SetProfile(const std::string& category, const std::string& key, const std::string& value) {
@@ -120,9 +106,6 @@ class ClosingFixture : public ::testing::Test {
       "Insert Into ICClassType(FID,FName_CHS,FObjectType,FObjectID,FTableName) "
       "Values(2009,'银行单据',2,9,'t_RP_BankBill')\r\n";
 
-  std::string path_;
-  std::shared_ptr<engine::Database> db_;
-  std::unique_ptr<engine::Connection> sql_;
   std::shared_ptr<automation::Dispatch> cal_;
 };
 
