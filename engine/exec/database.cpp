@@ -105,6 +105,10 @@ DatabaseImpl::~DatabaseImpl() {
 }
 
 sqlite3* DatabaseImpl::OpenHandle(bool create) {
+  // SQLite's memory statistics take a global lock on every allocation, and nothing here
+  // reads them. The setting is only possible before SQLite's first use in the process.
+  static std::once_flag configured;
+  std::call_once(configured, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
   sqlite3* db = nullptr;
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
   if (create) flags |= SQLITE_OPEN_CREATE;
