@@ -8,19 +8,12 @@
 
 #include "engine/engine.h"
 #include "engine/exec/connection_internal.h"
+#include "tests/engine/scalar.h"
 
 namespace morvesk::engine {
 namespace {
 
-Value Scalar(Connection& c, const std::string& sql) {
-  BatchResult r = c.Execute(sql);
-  auto sets = r.ResultSets();
-  if (sets.empty() || sets.back()->rows.empty() || sets.back()->rows[0].empty()) {
-    ADD_FAILURE() << "no value from: " << sql;
-    return Value();
-  }
-  return sets.back()->rows[0][0];
-}
+using test::Scalar;
 
 // One spreading step: the rows of (stock, item) get `amount` in proportion to their
 // quantity, through a #temp table of their sums that the batch makes and drops.

@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "engine/exec/connection_internal.h"
+#include "tests/engine/scalar.h"
 
 namespace morvesk::engine {
 namespace {
@@ -21,16 +22,7 @@ std::filesystem::path TempFile(const std::string& name) {
   return p;
 }
 
-// The single value of a batch's last result set.
-Value Scalar(Connection& c, const std::string& sql) {
-  BatchResult r = c.Execute(sql);
-  auto sets = r.ResultSets();
-  if (sets.empty() || sets.back()->rows.empty() || sets.back()->rows[0].empty()) {
-    ADD_FAILURE() << "no value from: " << sql;
-    return Value();
-  }
-  return sets.back()->rows[0][0];
-}
+using test::Scalar;
 
 TEST(RuntimeTransactions, HostRollbackUndoesRowsTablesAndTempTables) {
   auto db = Database::Open(":memory:");
