@@ -109,12 +109,14 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     if (f.star) {
       Fragment r = aggregate(Fragment{}, "count(*)", t);
       r.nullable = false;
+      NoteAggregate(scope, r.sql, 'n', Fragment{});
       return r;
     }
     argc_is(1, 1);
     Fragment a = arg(0);
     Fragment r = aggregate(a, "count(" + distinct + a.sql + (a.type.IsText() && f.distinct ? " COLLATE TSQL" : "") + ")", t);
     r.nullable = false;
+    NoteAggregate(scope, r.sql, f.distinct ? '?' : 'c', a);
     return r;
   }
   if (name == "sum" || name == "avg") {
@@ -128,12 +130,22 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
            line);
     if (name == "sum") {
       const TypeInfo t = SumResultType(a.type);
-      if (a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney)
-        return aggregate(a, "t_dsum(" + distinct + a.sql + ")", t);
-      if (t.kind == TypeKind::kInt)  // a sum beyond int is an overflow, not a bigint
-        return aggregate(a, "t_ichk(sum(" + distinct + a.sql + "), 2)", t);
-      return aggregate(a, "sum(" + distinct + a.sql + ")", t);
+      Fragment r;
+      char kind = '?';
+      if (a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney) {
+        r = aggregate(a, "t_dsum(" + distinct + a.sql + ")", t);
+        kind = 'd';
+      } else if (t.kind == TypeKind::kInt) {  // a sum beyond int is an overflow, not a bigint
+        r = aggregate(a, "t_ichk(sum(" + distinct + a.sql + "), 2)", t);
+        kind = 's';
+      } else {
+        r = aggregate(a, "sum(" + distinct + a.sql + ")", t);
+        if (a.type.IsInteger()) kind = 's';
+      }
+      NoteAggregate(scope, r.sql, f.distinct ? '?' : kind, a);
+      return r;
     }
+    NoteAggregate(scope, "", '?', a);
     const TypeInfo t = AvgResultType(a.type);
     if (a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney)
       return aggregate(a, "t_davg(" + distinct + a.sql + ", " + std::to_string(t.scale) + ")", t);
@@ -145,8 +157,10 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
   if (name == "max" || name == "min") {
     argc_is(1, 1);
     Fragment a = arg(0);
-    return aggregate(a, name + "(" + distinct + a.sql + (a.type.IsText() ? " COLLATE TSQL" : "") + ")",
-                     a.type);
+    Fragment r = aggregate(
+        a, name + "(" + distinct + a.sql + (a.type.IsText() ? " COLLATE TSQL" : "") + ")", a.type);
+    NoteAggregate(scope, r.sql, name == "min" ? 'm' : 'M', a);
+    return r;
   }
 
   // ---- NULL handling ----

@@ -10,6 +10,15 @@
 namespace morvesk::engine::bind {
 namespace {
 
+// ORDER BY of select-list names, columns or ordinals only: anything else could hold an
+// aggregate bound after the select list, which runtime grouping would not see.
+bool OrdersByColumnsOnly(const ast::Query& q) {
+  for (const ast::OrderItem& oi : q.order_by)
+    if (oi.expr->kind != ast::ExprKind::kColumn && oi.expr->kind != ast::ExprKind::kLiteral)
+      return false;
+  return true;
+}
+
 struct Branch {
   Scope scope;
   std::vector<Fragment> items;
@@ -204,6 +213,8 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       body += " WHERE " + w.sql;
     }
     std::set<std::string> grouped_columns;
+    std::vector<Fragment> keys;
+    const size_t from_where_end = body.size();
     if (!core.group_by.empty()) {
       std::string g;
       for (const auto& e : core.group_by) {
@@ -212,9 +223,18 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
         grouped_columns.insert(f.bare_columns.begin(), f.bare_columns.end());
         if (!g.empty()) g += ", ";
         g += f.sql + (f.type.IsText() ? " COLLATE TSQL" : "");
+        keys.push_back(std::move(f));
       }
       body += " GROUP BY " + g;
     }
+    // A grouped query of the statement's own level (not inside a subquery, where it
+    // could read the outer row) may be grouped by the runtime; its aggregates are noted.
+    AggregateLog log;
+    log.scope = &b.scope;
+    AggregateLog* const outer_log = aggregate_log_;
+    const bool hashable = hash_groupings_ && parent == nullptr && q.branches.size() == 1 &&
+                          !keys.empty() && OrdersByColumnsOnly(q);
+    aggregate_log_ = hashable ? &log : nullptr;
     for (const ast::SelectItem& item : core.items) {
       if ((item.kind == ast::SelectItem::Kind::kAssign) != assignment)
         Fail(141, "A SELECT statement that assigns a value to a variable must not be combined "
@@ -278,8 +298,10 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       b.names.push_back(nm);
     }
     std::optional<Fragment> having;
-    if (core.having) {
-      having = BindPredicate(*core.having, b.scope);
+    if (core.having) having = BindPredicate(*core.having, b.scope);
+    aggregate_log_ = outer_log;
+    if (!(hashable && HashGroup(b.items, having, keys, log, b.scope, body, from_where_end)) &&
+        having) {
       body += " HAVING " + having->sql;
     }
     bool grouped = !core.group_by.empty() || (having && having->aggregate);

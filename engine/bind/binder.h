@@ -98,10 +98,14 @@ class Binder {
   // steps that run before the statement, and counted: SQLite guesses every grouped
   // subquery at a hundred rows and drives joins from it even when it holds thousands.
   void MaterializeGroupedDerived() { materialize_grouped_ = true; }
+  // Grouped queries of the statement's own level are grouped by the runtime in a hash
+  // table (bind_grouping.cpp): SQLite would sort every row by the grouping key first.
+  void HashGroupings() { hash_groupings_ = true; }
   // SQL of those steps in order; the filling steps use the statement's parameters.
   struct PreStep {
     std::string sql;
     bool uses_params = false;
+    std::optional<HashGrouping> grouping = std::nullopt;
   };
   const std::vector<PreStep>& pre_steps() const { return pre_steps_; }
 
@@ -126,6 +130,11 @@ class Binder {
   std::string BindFrom(const std::vector<ast::TableRefPtr>& from, Scope& scope);
   Source SourceForTable(const ast::Name& name, const std::string& alias, int line);
 
+  // An aggregate of the query level being bound, noted for runtime grouping: its SQL,
+  // the partial aggregate's letter (see HashGrouping; '?' when it has none), its
+  // argument's SQL and type.
+  void NoteAggregate(const Scope& scope, const std::string& sql, char kind, const Fragment& arg);
+
   // Resolves a column reference; throws 207/209/4104.
   Fragment ResolveColumn(const ast::ColumnRef& c, const Scope& scope);
 
@@ -141,11 +150,30 @@ class Binder {
  private:
   std::string BindTableRef(const ast::TableRef& ref, Scope& scope);
 
+  // The aggregates of one grouped query level, while its select list is bound.
+  struct AggregateUse {
+    std::string sql;
+    char kind;
+    std::string arg_sql;
+    TypeInfo arg_type;
+  };
+  struct AggregateLog {
+    const Scope* scope = nullptr;
+    std::vector<AggregateUse> uses;
+  };
+  // Rewrites a bound grouped SELECT to read the groups the runtime fills from `from_where`
+  // (bind_grouping.cpp); false, with nothing changed, when the query does not allow it.
+  bool HashGroup(std::vector<Fragment>& items, std::optional<Fragment>& having,
+                 const std::vector<Fragment>& keys, const AggregateLog& log,
+                 const Scope& scope, std::string& body, size_t from_where_end);
+
   const BindContext& ctx_;
   Translation out_;
   std::vector<ParamSource> params_;  // ?1..?N of the statement's main step
   int next_alias_ = 0;
   bool materialize_grouped_ = false;
+  bool hash_groupings_ = false;
+  AggregateLog* aggregate_log_ = nullptr;
   std::vector<PreStep> pre_steps_;
   std::map<std::string, std::set<std::string>> used_columns_;  // by sqlite alias
   struct PendingView {

@@ -29,14 +29,18 @@ Translation TranslateStatement(bind::Binder& b, const ast::Statement& stmt) {
 Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
   bind::Binder b(ctx);
   b.MaterializeGroupedDerived();
+  // A view keeps one statement: its grouped queries are grouped by SQLite.
+  if (ctx.inline_views) b.HashGroupings();
   Translation t = TranslateStatement(b, stmt);
   if (!b.pre_steps().empty()) {
     // After the table a SELECT ... INTO makes (the runtime lays that one out itself).
     auto at = t.steps.begin();
     if (at != t.steps.end() && at->sql.rfind("CREATE TABLE", 0) == 0) ++at;
     std::vector<SqliteStep> pre;
-    for (const auto& p : b.pre_steps())
-      pre.push_back(SqliteStep{p.sql, p.uses_params ? b.params() : std::vector<ParamSource>{}});
+    for (const auto& p : b.pre_steps()) {
+      pre.push_back(SqliteStep{p.sql, p.uses_params ? b.params() : std::vector<ParamSource>{},
+                               p.grouping});
+    }
     t.steps.insert(at, pre.begin(), pre.end());
   }
   for (SqliteStep& step : t.steps) step.sql = b.ExpandViews(std::move(step.sql));

@@ -24,12 +24,24 @@ struct ParamSource {
   TypeInfo type;         // the value is converted to this type's storage form
 };
 
+// A step whose rows the runtime groups itself, in a hash table, instead of SQLite
+// sorting them: its first `keys` columns are the grouping key (text compared as the
+// TSQL collation compares), and each further column is the argument of one partial
+// aggregate, by letter: 'n' count(*), 'c' count(x), 'd' decimal sum, 's' integer sum,
+// 'm' min, 'M' max. One row per group goes to `insert_sql` (?1..?N in column order).
+struct HashGrouping {
+  int keys = 0;
+  std::string aggregates;
+  std::string insert_sql;
+};
+
 // One SQLite statement; a T-SQL statement may need several, run in order
 // (SELECT ... INTO: CREATE TABLE then INSERT; a statement that materialises a
 // helper table first).
 struct SqliteStep {
   std::string sql;                   // with ?1..?N
   std::vector<ParamSource> params;   // params[i] binds ?(i+1)
+  std::optional<HashGrouping> grouping = std::nullopt;  // grouped by the runtime (see above)
 };
 
 struct Translation {

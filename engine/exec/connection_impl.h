@@ -36,6 +36,7 @@ struct IndexCandidate {
 struct Plan {
   Translation translation;
   std::vector<Stmt> prepared;  // one per step, prepared on first use
+  std::vector<Stmt> group_inserts;  // a grouping step's INSERT, by step, on first use
   uint64_t catalog_version = 0;
   CatalogLookups lookups;  // what the translation read of the catalog
   // Automatic index candidates: #temp tables and the columns each is filtered on by

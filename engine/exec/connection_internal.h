@@ -19,6 +19,7 @@ struct ConnectionStats {
   uint64_t cache_hits = 0;    // batches served from the shape cache
   uint64_t auto_indexes = 0;  // indexes created on #temp tables without being asked
   uint64_t temp_reuses = 0;   // #temp tables made again from a dropped one kept for reuse
+  uint64_t groupings = 0;     // grouped queries whose rows the runtime folded in a hash table
 };
 
 // The counters of a connection made by Database::Connect().

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <chrono>
 
+#include "engine/exec/hash_grouping.h"
 #include "engine/exec/storage.h"
 #include "engine/exec/table_ddl.h"
 
@@ -474,6 +475,24 @@ void Interpreter::BindParams(sqlite3_stmt* st, const std::vector<ParamSource>& p
   }
 }
 
+int Interpreter::FillGroups(Plan& p, size_t step, sqlite3_stmt* select) {
+  const HashGrouping& g = *p.translation.steps[step].grouping;
+  if (p.group_inserts.size() <= step) p.group_inserts.resize(p.translation.steps.size());
+  if (!p.group_inserts[step]) {
+    p.group_inserts[step] = Prepare(c_.sql_, g.insert_sql);
+    ++c_.stats_.prepares;
+  }
+  sqlite3_stmt* insert = p.group_inserts[step].get();
+  ++c_.stats_.groupings;
+  try {
+    return exec::FillGroups(select, insert, g);
+  } catch (...) {
+    sqlite3_reset(select);
+    sqlite3_reset(insert);
+    throw;
+  }
+}
+
 int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>* rows,
                              bool all_rows) {
   const Translation& tr = p.translation;
@@ -497,16 +516,20 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
       bool last = i + 1 == tr.steps.size();
       int rc;
       int64_t n = 0;
-      while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        ++n;
-        if (last && rows) {
-          if (!all_rows && !rows->empty()) rows->clear();
-          std::vector<Value> row;
-          int ncol = std::min<int>(sqlite3_column_count(st), static_cast<int>(tr.columns.size()));
-          row.reserve(static_cast<size_t>(ncol));
-          for (int c = 0; c < ncol; ++c)
-            row.push_back(ReadColumn(st, c, tr.columns[static_cast<size_t>(c)].type));
-          rows->push_back(std::move(row));
+      if (tr.steps[i].grouping) {
+        rc = FillGroups(p, i, st);
+      } else {
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+          ++n;
+          if (last && rows) {
+            if (!all_rows && !rows->empty()) rows->clear();
+            std::vector<Value> row;
+            int ncol = std::min<int>(sqlite3_column_count(st), static_cast<int>(tr.columns.size()));
+            row.reserve(static_cast<size_t>(ncol));
+            for (int c = 0; c < ncol; ++c)
+              row.push_back(ReadColumn(st, c, tr.columns[static_cast<size_t>(c)].type));
+            rows->push_back(std::move(row));
+          }
         }
       }
       if (rc != SQLITE_DONE) {

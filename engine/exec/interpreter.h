@@ -53,6 +53,8 @@ class Interpreter {
                 const std::function<Translation(const BindContext&)>& make);
   // Runs a plan's steps; returns the rows of the last step when it returns rows.
   int64_t RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>* rows, bool all_rows = true);
+  // Runs a grouping step (its SELECT bound and ready): SQLite's code of the last step.
+  int FillGroups(Plan& p, size_t step, sqlite3_stmt* select);
   Value ParamValue(const ParamSource& ps, Frame& f);
   void BindParams(sqlite3_stmt* st, const std::vector<ParamSource>& params, Frame& f);
   Value SystemValue(const std::string& name);

@@ -201,8 +201,6 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
-namespace {
-
 // TSQL collation: case-insensitive over ASCII and Latin-1, blind to trailing
 // blanks (the shorter side is compared as if padded with spaces).
 int CompareTsql(void*, int na, const void* pa, int nb, const void* pb) {
@@ -236,6 +234,8 @@ int CompareTsql(void*, int na, const void* pa, int nb, const void* pb) {
   }
   return 0;
 }
+
+namespace {
 
 void TRaise(sqlite3_context* ctx, int, sqlite3_value** argv) {
   int number = sqlite3_value_int(argv[0]);

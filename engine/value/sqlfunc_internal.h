@@ -48,6 +48,9 @@ std::string FloatText(double v, int style, bool single);
 bool ArgType(sqlite3_context* ctx, sqlite3_value** argv, int i, std::optional<TypeInfo>& out);
 
 // Case folding of the default collation: ASCII and Latin-1 letters.
+// The TSQL collation's comparison (a SQLite collating function).
+int CompareTsql(void*, int na, const void* pa, int nb, const void* pb);
+
 inline uint32_t FoldLower(uint32_t c) {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/bind/translate.h"
+#include "engine/exec/hash_grouping.h"
 #include "engine/sql/parser.h"
 #include "engine/value/decimal.h"
 #include "engine/value/datetime.h"
@@ -287,9 +288,22 @@ class BindTest : public ::testing::Test {
           }
           BindCell(st, static_cast<int>(i + 1), ConvertCell(c, from, p.type));
         }
-        int rc;
+        int rc = SQLITE_DONE;
         std::vector<std::vector<Cell>> got;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (step.grouping) {
+          sqlite3_stmt* ins = nullptr;
+          if (sqlite3_prepare_v2(db_, step.grouping->insert_sql.c_str(), -1, &ins, nullptr) != SQLITE_OK)
+            throw SqlError(-1, 16, std::string("prepare: ") + sqlite3_errmsg(db_));
+          try {
+            rc = exec::FillGroups(st, ins, *step.grouping);
+          } catch (...) {
+            sqlite3_finalize(ins);
+            sqlite3_finalize(st);
+            throw;
+          }
+          sqlite3_finalize(ins);
+        }
+        while (!step.grouping && (rc = sqlite3_step(st)) == SQLITE_ROW) {
           std::vector<Cell> row;
           for (int i = 0; i < sqlite3_column_count(st); ++i) row.push_back(ReadCell(sqlite3_column_value(st, i)));
           got.push_back(std::move(row));

@@ -1,4 +1,5 @@
-// The single value a batch returns last, for tests that check one figure at a time.
+// The single value, or all the rows, a batch returns last, for tests that check results
+// as text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,6 +20,22 @@ inline Value Scalar(Connection& c, const std::string& sql) {
     return Value();
   }
   return sets.back()->rows[0][0];
+}
+
+// The rows of the batch's last result set, one line each, values separated by '|'.
+inline std::string Rows(Connection& c, const std::string& sql) {
+  BatchResult r = c.Execute(sql);
+  auto sets = r.ResultSets();
+  if (sets.empty()) {
+    ADD_FAILURE() << "no rows from: " << sql;
+    return "";
+  }
+  std::string out;
+  for (const auto& row : sets.back()->rows) {
+    for (size_t i = 0; i < row.size(); ++i) out += (i ? "|" : "") + row[i].ToString();
+    out += "\n";
+  }
+  return out;
 }
 
 }  // namespace morvesk::engine::test

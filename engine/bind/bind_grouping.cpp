@@ -1,0 +1,118 @@
+// Runtime grouping: a grouped query of a statement's own level is split into a step
+// that reads the ungrouped rows, which the runtime folds into one row per group in a
+// hash table, and the query itself, which then reads those few rows. SQLite groups by
+// sorting every row first, and on a large period that sort is most of the statement.
+#include <algorithm>
+
+#include "engine/bind/binder.h"
+
+namespace morvesk::engine::bind {
+namespace {
+
+// Replaces every occurrence of `from` in `text` by `to`.
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
+}  // namespace
+
+void Binder::NoteAggregate(const Scope& scope, const std::string& sql, char kind,
+                           const Fragment& arg) {
+  if (aggregate_log_ == nullptr || aggregate_log_->scope != &scope) return;
+  aggregate_log_->uses.push_back(AggregateUse{sql, kind, arg.sql, arg.type});
+}
+
+bool Binder::HashGroup(std::vector<Fragment>& items, std::optional<Fragment>& having,
+                       const std::vector<Fragment>& keys, const AggregateLog& log,
+                       const Scope& scope, std::string& body, size_t from_where_end) {
+  if (keys.empty() || log.uses.empty()) return false;
+  for (const AggregateUse& u : log.uses)
+    if (u.kind == '?' || u.sql.empty()) return false;
+  // Every key a column of one and the same source, so that the groups' table can stand
+  // in for that source under its alias and the select list reads its keys unchanged.
+  const std::string alias = keys[0].sql.substr(0, keys[0].sql.find('.'));
+  const Source* source = nullptr;
+  for (const Source& s : scope.sources)
+    if (s.sqlite_alias == alias) source = &s;
+  if (source == nullptr) return false;
+  std::vector<const SourceColumn*> key_columns;
+  for (const Fragment& k : keys) {
+    const SourceColumn* found = nullptr;
+    for (const SourceColumn& c : source->columns)
+      if (alias + "." + c.sql == k.sql) found = &c;
+    if (found == nullptr || k.bare_columns.size() != 1) return false;
+    if (std::find(key_columns.begin(), key_columns.end(), found) == key_columns.end())
+      key_columns.push_back(found);
+  }
+  // Subqueries in the select list could read the source's other columns.
+  for (const Fragment& f : items)
+    if (f.sql.find("SELECT") != std::string::npos) return false;
+  if (having && having->sql.find("SELECT") != std::string::npos) return false;
+
+  // The partial aggregates: one column each, the same aggregate twice only once.
+  std::vector<const AggregateUse*> slots;
+  for (const AggregateUse& u : log.uses) {
+    bool seen = false;
+    for (const AggregateUse* s : slots) seen = seen || s->sql == u.sql;
+    if (!seen) slots.push_back(&u);
+  }
+  std::string columns, select, aggregates;
+  for (const SourceColumn* c : key_columns) {
+    columns += (columns.empty() ? "" : ", ") + c->sql + " " + StorageDecl(c->type);
+    select += (select.empty() ? "" : ", ") + alias + "." + c->sql;
+  }
+  std::vector<std::pair<std::string, std::string>> finals;  // aggregate SQL -> over the groups
+  for (size_t i = 0; i < slots.size(); ++i) {
+    const AggregateUse& u = *slots[i];
+    const std::string name = QuoteId("__a" + std::to_string(i + 1));
+    const bool counts = u.kind == 'n' || u.kind == 'c' || u.kind == 's';
+    columns += ", " + name + " " + (counts ? "INTEGER" : StorageDecl(u.arg_type));
+    select += ", " + (u.kind == 'n' ? std::string("NULL") : u.arg_sql);
+    aggregates += u.kind;
+    // A group's partial is its whole aggregate: summed, counted or compared once more
+    // over one row, it is that value again with the aggregate's own type and errors.
+    std::string over_groups;
+    if (u.kind == 'n' || u.kind == 'c') {
+      over_groups = "sum(" + alias + "." + name + ")";
+    } else {
+      over_groups = u.sql;
+      const size_t at = over_groups.find(u.arg_sql);
+      if (u.arg_sql.empty() || at == std::string::npos) return false;
+      over_groups.replace(at, u.arg_sql.size(), alias + "." + name);
+    }
+    finals.emplace_back(u.sql, over_groups);
+  }
+  // Longest first, so that no aggregate's text is replaced inside a longer one's.
+  std::sort(finals.begin(), finals.end(),
+            [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+  for (Fragment& f : items)
+    for (const auto& [from, to] : finals) ReplaceAll(f.sql, from, to);
+  std::string having_sql;
+  if (having) {
+    for (const auto& [from, to] : finals) ReplaceAll(having->sql, from, to);
+    having_sql = " HAVING " + having->sql;
+  }
+
+  const std::string from_where = body.substr(0, from_where_end);
+  const std::string group_by = body.substr(from_where_end);
+  const std::string definition = "(" + columns + ")";
+  const std::string table =
+      "temp." + QuoteId("__tsql_groups_" + std::to_string(pre_steps_.size() / 3 + 1) + "_" +
+                        std::to_string(std::hash<std::string>{}(definition + select + from_where) %
+                                       1000000007));
+  std::string placeholders;
+  for (size_t i = 0; i < key_columns.size() + slots.size(); ++i)
+    placeholders += (i ? ", ?" : "?") + std::to_string(i + 1);
+  // Made once per connection and emptied before each fill: the schema stays the same
+  // from one run of the statement to the next.
+  pre_steps_.push_back({"CREATE TABLE IF NOT EXISTS " + table + definition, false, {}});
+  pre_steps_.push_back({"DELETE FROM " + table, false, {}});
+  pre_steps_.push_back({"SELECT " + select + from_where, true,
+                        HashGrouping{static_cast<int>(key_columns.size()), aggregates,
+                                     "INSERT INTO " + table + " VALUES(" + placeholders + ")"}});
+  body = " FROM " + table + " AS " + alias + group_by + having_sql;
+  return true;
+}
+
+}  // namespace morvesk::engine::bind

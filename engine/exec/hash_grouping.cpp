@@ -1,0 +1,241 @@
+#include "engine/exec/hash_grouping.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/value/sqlfunc_internal.h"
+
+namespace morvesk::engine::exec {
+namespace {
+
+struct ValueFree {
+  void operator()(sqlite3_value* v) const { sqlite3_value_free(v); }
+};
+using OwnedValue = std::unique_ptr<sqlite3_value, ValueFree>;
+
+void Append(std::string& key, const void* p, size_t n) {
+  key.append(static_cast<const char*>(p), n);
+}
+
+// Appends a key column's value to `key` so that two values compare equal as the
+// grouping compares them exactly when their bytes are equal: text folded as the TSQL
+// collation folds it, trailing blanks dropped; a whole float as the integer it equals.
+void AppendKey(std::string& key, sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      key.push_back('n');
+      return;
+    case SQLITE_INTEGER: {
+      const int64_t i = sqlite3_value_int64(v);
+      key.push_back('i');
+      Append(key, &i, sizeof i);
+      return;
+    }
+    case SQLITE_FLOAT: {
+      double d = sqlite3_value_double(v);
+      if (d >= -9.2e18 && d <= 9.2e18 && d == std::floor(d)) {
+        const auto i = static_cast<int64_t>(d);
+        key.push_back('i');
+        Append(key, &i, sizeof i);
+        return;
+      }
+      if (d == 0) d = 0;  // -0.0 groups with 0.0
+      key.push_back('f');
+      Append(key, &d, sizeof d);
+      return;
+    }
+    case SQLITE_TEXT: {
+      const auto* s = sqlite3_value_text(v);
+      const auto n = static_cast<size_t>(sqlite3_value_bytes(v));
+      key.push_back('t');
+      const size_t start = key.size();
+      for (size_t i = 0; i < n;) {
+        uint32_t c = s[i];
+        if (c < 0x80) {
+          ++i;
+          if (c - 'A' < 26u) c += 32;
+        } else {
+          c = sqlfn::FoldLower(sqlfn::NextChar(s, n, i));
+        }
+        Append(key, &c, sizeof c);
+      }
+      while (key.size() > start && key.compare(key.size() - 4, 4, "\x20\0\0\0", 4) == 0)
+        key.resize(key.size() - 4);
+      const uint32_t end = 0xFFFFFFFFu;  // no folded character has this value
+      Append(key, &end, sizeof end);
+      return;
+    }
+    default: {
+      const auto n = static_cast<uint32_t>(sqlite3_value_bytes(v));
+      key.push_back('b');
+      Append(key, &n, sizeof n);
+      Append(key, sqlite3_value_blob(v), n);
+      return;
+    }
+  }
+}
+
+// SQLite's order of values as min() and max() see it: numbers, then text (under the
+// TSQL collation), then blobs.
+int CompareValues(sqlite3_value* a, sqlite3_value* b) {
+  auto rank = [](int type) { return type == SQLITE_TEXT ? 2 : type == SQLITE_BLOB ? 3 : 1; };
+  const int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
+  if (rank(ta) != rank(tb)) return rank(ta) < rank(tb) ? -1 : 1;
+  if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
+    const int64_t x = sqlite3_value_int64(a), y = sqlite3_value_int64(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  if (rank(ta) == 1) {
+    const double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  const int na = sqlite3_value_bytes(a), nb = sqlite3_value_bytes(b);
+  if (ta == SQLITE_TEXT)
+    return sqlfn::CompareTsql(nullptr, na, sqlite3_value_text(a), nb, sqlite3_value_text(b));
+  const int c = std::memcmp(sqlite3_value_blob(a), sqlite3_value_blob(b),
+                            static_cast<size_t>(std::min(na, nb)));
+  return c != 0 ? c : na - nb;
+}
+
+Decimal DecimalOf(sqlite3_value* v) {
+  std::optional<Decimal> d;
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_BLOB:
+      d = DecodeKey(std::string_view(static_cast<const char*>(sqlite3_value_blob(v)),
+                                     static_cast<size_t>(sqlite3_value_bytes(v))));
+      if (!d) throw SqlError(8114, 16, "Error converting data type varbinary to numeric.");
+      return *d;
+    case SQLITE_INTEGER:
+      return Decimal::FromInt(sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+      d = Decimal::FromDoubleNatural(sqlite3_value_double(v));
+      if (!d) {
+        throw SqlError(8115, 16, "Arithmetic overflow error converting float to data type numeric.");
+      }
+      return *d;
+    default:
+      d = Decimal::Parse(reinterpret_cast<const char*>(sqlite3_value_text(v)));
+      if (!d) throw SqlError(8114, 16, "Error converting data type varchar to numeric.");
+      return *d;
+  }
+}
+
+// The partial aggregates of all groups, one column per aggregate.
+struct Partials {
+  char kind;
+  std::vector<int64_t> counts;      // n, c, s: rows counted; s: non-null values summed
+  std::vector<int64_t> sums;        // s
+  std::vector<DecimalSum> decimals;  // d
+  std::vector<OwnedValue> best;     // m, M
+
+  void AddGroup() {
+    counts.push_back(0);
+    if (kind == 's') sums.push_back(0);
+    if (kind == 'd') decimals.emplace_back();
+    if (kind == 'm' || kind == 'M') best.emplace_back();
+  }
+
+  void Add(size_t g, sqlite3_value* v) {
+    if (kind == 'n') {
+      ++counts[g];
+      return;
+    }
+    if (sqlite3_value_type(v) == SQLITE_NULL) return;
+    ++counts[g];
+    switch (kind) {
+      case 's':
+        if (__builtin_add_overflow(sums[g], sqlite3_value_int64(v), &sums[g]))
+          throw SqlError(8115, 16, "Arithmetic overflow error converting expression to data type bigint.");
+        return;
+      case 'd':
+        decimals[g].Add(DecimalOf(v));
+        return;
+      case 'm':
+      case 'M': {
+        OwnedValue& b = best[g];
+        const int c = b ? CompareValues(v, b.get()) : 0;
+        if (!b || (kind == 'm' ? c < 0 : c > 0)) b.reset(sqlite3_value_dup(v));
+        return;
+      }
+      default:
+        return;
+    }
+  }
+
+  void Bind(sqlite3_stmt* st, int index, size_t g) const {
+    switch (kind) {
+      case 'n':
+      case 'c':
+        sqlite3_bind_int64(st, index, counts[g]);
+        return;
+      case 's':
+        if (counts[g] == 0) {
+          sqlite3_bind_null(st, index);
+        } else {
+          sqlite3_bind_int64(st, index, sums[g]);
+        }
+        return;
+      case 'd': {
+        if (decimals[g].empty()) {
+          sqlite3_bind_null(st, index);
+          return;
+        }
+        const std::optional<Decimal> r = decimals[g].Result();
+        if (!r) throw SqlError(8115, 16, "Arithmetic overflow error converting expression to data type numeric.");
+        const std::string bytes = EncodeKey(*r);
+        sqlite3_bind_blob(st, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+        return;
+      }
+      default:
+        if (best[g]) {
+          sqlite3_bind_value(st, index, best[g].get());
+        } else {
+          sqlite3_bind_null(st, index);
+        }
+    }
+  }
+};
+
+}  // namespace
+
+int FillGroups(sqlite3_stmt* select, sqlite3_stmt* insert, const HashGrouping& g) {
+  const int nkeys = g.keys;
+  std::vector<Partials> partials;
+  for (char kind : g.aggregates) partials.push_back(Partials{kind, {}, {}, {}, {}});
+  std::unordered_map<std::string, size_t> index;
+  std::vector<OwnedValue> keys;  // nkeys per group, the first row's values
+  std::string key;
+  int rc;
+  while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+    key.clear();
+    for (int k = 0; k < nkeys; ++k) AppendKey(key, sqlite3_column_value(select, k));
+    auto [it, added] = index.try_emplace(key, index.size());
+    const size_t group = it->second;
+    if (added) {
+      for (int k = 0; k < nkeys; ++k)
+        keys.emplace_back(sqlite3_value_dup(sqlite3_column_value(select, k)));
+      for (Partials& p : partials) p.AddGroup();
+    }
+    for (size_t a = 0; a < partials.size(); ++a)
+      partials[a].Add(group, sqlite3_column_value(select, nkeys + static_cast<int>(a)));
+  }
+  if (rc != SQLITE_DONE) return rc;
+  sqlite3_reset(select);
+  const size_t groups = index.size();
+  for (size_t group = 0; group < groups; ++group) {
+    for (int k = 0; k < nkeys; ++k)
+      sqlite3_bind_value(insert, k + 1, keys[group * static_cast<size_t>(nkeys) + static_cast<size_t>(k)].get());
+    for (size_t a = 0; a < partials.size(); ++a)
+      partials[a].Bind(insert, nkeys + static_cast<int>(a) + 1, group);
+    rc = sqlite3_step(insert);
+    sqlite3_reset(insert);
+    if (rc != SQLITE_DONE) return rc;
+  }
+  return SQLITE_DONE;
+}
+
+}  // namespace morvesk::engine::exec
