@@ -19,8 +19,37 @@ bool OrdersByColumnsOnly(const ast::Query& q) {
   return true;
 }
 
+// True when a top-level AND term of `where` pins a #temp table column to one value: the
+// query reads a handful of rows through the runtime's automatic index, and grouping
+// them in SQLite costs less than a runtime grouping's extra steps.
+bool PinsTempTableColumn(const ast::Expr* where, const Scope& scope) {
+  if (where == nullptr) return false;
+  if (where->kind == ast::ExprKind::kLogical) {
+    const auto& l = where->As<ast::LogicalExpr>();
+    return l.op == ast::LogicalOp::kAnd &&
+           (PinsTempTableColumn(l.left.get(), scope) || PinsTempTableColumn(l.right.get(), scope));
+  }
+  if (where->kind != ast::ExprKind::kCompare) return false;
+  const auto& c = where->As<ast::CompareExpr>();
+  if (c.op != ast::CompareOp::kEq) return false;
+  auto is_value = [](const ast::Expr& e) {
+    return e.kind == ast::ExprKind::kLiteral || e.kind == ast::ExprKind::kVariable;
+  };
+  const ast::Expr* column = is_value(*c.right) ? c.left.get() : is_value(*c.left) ? c.right.get() : nullptr;
+  if (column == nullptr || column->kind != ast::ExprKind::kColumn) return false;
+  const ast::Name& parts = column->As<ast::ColumnRef>().parts;
+  for (const Source& src : scope.sources) {
+    if (parts.size() > 1 && !EqualNoCase(src.alias, parts[parts.size() - 2])) continue;
+    if (!src.table || !src.table->is_temp) continue;
+    for (const SourceColumn& col : src.columns)
+      if (EqualNoCase(col.name, parts.back())) return true;
+  }
+  return false;
+}
+
 struct Branch {
   Scope scope;
+  std::vector<std::string> keys;  // GROUP BY expressions (SQLite text)
   std::vector<Fragment> items;
   std::vector<std::string> names;
   std::vector<bool> is_text_source;
@@ -95,6 +124,7 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
         sql = v.marker + " AS " + s.sqlite_alias;
         views_.push_back(std::move(v));
       }
+      s.sql = sql;
       scope.sources.push_back(std::move(s));
       return sql;
     }
@@ -129,11 +159,12 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
         const std::string table =
             "temp." + QuoteId("__tsql_grouped_" + std::to_string(pre_steps_.size() / 4 + 1) + "_" +
                               std::to_string(std::hash<std::string>{}(q.sql) % 1000000007));
+        // Typed as their values are stored, so that comparisons with table columns keep
+        // their affinity and an index on the table can serve them.
         std::string cols;
-        for (size_t i = 0; i < q.columns.size(); ++i) {
-          cols += (i ? ", " : "") + QuoteId("c" + std::to_string(i + 1));
-          if (q.columns[i].type.IsText()) cols += " COLLATE TSQL";
-        }
+        for (size_t i = 0; i < q.columns.size(); ++i)
+          cols += (i ? ", " : "") + QuoteId("c" + std::to_string(i + 1)) + " " +
+                  StorageDecl(q.columns[i].type);
         pre_steps_.push_back({"DROP TABLE IF EXISTS " + table, false});
         pre_steps_.push_back({"CREATE TABLE " + table + "(" + cols + ")", false});
         pre_steps_.push_back({"INSERT INTO " + table + " " + q.sql, true});
@@ -141,6 +172,8 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
         pre_steps_.push_back({"ANALYZE " + table, false});
         sql = table + " AS " + s.sqlite_alias;
       }
+      s.sql = sql;
+      s.key_columns = q.key_columns;
       scope.sources.push_back(std::move(s));
       return sql;
     }
@@ -233,7 +266,8 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     log.scope = &b.scope;
     AggregateLog* const outer_log = aggregate_log_;
     const bool hashable = hash_groupings_ && parent == nullptr && q.branches.size() == 1 &&
-                          !keys.empty() && OrdersByColumnsOnly(q);
+                          !keys.empty() && OrdersByColumnsOnly(q) &&
+                          !PinsTempTableColumn(core.where.get(), b.scope);
     aggregate_log_ = hashable ? &log : nullptr;
     for (const ast::SelectItem& item : core.items) {
       if ((item.kind == ast::SelectItem::Kind::kAssign) != assignment)
@@ -324,6 +358,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       Fragment n = Convert(BindExpr(*core.top->count, b.scope), TypeInfo::Of(TypeKind::kBigInt));
       b.limit = " LIMIT " + n.sql;
     }
+    for (const Fragment& k : keys) b.keys.push_back(k.sql);
     b.distinct = core.distinct;
     b.body = std::move(body);
     branches.push_back(std::move(b));
@@ -337,6 +372,17 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
                 "equal number of expressions in their target lists.",
            q.line);
   BoundQuery out;
+  if (branches.size() == 1 && !branches[0].keys.empty() && !branches[0].distinct) {
+    for (const std::string& k : branches[0].keys) {
+      const auto& items = branches[0].items;
+      auto at = std::find_if(items.begin(), items.end(), [&](const Fragment& f) { return f.sql == k; });
+      if (at == items.end()) {
+        out.key_columns.clear();
+        break;
+      }
+      out.key_columns.push_back(static_cast<size_t>(at - items.begin()));
+    }
+  }
   out.identity_position = branches[0].identity_position;
   out.identity = branches[0].identity;
   std::vector<TypeInfo> types(ncol);

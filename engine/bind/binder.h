@@ -49,6 +49,9 @@ struct Source {
   std::optional<TableInfo> table;  // base table or view; empty for a derived table
   std::string sqlite_alias;  // s0, s1, ... unique in the statement
   std::vector<SourceColumn> columns;
+  std::string sql;  // its FROM text: "<table or (query)> AS <sqlite_alias>"
+  // A grouped derived table: the columns that hold its grouping key (one row per value).
+  std::vector<size_t> key_columns;
 };
 
 struct Scope {
@@ -71,6 +74,8 @@ struct BoundQuery {
   std::string identity_order;
   // A UNION ALL of plain SELECTs (no DISTINCT, TOP or ORDER BY): its SELECTs.
   std::vector<ViewArm> arms;
+  // A grouped query whose select list holds every grouping key: their output columns.
+  std::vector<size_t> key_columns;
 };
 
 // Options for binding a query.
@@ -108,6 +113,7 @@ class Binder {
     std::optional<HashGrouping> grouping = std::nullopt;
   };
   const std::vector<PreStep>& pre_steps() const { return pre_steps_; }
+  void AddPreStep(std::string sql) { pre_steps_.push_back({std::move(sql), false}); }
 
   // Expressions (bind_expr.cpp, bind_function.cpp).
   Fragment BindExpr(const ast::Expr& e, Scope& scope);

@@ -52,6 +52,76 @@ DmlTarget BindDmlTarget(Binder& b, const ast::Name& target,
   return t;
 }
 
+namespace {
+
+// The source and column a column reference of the statement's own level names.
+std::optional<std::pair<size_t, size_t>> Locate(const ast::Expr& e, const Scope& scope) {
+  if (e.kind != ast::ExprKind::kColumn) return std::nullopt;
+  const ast::Name& parts = e.As<ast::ColumnRef>().parts;
+  std::optional<std::pair<size_t, size_t>> found;
+  for (size_t si = 0; si < scope.sources.size(); ++si) {
+    const Source& src = scope.sources[si];
+    if (parts.size() > 1 && !EqualNoCase(src.alias, parts[parts.size() - 2])) continue;
+    for (size_t ci = 0; ci < src.columns.size(); ++ci) {
+      if (!EqualNoCase(src.columns[ci].name, parts.back())) continue;
+      if (found) return std::nullopt;
+      found = std::make_pair(si, ci);
+    }
+  }
+  return found;
+}
+
+// Adds to `keyed` the columns of source `other` that `on` equates with columns of source
+// `target`; false when `on` is anything but such equalities joined by AND.
+bool EquatedColumns(const ast::Expr& on, const Scope& scope, size_t target, size_t other,
+                    std::set<size_t>& keyed) {
+  if (on.kind == ast::ExprKind::kLogical) {
+    const auto& l = on.As<ast::LogicalExpr>();
+    return l.op == ast::LogicalOp::kAnd && EquatedColumns(*l.left, scope, target, other, keyed) &&
+           EquatedColumns(*l.right, scope, target, other, keyed);
+  }
+  if (on.kind != ast::ExprKind::kCompare) return false;
+  const auto& c = on.As<ast::CompareExpr>();
+  if (c.op != ast::CompareOp::kEq) return false;
+  auto l = Locate(*c.left, scope), r = Locate(*c.right, scope);
+  if (!l || !r) return false;
+  if (l->first == target) std::swap(l, r);
+  if (l->first != other || r->first != target) return false;
+  keyed.insert(l->second);
+  return true;
+}
+
+// " FROM <grouped table> WHERE <join>" when UPDATE ... FROM joins the target, and only
+// the target, to a grouped table materialised for the statement, on equalities that
+// cover the grouping key; empty otherwise.
+std::string ByGroupLookup(Binder& b, const ast::UpdateStmt& s, Scope& scope, size_t target) {
+  if (s.where || s.from.size() != 1 || s.from[0]->kind != ast::TableRefKind::kJoin ||
+      scope.sources.size() != 2)
+    return "";
+  const auto& join = s.from[0]->As<ast::JoinRef>();
+  if (join.type != ast::JoinType::kInner || !join.on) return "";
+  const size_t other = 1 - target;
+  const Source& groups = scope.sources[other];
+  if (groups.table || groups.key_columns.empty() || groups.sql.rfind("temp.", 0) != 0) return "";
+  std::set<size_t> keyed;
+  if (!EquatedColumns(*join.on, scope, target, other, keyed)) return "";
+  for (size_t k : groups.key_columns)
+    if (!keyed.count(k)) return "";
+  // Looked up by its key through an index of its own: SQLite may otherwise scan it for
+  // every row, once it thinks the table too small for an automatic index.
+  const std::string table = groups.sql.substr(0, groups.sql.rfind(" AS "));
+  const size_t quote = table.find('"');
+  std::string columns;
+  for (size_t k : groups.key_columns)
+    columns += (columns.empty() ? "" : ", ") + groups.columns[k].sql;
+  b.AddPreStep("CREATE INDEX temp." +
+               QuoteId(table.substr(quote + 1, table.size() - quote - 2) + "$key") + " ON " +
+               table.substr(quote) + "(" + columns + ")");
+  return " FROM " + groups.sql + " WHERE " + b.BindPredicate(*join.on, scope).sql;
+}
+
+}  // namespace
+
 Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
   Scope scope;
   DmlTarget target;
@@ -126,6 +196,20 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
       sql += (i ? ", " : "") + QuoteId(a.column->name) + " = " + v;
     }
     sql += where;
+  } else if (std::string lookup = ByGroupLookup(b, s, scope, target.source); !lookup.empty()) {
+    // The target joined to a grouped table on that table's whole grouping key: each row
+    // has at most one match, read by a look-up while the table is updated in its own
+    // order (SQLite's UPDATE ... FROM would first collect every row's new values).
+    std::string cols, values;
+    for (size_t i = 0; i < sets.size(); ++i) {
+      Assignment& a = sets[i];
+      cols += (i ? ", " : "") + QuoteId(a.column->name);
+      values += (i ? ", " : "") +
+                (a.is_default ? a.value.sql : b.ConvertForStore(a.value, a.column->type).sql);
+    }
+    if (sets.size() > 1) cols = "(" + cols + ")";
+    sql = "UPDATE " + table.sqlite_name + " AS " + tsrc.sqlite_alias + " SET " + cols +
+          " = (SELECT " + values + lookup + ") WHERE EXISTS (SELECT 1" + lookup + ")";
   } else {
     std::string inner = "SELECT " + tsrc.sqlite_alias + ".rowid AS rid";
     std::string assign;

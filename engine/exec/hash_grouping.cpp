@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "engine/value/sqlfunc_internal.h"
@@ -200,21 +200,101 @@ struct Partials {
   }
 };
 
+// The groups met so far: their keys end to end in one buffer, found through an open
+// addressing table of (hash tag, group) pairs, so that a look-up touches one slot and
+// one key rather than a chain of separately allocated nodes.
+class GroupIndex {
+ public:
+  GroupIndex() : slots_(1024) {}
+
+  size_t size() const { return hashes_.size(); }
+
+  // The group of `key`; `added` tells whether it is new.
+  size_t Find(std::string_view key, bool& added) {
+    const uint64_t h = Hash(key);
+    const auto tag = static_cast<uint32_t>(h >> 32);
+    size_t mask = slots_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+      Slot& s = slots_[i];
+      if (s.group == 0) break;
+      const size_t g = s.group - 1;
+      if (s.tag == tag && KeyOf(g) == key) {
+        added = false;
+        return g;
+      }
+    }
+    added = true;
+    const size_t g = hashes_.size();
+    hashes_.push_back(h);
+    keys_.append(key);
+    ends_.push_back(keys_.size());
+    if (2 * (g + 1) > slots_.size()) {
+      Grow();
+    } else {
+      Place(h, g);
+    }
+    return g;
+  }
+
+ private:
+  struct Slot {
+    uint32_t tag = 0;
+    uint32_t group = 0;  // group + 1; 0 marks a free slot
+  };
+
+  static uint64_t Hash(std::string_view key) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ key.size();
+    size_t i = 0;
+    for (; i + 8 <= key.size(); i += 8) {
+      uint64_t w;
+      std::memcpy(&w, key.data() + i, 8);
+      h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 29;
+    }
+    uint64_t w = 0;
+    std::memcpy(&w, key.data() + i, key.size() - i);
+    h = (h ^ w) * 0x94D049BB133111EBull;
+    return h ^ (h >> 31);
+  }
+
+  std::string_view KeyOf(size_t g) const {
+    const size_t begin = g == 0 ? 0 : ends_[g - 1];
+    return std::string_view(keys_).substr(begin, ends_[g] - begin);
+  }
+
+  void Place(uint64_t h, size_t g) {
+    const size_t mask = slots_.size() - 1;
+    size_t i = h & mask;
+    while (slots_[i].group != 0) i = (i + 1) & mask;
+    slots_[i] = Slot{static_cast<uint32_t>(h >> 32), static_cast<uint32_t>(g + 1)};
+  }
+
+  void Grow() {
+    slots_.assign(slots_.size() * 2, Slot{});
+    for (size_t g = 0; g < hashes_.size(); ++g) Place(hashes_[g], g);
+  }
+
+  std::vector<Slot> slots_;
+  std::vector<uint64_t> hashes_;  // by group
+  std::string keys_;
+  std::vector<size_t> ends_;      // by group: where its key ends in keys_
+};
+
 }  // namespace
 
 int FillGroups(sqlite3_stmt* select, sqlite3_stmt* insert, const HashGrouping& g) {
   const int nkeys = g.keys;
   std::vector<Partials> partials;
   for (char kind : g.aggregates) partials.push_back(Partials{kind, {}, {}, {}, {}});
-  std::unordered_map<std::string, size_t> index;
+  GroupIndex index;
   std::vector<OwnedValue> keys;  // nkeys per group, the first row's values
   std::string key;
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
     key.clear();
     for (int k = 0; k < nkeys; ++k) AppendKey(key, sqlite3_column_value(select, k));
-    auto [it, added] = index.try_emplace(key, index.size());
-    const size_t group = it->second;
+    bool added;
+    const size_t group = index.Find(key, added);
     if (added) {
       for (int k = 0; k < nkeys; ++k)
         keys.emplace_back(sqlite3_value_dup(sqlite3_column_value(select, k)));
