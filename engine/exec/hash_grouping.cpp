@@ -124,41 +124,41 @@ Decimal DecimalOf(sqlite3_value* v) {
   }
 }
 
-// The partial aggregates of all groups, one column per aggregate.
-struct Partials {
-  char kind;
-  std::vector<int64_t> counts;      // n, c, s: rows counted; s: non-null values summed
-  std::vector<int64_t> sums;        // s
-  std::vector<DecimalSum> decimals;  // d
-  std::vector<OwnedValue> best;     // m, M
+// The partial aggregates of all groups, a group's side by side (the rows come in no
+// order of their groups, and each row touches all of its group's partials).
+class Partials {
+ public:
+  explicit Partials(std::string kinds) : kinds_(std::move(kinds)) {}
 
   void AddGroup() {
-    counts.push_back(0);
-    if (kind == 's') sums.push_back(0);
-    if (kind == 'd') decimals.emplace_back();
-    if (kind == 'm' || kind == 'M') best.emplace_back();
+    cells_.resize(cells_.size() + kinds_.size());
+    if (kinds_.find_first_of("mM") != std::string::npos) best_.resize(cells_.size());
   }
 
-  void Add(size_t g, sqlite3_value* v) {
+  void Add(size_t cell, char kind, sqlite3_value* v) {
+    Cell& c = cells_[cell];
     if (kind == 'n') {
-      ++counts[g];
+      ++c.n;
       return;
     }
     if (sqlite3_value_type(v) == SQLITE_NULL) return;
-    ++counts[g];
+    ++c.n;
     switch (kind) {
-      case 's':
-        if (__builtin_add_overflow(sums[g], sqlite3_value_int64(v), &sums[g]))
+      case 's': {
+        int64_t sum = static_cast<int64_t>(c.acc);
+        if (__builtin_add_overflow(sum, sqlite3_value_int64(v), &sum))
           throw SqlError(8115, 16, "Arithmetic overflow error converting expression to data type bigint.");
+        c.acc = sum;
         return;
+      }
       case 'd':
-        decimals[g].Add(DecimalOf(v));
+        AddDecimal(c, DecimalOf(v));
         return;
       case 'm':
       case 'M': {
-        OwnedValue& b = best[g];
-        const int c = b ? CompareValues(v, b.get()) : 0;
-        if (!b || (kind == 'm' ? c < 0 : c > 0)) b.reset(sqlite3_value_dup(v));
+        OwnedValue& b = best_[cell];
+        const int order = b ? CompareValues(v, b.get()) : 0;
+        if (!b || (kind == 'm' ? order < 0 : order > 0)) b.reset(sqlite3_value_dup(v));
         return;
       }
       default:
@@ -166,38 +166,67 @@ struct Partials {
     }
   }
 
-  void Bind(sqlite3_stmt* st, int index, size_t g) const {
-    switch (kind) {
-      case 'n':
-      case 'c':
-        sqlite3_bind_int64(st, index, counts[g]);
-        return;
-      case 's':
-        if (counts[g] == 0) {
-          sqlite3_bind_null(st, index);
-        } else {
-          sqlite3_bind_int64(st, index, sums[g]);
-        }
-        return;
-      case 'd': {
-        if (decimals[g].empty()) {
-          sqlite3_bind_null(st, index);
-          return;
-        }
-        const std::optional<Decimal> r = decimals[g].Result();
-        if (!r) throw SqlError(8115, 16, "Arithmetic overflow error converting expression to data type numeric.");
-        const std::string bytes = EncodeKey(*r);
-        sqlite3_bind_blob(st, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-        return;
+  void Bind(sqlite3_stmt* st, int index, size_t cell, char kind) const {
+    const Cell& c = cells_[cell];
+    if (kind == 'n' || kind == 'c') {
+      sqlite3_bind_int64(st, index, c.n);
+    } else if (c.n == 0) {
+      sqlite3_bind_null(st, index);
+    } else if (kind == 's') {
+      sqlite3_bind_int64(st, index, static_cast<int64_t>(c.acc));
+    } else if (kind == 'd') {
+      DecimalSum sum;
+      if (c.wide >= 0) {
+        sum = wide_[static_cast<size_t>(c.wide)];
+      } else {
+        sum.Add(Decimal{c.acc, static_cast<uint8_t>(c.scale)});
       }
-      default:
-        if (best[g]) {
-          sqlite3_bind_value(st, index, best[g].get());
-        } else {
-          sqlite3_bind_null(st, index);
-        }
+      const std::optional<Decimal> r = sum.Result();
+      if (!r) throw SqlError(8115, 16, "Arithmetic overflow error converting expression to data type numeric.");
+      const std::string bytes = EncodeKey(*r);
+      sqlite3_bind_blob(st, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    } else {
+      sqlite3_bind_value(st, index, best_[cell].get());
     }
   }
+
+ private:
+  // n: rows or non-null values; acc: the integer or decimal sum so far (at `scale`), until
+  // a decimal sum outgrows 128 bits and goes on in wide_[wide].
+  struct alignas(16) Cell {
+    __int128 acc = 0;
+    int64_t n = 0;
+    int32_t scale = 0;
+    int32_t wide = -1;
+  };
+
+  void AddDecimal(Cell& c, const Decimal& x) {
+    if (c.wide < 0) {
+      __int128 acc = c.acc, v = x.unscaled;
+      bool ok = true;
+      int s = c.scale;
+      if (x.scale > s) {
+        for (; ok && s < x.scale; ++s) ok = !__builtin_mul_overflow(acc, 10, &acc);
+      } else {
+        for (int k = x.scale; ok && k < s; ++k) ok = !__builtin_mul_overflow(v, 10, &v);
+      }
+      if (ok && !__builtin_add_overflow(acc, v, &acc)) {
+        c.acc = acc;
+        c.scale = s;
+        return;
+      }
+      DecimalSum sum;
+      sum.Add(Decimal{c.acc, static_cast<uint8_t>(c.scale)});
+      c.wide = static_cast<int32_t>(wide_.size());
+      wide_.push_back(sum);
+    }
+    wide_[static_cast<size_t>(c.wide)].Add(x);
+  }
+
+  std::string kinds_;
+  std::vector<Cell> cells_;        // by group, then aggregate
+  std::vector<OwnedValue> best_;   // m, M: by cell
+  std::vector<DecimalSum> wide_;
 };
 
 // The groups met so far: their keys end to end in one buffer, found through an open
@@ -284,8 +313,8 @@ class GroupIndex {
 
 int FillGroups(sqlite3_stmt* select, sqlite3_stmt* insert, const HashGrouping& g) {
   const int nkeys = g.keys;
-  std::vector<Partials> partials;
-  for (char kind : g.aggregates) partials.push_back(Partials{kind, {}, {}, {}, {}});
+  const size_t naggs = g.aggregates.size();
+  Partials partials(g.aggregates);
   GroupIndex index;
   std::vector<OwnedValue> keys;  // nkeys per group, the first row's values
   std::string key;
@@ -298,19 +327,20 @@ int FillGroups(sqlite3_stmt* select, sqlite3_stmt* insert, const HashGrouping& g
     if (added) {
       for (int k = 0; k < nkeys; ++k)
         keys.emplace_back(sqlite3_value_dup(sqlite3_column_value(select, k)));
-      for (Partials& p : partials) p.AddGroup();
+      partials.AddGroup();
     }
-    for (size_t a = 0; a < partials.size(); ++a)
-      partials[a].Add(group, sqlite3_column_value(select, nkeys + static_cast<int>(a)));
+    for (size_t a = 0; a < naggs; ++a) {
+      partials.Add(group * naggs + a, g.aggregates[a],
+                   sqlite3_column_value(select, nkeys + static_cast<int>(a)));
+    }
   }
   if (rc != SQLITE_DONE) return rc;
   sqlite3_reset(select);
-  const size_t groups = index.size();
-  for (size_t group = 0; group < groups; ++group) {
+  for (size_t group = 0; group < index.size(); ++group) {
     for (int k = 0; k < nkeys; ++k)
       sqlite3_bind_value(insert, k + 1, keys[group * static_cast<size_t>(nkeys) + static_cast<size_t>(k)].get());
-    for (size_t a = 0; a < partials.size(); ++a)
-      partials[a].Bind(insert, nkeys + static_cast<int>(a) + 1, group);
+    for (size_t a = 0; a < naggs; ++a)
+      partials.Bind(insert, nkeys + static_cast<int>(a) + 1, group * naggs + a, g.aggregates[a]);
     rc = sqlite3_step(insert);
     sqlite3_reset(insert);
     if (rc != SQLITE_DONE) return rc;
