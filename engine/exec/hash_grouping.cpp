@@ -128,11 +128,12 @@ Decimal DecimalOf(sqlite3_value* v) {
 // order of their groups, and each row touches all of its group's partials).
 class Partials {
  public:
-  explicit Partials(std::string kinds) : kinds_(std::move(kinds)) {}
+  explicit Partials(const std::string& kinds)
+      : width_(kinds.size()), keeps_values_(kinds.find_first_of("mM") != std::string::npos) {}
 
   void AddGroup() {
-    cells_.resize(cells_.size() + kinds_.size());
-    if (kinds_.find_first_of("mM") != std::string::npos) best_.resize(cells_.size());
+    cells_.resize(cells_.size() + width_);
+    if (keeps_values_) best_.resize(cells_.size());
   }
 
   void Add(size_t cell, char kind, sqlite3_value* v) {
@@ -223,7 +224,8 @@ class Partials {
     wide_[static_cast<size_t>(c.wide)].Add(x);
   }
 
-  std::string kinds_;
+  size_t width_;       // aggregates per group
+  bool keeps_values_;  // min or max among them
   std::vector<Cell> cells_;        // by group, then aggregate
   std::vector<OwnedValue> best_;   // m, M: by cell
   std::vector<DecimalSum> wide_;
