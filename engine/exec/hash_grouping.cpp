@@ -1,5 +1,6 @@
 #include "engine/exec/hash_grouping.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
