@@ -36,15 +36,11 @@ bool PinsTempTableColumn(const ast::Expr* where, const Scope& scope) {
     return e.kind == ast::ExprKind::kLiteral || e.kind == ast::ExprKind::kVariable;
   };
   const ast::Expr* column = is_value(*c.right) ? c.left.get() : is_value(*c.left) ? c.right.get() : nullptr;
-  if (column == nullptr || column->kind != ast::ExprKind::kColumn) return false;
-  const ast::Name& parts = column->As<ast::ColumnRef>().parts;
-  for (const Source& src : scope.sources) {
-    if (parts.size() > 1 && !EqualNoCase(src.alias, parts[parts.size() - 2])) continue;
-    if (!src.table || !src.table->is_temp) continue;
-    for (const SourceColumn& col : src.columns)
-      if (EqualNoCase(col.name, parts.back())) return true;
-  }
-  return false;
+  if (column == nullptr) return false;
+  const auto at = LocateColumn(*column, scope);
+  if (!at) return false;
+  const Source& src = scope.sources[at->first];
+  return src.table && src.table->is_temp;
 }
 
 struct Branch {
@@ -156,9 +152,9 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
       // Not inside a subquery (it could read the outer row there), and grouped.
       if (materialize_grouped_ && scope.parent == nullptr && d.query->branches.size() == 1 &&
           !d.query->first().group_by.empty()) {
-        const std::string table =
-            "temp." + QuoteId("__tsql_grouped_" + std::to_string(pre_steps_.size() / 4 + 1) + "_" +
-                              std::to_string(std::hash<std::string>{}(q.sql) % 1000000007));
+        s.filled_table = "__tsql_grouped_" + std::to_string(pre_steps_.size() / 4 + 1) + "_" +
+                         std::to_string(std::hash<std::string>{}(q.sql) % 1000000007);
+        const std::string table = "temp." + QuoteId(s.filled_table);
         // Typed as their values are stored, so that comparisons with table columns keep
         // their affinity and an index on the table can serve them.
         std::string cols;

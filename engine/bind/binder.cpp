@@ -74,6 +74,22 @@ int Binder::AddParam(ParamSource p) {
   return static_cast<int>(params_.size()) - 1;
 }
 
+std::optional<std::pair<size_t, size_t>> LocateColumn(const ast::Expr& e, const Scope& scope) {
+  if (e.kind != ast::ExprKind::kColumn) return std::nullopt;
+  const ast::Name& parts = e.As<ast::ColumnRef>().parts;
+  std::optional<std::pair<size_t, size_t>> found;
+  for (size_t si = 0; si < scope.sources.size(); ++si) {
+    const Source& src = scope.sources[si];
+    if (parts.size() > 1 && !EqualNoCase(src.alias, parts[parts.size() - 2])) continue;
+    for (size_t ci = 0; ci < src.columns.size(); ++ci) {
+      if (!EqualNoCase(src.columns[ci].name, parts.back())) continue;
+      if (found) return std::nullopt;
+      found = std::make_pair(si, ci);
+    }
+  }
+  return found;
+}
+
 std::string StorageDecl(const TypeInfo& t) {
   if (t.IsText() || t.kind == TypeKind::kUniqueIdentifier) return "TEXT COLLATE TSQL";
   if (t.kind == TypeKind::kDecimal || t.kind == TypeKind::kMoney) return "BLOB";

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/bind/translate.h"
@@ -50,8 +51,10 @@ struct Source {
   std::string sqlite_alias;  // s0, s1, ... unique in the statement
   std::vector<SourceColumn> columns;
   std::string sql;  // its FROM text: "<table or (query)> AS <sqlite_alias>"
-  // A grouped derived table: the columns that hold its grouping key (one row per value).
+  // A grouped derived table: the columns that hold its grouping key (one row per value),
+  // and the temp table the statement fills with it first, if it does.
   std::vector<size_t> key_columns;
+  std::string filled_table;
 };
 
 struct Scope {
@@ -197,6 +200,11 @@ bool EqualNoCase(std::string_view a, std::string_view b);
 std::string QuoteId(std::string_view name);    // "name" with embedded quotes doubled
 std::string QuoteText(std::string_view text);  // 'text' with embedded quotes doubled
 std::string JoinName(const ast::Name& name);   // {"tempdb","","#x"} -> "tempdb..#x"
+
+// The source and column, by index into `scope` itself, that a column reference names;
+// empty when `e` is no column reference, names none of the scope's columns, or is
+// ambiguous there (outer scopes are not searched).
+std::optional<std::pair<size_t, size_t>> LocateColumn(const ast::Expr& e, const Scope& scope);
 
 // A fragment made of other fragments: its nullability, aggregate use and bare columns
 // are theirs together.

@@ -54,23 +54,6 @@ DmlTarget BindDmlTarget(Binder& b, const ast::Name& target,
 
 namespace {
 
-// The source and column a column reference of the statement's own level names.
-std::optional<std::pair<size_t, size_t>> Locate(const ast::Expr& e, const Scope& scope) {
-  if (e.kind != ast::ExprKind::kColumn) return std::nullopt;
-  const ast::Name& parts = e.As<ast::ColumnRef>().parts;
-  std::optional<std::pair<size_t, size_t>> found;
-  for (size_t si = 0; si < scope.sources.size(); ++si) {
-    const Source& src = scope.sources[si];
-    if (parts.size() > 1 && !EqualNoCase(src.alias, parts[parts.size() - 2])) continue;
-    for (size_t ci = 0; ci < src.columns.size(); ++ci) {
-      if (!EqualNoCase(src.columns[ci].name, parts.back())) continue;
-      if (found) return std::nullopt;
-      found = std::make_pair(si, ci);
-    }
-  }
-  return found;
-}
-
 // Adds to `keyed` the columns of source `other` that `on` equates with columns of source
 // `target`; false when `on` is anything but such equalities joined by AND.
 bool EquatedColumns(const ast::Expr& on, const Scope& scope, size_t target, size_t other,
@@ -83,7 +66,7 @@ bool EquatedColumns(const ast::Expr& on, const Scope& scope, size_t target, size
   if (on.kind != ast::ExprKind::kCompare) return false;
   const auto& c = on.As<ast::CompareExpr>();
   if (c.op != ast::CompareOp::kEq) return false;
-  auto l = Locate(*c.left, scope), r = Locate(*c.right, scope);
+  auto l = LocateColumn(*c.left, scope), r = LocateColumn(*c.right, scope);
   if (!l || !r) return false;
   if (l->first == target) std::swap(l, r);
   if (l->first != other || r->first != target) return false;
@@ -102,21 +85,18 @@ std::string ByGroupLookup(Binder& b, const ast::UpdateStmt& s, Scope& scope, siz
   if (join.type != ast::JoinType::kInner || !join.on) return "";
   const size_t other = 1 - target;
   const Source& groups = scope.sources[other];
-  if (groups.table || groups.key_columns.empty() || groups.sql.rfind("temp.", 0) != 0) return "";
+  if (groups.key_columns.empty() || groups.filled_table.empty()) return "";
   std::set<size_t> keyed;
   if (!EquatedColumns(*join.on, scope, target, other, keyed)) return "";
   for (size_t k : groups.key_columns)
     if (!keyed.count(k)) return "";
   // Looked up by its key through an index of its own: SQLite may otherwise scan it for
   // every row, once it thinks the table too small for an automatic index.
-  const std::string table = groups.sql.substr(0, groups.sql.rfind(" AS "));
-  const size_t quote = table.find('"');
   std::string columns;
   for (size_t k : groups.key_columns)
     columns += (columns.empty() ? "" : ", ") + groups.columns[k].sql;
-  b.AddPreStep("CREATE INDEX temp." +
-               QuoteId(table.substr(quote + 1, table.size() - quote - 2) + "$key") + " ON " +
-               table.substr(quote) + "(" + columns + ")");
+  b.AddPreStep("CREATE INDEX temp." + QuoteId(groups.filled_table + "$key") + " ON " +
+               QuoteId(groups.filled_table) + "(" + columns + ")");
   return " FROM " + groups.sql + " WHERE " + b.BindPredicate(*join.on, scope).sql;
 }
 
