@@ -6,13 +6,17 @@
 #include <string>
 #include <string_view>
 
-#include "balance/batch_text.h"
+#include "frame/batch_text.h"
 #include "balance/batchno_stages.h"
 #include "platform/ado/connection.h"
 #include "platform/automation/registry.h"
 #include "platform/plexo/string_builder.h"
 
 namespace morvesk::balance {
+
+using frame::Lines;
+using frame::Num;
+using frame::DateWindow;
 
 namespace {
 

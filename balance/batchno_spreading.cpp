@@ -11,13 +11,15 @@
 #include <string_view>
 #include <vector>
 
-#include "balance/batch_text.h"
+#include "frame/batch_text.h"
 #include "balance/batchno_stages.h"
 #include "frame/sql_text.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 
 namespace morvesk::balance {
+
+using frame::Lines;
 
 namespace {
 

@@ -7,12 +7,15 @@
 #include <memory>
 #include <string>
 
-#include "balance/batch_text.h"
+#include "frame/batch_text.h"
 #include "balance/batchno_stages.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 
 namespace morvesk::balance {
+
+using frame::Lines;
+using frame::Num;
 
 namespace {
 

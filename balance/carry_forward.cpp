@@ -6,13 +6,16 @@
 #include <memory>
 #include <string>
 
-#include "balance/batch_text.h"
+#include "frame/batch_text.h"
 #include "balance/close_stages.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/automation/com_error.h"
 
 namespace morvesk::balance {
+
+using frame::Lines;
+using frame::Num;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "balance/batch_text.h"
+#include "frame/batch_text.h"
 #include "balance/close_stages.h"
 #include "balance/working_tables.h"
 #include "frame/sql_text.h"
@@ -14,6 +14,10 @@
 #include "platform/ado/recordset.h"
 
 namespace morvesk::balance {
+
+using frame::Lines;
+using frame::Num;
+using frame::DateWindow;
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Small text pieces shared by the balance stages' batch builders: lines joined by CR LF,
+// Small text pieces shared by the operations' batch builders: lines joined by CR LF,
 // whole numbers as decimal text, and the period's date window over a view or table alias.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace morvesk::balance {
+namespace morvesk::frame {
 
 // The batch's literal lines in order, joined by CR LF (no line end after the last).
 inline std::string Lines(std::initializer_list<std::string_view> lines) {
@@ -34,4 +34,4 @@ inline std::string DateWindow(std::string_view alias, const std::string& start_d
 // Lot identifier of the summary row of a stock, item and batch (and of consolidated lots).
 inline constexpr std::string_view kSummaryLot = "100000000000000000000000";
 
-}  // namespace morvesk::balance
+}  // namespace morvesk::frame
