@@ -51,6 +51,16 @@ struct ProcParam {
 
 class Database;
 
+// What a data-access layer needs to write a row of a table back by its key: the
+// table's name as declared, its columns, and the columns of its primary key (an
+// identity column when no primary key is declared; empty when neither exists).
+struct TableShape {
+  std::string name;
+  bool is_view = false;
+  std::vector<std::string> columns;
+  std::vector<std::string> primary_key;
+};
+
 // A session on the database. Temporary tables, the statement cache and the
 // transaction belong to it. Not thread-safe: one caller thread at a time.
 class Connection {
@@ -83,6 +93,12 @@ class Connection {
   // table, converting each value to its column's type as INSERT would.
   virtual void BulkInsert(std::string_view table, const std::vector<std::string>& columns,
                           const std::vector<std::vector<Value>>& rows) = 0;
+
+  // The shape of a table or view named as T-SQL names it ("t_Stock", "dbo.t_Stock",
+  // "#x"); empty when there is no such object.
+  virtual std::optional<TableShape> DescribeTable(std::string_view /*name*/) {
+    return std::nullopt;
+  }
 };
 
 class Database {

@@ -1,5 +1,12 @@
 #include "services/stock_bill_reader.h"
 
+#include "readers/bill_queries.h"
+#include "readers/cost_lookups.h"
+#include "readers/direct_sql.h"
+#include "readers/profile_rows.h"
+#include "readers/stock_group_update.h"
+#include "readers/unit_cost.h"
+#include "services/member_binding.h"
 #include "services/service_members.h"
 
 namespace morvesk::services {
@@ -27,62 +34,41 @@ const automation::DispatchTable<StockBillReader>& StockBillReader::Table() {
   static const automation::DispatchTable<StockBillReader> table(
       "_StockBillReader",
       {
-          {{.name = "Calcualte",
-            .params = {In("oDsN", S), In("CalculateType", L), In("StockID", L), In("ItemID", L),
-                       In("PriceDeciaml", L), Opt("BatchNo", S, ""),
-                       Opt("CalcPeriod", L, Variant(int32_t{1}))},
-            .result = B},
-           NotBuiltRaising<T>("Calcualte")},
-          {{.name = "ExecuteSQL", .params = {In("sDsn", S), In("SQLStr", S)}, .result = O},
-           NotBuiltRaising<T>("ExecuteSQL")},
-          {{.name = "GetBills",
-            .params = {In("sDsn", S), Opt("sFilter", S, ""), Opt("sOrder", S, ""),
-                       Opt("dCurrStart", D, Variant(MakeDate(1900, 1, 1))),
-                       Opt("bEnd", B, false)},
-            .result = O},
-           NotBuiltRaising<T>("GetBills")},
+          Member<T>("Calcualte", readers::Calcualte,
+                    {"oDsN", "CalculateType", "StockID", "ItemID", "PriceDeciaml",
+                     {"BatchNo", Variant("")}, {"CalcPeriod", Variant(int32_t{1})}}),
+          // No trap: errors reach the caller as they arose.
+          Member<T>("ExecuteSQL", readers::ExecuteSQL, {"sDsn", "SQLStr"}),
+          Member<T>("GetBills", readers::GetBills,
+                    {"sDsn", {"sFilter", Variant("")}, {"sOrder", Variant("")},
+                     {"dCurrStart", Variant(MakeDate(1900, 1, 1))}, {"bEnd", Variant(false)}}),
           {{.name = "GetCaculateParameter", .params = {In("sDsn", S)}, .result = O},
            NotBuiltRaising<T>("GetCaculateParameter")},
-          {{.name = "GetCost",
-            .params = {In("sDsn", S), In("StockID", L), In("ItemID", L), Opt("BatchNo", S, ""),
-                       Opt("IsBill", B, true), Opt("dDate", D, Variant(MakeDate(2999, 12, 31)))},
-            .result = F},
-           NotBuiltRaising<T>("GetCost")},
-          {{.name = "GetCost80",
-            .params = {In("sDsn", S), In("StockID", L), In("ItemID", L), Opt("BatchNo", S, "")},
-            .result = F},
-           NotBuiltRaising<T>("GetCost80")},
-          {{.name = "GetFValueOfIC", .params = {In("sDsn", S), Opt("sFilter", S, "")}, .result = V},
-           NotBuiltRaising<T>("GetFValueOfIC")},
+          Member<T>("GetCost", readers::GetCost,
+                    {"sDsn", "StockID", "ItemID", {"BatchNo", Variant("")},
+                     {"IsBill", Variant(true)}, {"dDate", Variant(MakeDate(2999, 12, 31))}}),
+          Member<T>("GetCost80", readers::GetCost80,
+                    {"sDsn", "StockID", "ItemID", {"BatchNo", Variant("")}}),
+          Member<T>("GetFValueOfIC", readers::GetFValueOfIC, {"sDsn", {"sFilter", Variant("")}}),
           {{.name = "GetItemsWithHappen",
             .params = {In("sDsn", S), In("lPeriod", L), In("lYear", L), In("sBDate", S),
                        In("sEDate", S), Opt("sFilter", S, "")},
             .result = O},
            NotBuiltRaising<T>("GetItemsWithHappen")},
-          {{.name = "GetMultiPrice",
-            .params = {In("sDsn", S), In("dictmpt", O), In("FItemID", L), In("BatchNo", S)},
-            .result = F},
-           NotBuiltRaising<T>("GetMultiPrice")},
+          Member<T>("GetMultiPrice", readers::GetMultiPrice,
+                    {"sDsn", "dictmpt", "FItemID", "BatchNo"}),
           {{.name = "GetStockGroup", .params = {In("sDsn", S), Opt("sFilter", S, "")}, .result = V},
            NotBuiltRaising<T>("GetStockGroup")},
           {{.name = "GetStocks", .params = {In("sDsn", S), Opt("sFilter", S, "")}, .result = V},
            NotBuiltRaising<T>("GetStocks")},
-          {{.name = "UpdateDB", .params = {In("oDsN", S), In("SQLStr", S)}},
-           NotBuiltRaising<T>("UpdateDB")},
-          {{.name = "UpdateStockGroup", .params = {In("sDsn", S), In("Rs", O)}, .result = V},
-           NotBuiltRaising<T>("UpdateStockGroup")},
-          {{.name = "WriteValueOfIC",
-            .params = {In("sDsn", S), In("curFValue", S), In("curFKey", S)},
-            .result = V},
-           NotBuiltRaising<T>("WriteValueOfIC")},
+          Member<T>("UpdateDB", readers::UpdateDB, {"oDsN", "SQLStr"}),
+          Member<T>("UpdateStockGroup", readers::UpdateStockGroup, {"sDsn", "Rs"}),
+          Member<T>("WriteValueOfIC", readers::WriteValueOfIC, {"sDsn", "curFValue", "curFKey"}),
           {TransModeInfo(), TransModeValue<T>},
-          {{.name = "GetBillID", .params = {In("sCnn", S), In("sTable", S)}, .result = L},
-           NotBuiltRaising<T>("GetBillID")},
-          {{.name = "GetBatchRecordset",
-            .params = {In("sDsn", S), In("BegDate", D), Opt("StockID", L, Variant(int32_t{0})),
-                       Opt("bEnd", B, false)},
-            .result = O},
-           NotBuiltRaising<T>("GetBatchRecordset")},
+          // No trap: errors reach the caller as they arose.
+          Member<T>("GetBillID", readers::GetBillID, {"sCnn", "sTable"}),
+          Member<T>("GetBatchRecordset", readers::GetBatchRecordset,
+                    {"sDsn", "BegDate", {"StockID", Variant(int32_t{0})}, {"bEnd", Variant(false)}}),
       });
   return table;
 }

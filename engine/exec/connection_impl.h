@@ -104,6 +104,7 @@ class ConnectionImpl : public Connection {
   bool InTransaction() const override { return trancount_ > 0; }
   void BulkInsert(std::string_view table, const std::vector<std::string>& columns,
                   const std::vector<std::vector<Value>>& rows) override;
+  std::optional<TableShape> DescribeTable(std::string_view name) override;
 
   const ConnectionStats& stats() const { return stats_; }
 

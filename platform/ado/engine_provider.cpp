@@ -130,6 +130,8 @@ engine::TypeInfo DeclaredType(const ProviderParam& p) {
 
 engine::Value ToEngineValue(const Variant& v, const engine::TypeInfo& t) {
   if (v.is_null() || v.is_empty()) return engine::Value::Null(t);
+  // A bit holds 0 or 1: an automation True (-1) arrives as 1, as the server converts it.
+  if (t.kind == TypeKind::kBit) return engine::Value(t, int64_t{v.ToBool() ? 1 : 0});
   if (t.IsInteger()) return engine::Value(t, static_cast<int64_t>(v.ToLong()));
   if (t.IsApprox()) return engine::Value(t, v.ToDouble());
   if (t.kind == TypeKind::kDecimal || t.kind == TypeKind::kMoney) {
@@ -274,6 +276,16 @@ class EngineSession : public ProviderSession {
   void Rollback() override { Guard([&] { conn_->Rollback(); }); }
   bool InTransaction() const override { return conn_->InTransaction(); }
   std::string DataSource() const override { return db_->path(); }
+  std::optional<TableShape> DescribeTable(std::string_view name) override {
+    std::optional<engine::TableShape> shape;
+    try {
+      shape = conn_->DescribeTable(name);
+    } catch (const engine::SqlError& e) {
+      throw ComError(automation::kErrCommand, kProviderName, e.message);
+    }
+    if (!shape) return std::nullopt;
+    return TableShape{shape->name, shape->is_view, shape->columns, shape->primary_key};
+  }
 
  private:
   template <class F>

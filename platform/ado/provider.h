@@ -60,6 +60,15 @@ struct ProviderParam {
   automation::Variant value;  // in: the argument; out: written back after the call
 };
 
+// A table as a record set that writes rows back needs it: its name as declared, its
+// columns and the columns of its key (empty when it has none; a view has none).
+struct TableShape {
+  std::string name;
+  bool is_view = false;
+  std::vector<std::string> columns;
+  std::vector<std::string> key;
+};
+
 // One open session on a database: temporary tables and the transaction belong to it.
 class ProviderSession {
  public:
@@ -74,6 +83,11 @@ class ProviderSession {
   virtual bool InTransaction() const = 0;
   // What the session is connected to, for messages ("company.db").
   virtual std::string DataSource() const = 0;
+  // The shape of a table named as the database names it; empty when the provider does
+  // not know it (then record sets on it cannot be saved).
+  virtual std::optional<TableShape> DescribeTable(std::string_view /*name*/) {
+    return std::nullopt;
+  }
 };
 
 }  // namespace morvesk::ado

@@ -99,7 +99,11 @@ int32_t Field::DefinedSize() const { return rs_->Columns()[index_].defined_size;
 uint8_t Field::Precision() const { return rs_->Columns()[index_].precision; }
 uint8_t Field::NumericScale() const { return rs_->Columns()[index_].scale; }
 const Variant& Field::Value() const { return rs_->CurrentRow()[index_]; }
-void Field::SetValue(Variant value) const { rs_->CurrentRow()[index_] = value.Deref(); }
+void Field::SetValue(Variant value) const {
+  std::vector<Variant>& row = rs_->CurrentRow();
+  rs_->originals_.try_emplace(rs_->CurrentRowIndex(), row);
+  row[index_] = value.Deref();
+}
 
 // --- Recordset ---
 
@@ -123,6 +127,7 @@ std::shared_ptr<Recordset> Recordset::FromRowsets(std::deque<Rowset> rowsets,
 
 void Recordset::Load(Rowset rowset) {
   data_ = std::move(rowset);
+  originals_.clear();
   open_ = true;
   filter_ = Variant(std::string());
   ApplyFilter();
@@ -139,6 +144,7 @@ void Recordset::Open(std::string_view source, const std::shared_ptr<Connection>&
                    "The connection cannot be used to perform this operation: no active connection.");
   }
   auto fetched = connection->Execute(source);
+  source_ = std::string(source);
   cursor_type_ = cursor_type;
   lock_type_ = lock_type;
   connection_ = connection;
@@ -152,6 +158,7 @@ void Recordset::Close() {
   RequireOpen();
   open_ = false;
   data_ = Rowset{};
+  originals_.clear();
   visible_.clear();
   pending_.clear();
   pos_ = -1;
@@ -257,12 +264,14 @@ Field Recordset::Fields(const Variant& index) {
   return Field(this, CheckedIndex(static_cast<size_t>(i)));
 }
 
-std::vector<Variant>& Recordset::CurrentRow() {
+std::vector<Variant>& Recordset::CurrentRow() { return data_.rows[CurrentRowIndex()]; }
+
+size_t Recordset::CurrentRowIndex() const {
   if (Eof() || Bof()) {
     throw ComError(automation::kErrNoCurrentRecord, ErrorSource(),
                    "Either BOF or EOF is True, or the current record has been deleted.");
   }
-  return data_.rows[visible_[static_cast<size_t>(pos_)]];
+  return visible_[static_cast<size_t>(pos_)];
 }
 
 void Recordset::SetFilter(const Variant& criteria) {
@@ -369,6 +378,13 @@ const automation::DispatchTable<Recordset>& Recordset::Table() {
            [](Recordset& rs, auto&) { return Variant(rs.AbsolutePosition()); }},
           {{.name = "NextRecordset", .result = VarType::kObject},
            [](Recordset& rs, auto&) { return Variant(rs.NextRecordset()); }},
+          {{.name = "Update"}, [](Recordset& rs, auto&) { rs.Update(); return Variant(); }},
+          {{.name = "CancelUpdate"},
+           [](Recordset& rs, auto&) { rs.CancelUpdate(); return Variant(); }},
+          {{.name = "EditMode", .result = VarType::kLong, .is_property = true},
+           [](Recordset& rs, auto&) { return Variant(rs.EditMode()); }},
+          {{.name = "Source", .result = VarType::kString, .is_property = true},
+           [](Recordset& rs, auto&) { return Variant(rs.Source()); }},
       });
   return table;
 }

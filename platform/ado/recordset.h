@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,13 @@ namespace morvesk::ado {
 class Connection;
 class Recordset;
 
+// Saving an edited row: the row was changed or deleted by someone else since it was read
+// (optimistic locking refuses to overwrite it).
+inline constexpr int32_t kErrRowChanged = static_cast<int32_t>(0x80040E38);
+// Saving an edited row of a record set that cannot write rows back (read-only, detached,
+// not a query of one table with a key).
+inline constexpr int32_t kErrNotUpdatable = static_cast<int32_t>(0x800A0CB3);
+
 // A column of a record set seen at its current row; a short-lived handle.
 class Field {
  public:
@@ -33,7 +41,7 @@ class Field {
   uint8_t NumericScale() const;
   // The value at the current row; ComError kErrNoCurrentRecord at EOF or BOF.
   const automation::Variant& Value() const;
-  // Changes the value of the current row on the client (nothing is sent to the database).
+  // Changes the value of the current row on the client; Recordset::Update sends it.
   void SetValue(automation::Variant value) const;
   size_t index() const { return index_; }
 
@@ -103,11 +111,26 @@ class Recordset : public automation::DispatchObject<Recordset> {
   // The next result set of the same batch, or a closed record set when there is none.
   std::shared_ptr<Recordset> NextRecordset();
 
+  // The text the record set was opened on (empty for one made from rows).
+  const std::string& Source() const { return source_; }
+
+  // Edits of the current row (Field::SetValue) written back to the database: a record
+  // set opened with optimistic (or pessimistic) locking on a query of one table, still
+  // attached to its connection, saves the changed columns by the row's key. The row must
+  // still hold every value of that table that the record set read, or the save is
+  // refused with kErrRowChanged and the edit stays pending. No edit: nothing happens.
+  void Update();
+  // Puts the current row's edited values back as they were read.
+  void CancelUpdate();
+  // 1 while the current row has unsaved edits, 0 otherwise (the edit-mode values).
+  int32_t EditMode() const;
+
  private:
   friend class Field;
   void RequireOpen() const;
   size_t CheckedIndex(size_t index) const;
   std::vector<automation::Variant>& CurrentRow();
+  size_t CurrentRowIndex() const;
   void Load(Rowset rowset);
   void ApplyFilter();
 
@@ -117,6 +140,9 @@ class Recordset : public automation::DispatchObject<Recordset> {
   int64_t pos_ = -1;             // index into visible_; -1 BOF, size() EOF
   std::deque<Rowset> pending_;   // later result sets of the same batch
   std::shared_ptr<Connection> connection_;
+  std::string source_;
+  // Rows with unsaved edits: their values as read (or as last saved).
+  std::map<size_t, std::vector<automation::Variant>> originals_;
   automation::Variant filter_ = automation::Variant(std::string());
   CursorLocation cursor_location_ = CursorLocation::kClient;
   CursorType cursor_type_ = CursorType::kForwardOnly;

@@ -78,7 +78,11 @@ void UnitOfWork::Finish(bool error_leaving) {
   if (!session_) return;
   std::shared_ptr<ado::ProviderSession> session = std::move(session_);
   session_.reset();
-  if (connection_) connection_->Close();
+  // A record set handed to the caller still attached (direct SQL) keeps the connection
+  // after the call, as a pooled connection outlives the host's transaction: it then
+  // runs each statement on its own, outside any transaction.
+  const bool kept_by_caller = connection_ && connection_.use_count() > 1;
+  if (connection_ && !kept_by_caller) connection_->Close();
   connection_.reset();
   // The last vote decides; without one, the way the call ends does.
   bool commit = vote_ == Vote::kComplete || (vote_ == Vote::kNone && !error_leaving);
