@@ -11,14 +11,15 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/batch_text.h"
 #include "balance/batchno_stages.h"
+#include "frame/batch_text.h"
 #include "frame/sql_text.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 
 namespace morvesk::balance {
 
+using frame::LineIf;
 using frame::Lines;
 
 namespace {
@@ -75,82 +76,89 @@ struct Total {
   std::string bal;       // the total as a plain numeral; empty when Null
 };
 
-// Every line of the per-total command ends with a line break.
-class CommandText {
- public:
-  CommandText& operator<<(std::string_view line) {
-    text_ += line;
-    text_ += "\r\n";
-    return *this;
-  }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-};
-
+// One command per total, every line ending in a line break.
 std::string BuildSpreadCommand(const ItemGroup& g, const Total& t) {
-  const std::string join =
-      "   inner join t_ICItem s on t.FItemID=s.FItemID and " + std::string(g.row_condition);
-  const std::string second_match = g.match_batch
-                                       ? "     and oi.FPeriodDate= duai.FPeriodDate and "
-                                         "oi.FBatchNo= duai.FBatchNo "
-                                       : "     and oi.FPeriodDate= duai.FPeriodDate ";
+  // The balance rows the total reaches.
+  const std::string rows_of_total = Lines({
+      " from #t_CC_Stock_BatchNo t",
+      "   inner join t_ICItem s on t.FItemID=s.FItemID and " + std::string(g.row_condition),
+      " Where ",
+      "   t.FStockID=" + t.stock_id,
+      "   and t.FItemID=" + t.item_id,
+      LineIf(g.by_batch, "   and t.FBatchNo=" + t.batch_no),
+  });
+  // A row meets its key's closing figures.
   const std::string key_match =
       "oi.fitemid = duai.fitemid and oi.FAuxPropID = duai.FAuxPropID and oi.FStockID = "
       "duai.FStockID and oi.FKfPeriod= duai.FKfPeriod ";
-  CommandText c;
-  auto rows_of_total = [&] {
-    c << " from #t_CC_Stock_BatchNo t" << join << " Where "
-      << "   t.FStockID=" + t.stock_id << "   and t.FItemID=" + t.item_id;
-    if (g.by_batch) c << "   and t.FBatchNo=" + t.batch_no;
-  };
-  auto pair_lines = [&] {
-    c << "     and oi.FStockID=@FStockID" << "     and oi.FItemID=@fitemid";
-    if (g.by_batch) c << "     and oi.FBatchNo=@FBatchNo";
-  };
-
-  c << "Declare @Amount decimal(28,10)" << " Declare @Qty decimal(28,10)"
-    << " Declare @fitemid int" << " Declare @FBatchNo varchar(255)" << " Declare @FStockID int";
-  // Closing figures of every balance key the total reaches.
-  c << " select sum(FBegBal+FDebit-FCredit) AS FAmount," << " sum(FBegQty+FReceive-FSend) as FQty,"
-    << " t.fitemid," << " t.FAuxPropID," << " t.FBatchNo," << " t.FStockID," << " t.FKfPeriod,"
-    << " t.FPeriodDate" << " into #DUAT_CC_Bal";
-  rows_of_total();
-  c << " group by t.fitemid,t.FAuxPropID,t.FBatchNo,t.FStockID,t.FKfPeriod,t.FPeriodDate  ";
-  // Their sums; no row leaves the variables Null and the rest of the command idle.
-  c << " select @Amount=sum(FBegBal+FDebit-FCredit)," << " @Qty=sum(FBegQty+FReceive-FSend), "
-    << " @fitemid=t.fitemid,";
-  if (g.by_batch) c << " @FBatchNo=t.FBatchNo,";
-  c << " @FStockID=t.FStockID";
-  rows_of_total();
-  c << (g.by_batch ? " group by t.fitemid,t.FBatchNo,t.FStockID" : " group by t.fitemid,t.FStockID  ");
-  // The pairs whose rows take an amount share.
-  c << " select distinct oi.fitemid,oi.FStockID" << "   into #exp_CC_Bal "
-    << "   from #t_CC_Stock_BatchNo oi, #DUAT_CC_Bal duai "
-    << "   Where (oi.FBegBal+oi.FDebit-oi.FCredit) <> 0 and " + key_match << second_match;
-  pair_lines();
-  c << "   update oi set oi.FDebit = oi.FDebit + round(((" + t.bal +
-           ") * (duai.FAmount) / (@Amount)),2)"
-    << "   from #t_CC_Stock_BatchNo oi, #DUAT_CC_Bal duai "
-    << "   Where (oi.FBegBal+oi.FDebit-oi.FCredit) <> 0 and " + key_match << second_match;
-  pair_lines();
-  c << "     and @Amount <> 0 ";
-  // A pair that took an amount share takes no quantity share for the rest of the run.
-  c << "   delete  oi " << "   from #T_CC_InventoryAll oi, #exp_CC_Bal doi "
-    << "   Where oi.fitemid = doi.fitemid and oi.FStockID = doi.FStockID "
-    << "     and oi.FStockID=@FStockID" << "     and oi.FItemID=@fitemid";
-  c << "   update oi set oi.FDebit = oi.FDebit + round(((" + t.bal +
-           ") * (duai.FQty) / (@qty)),10)"
-    << "   from #t_CC_Stock_BatchNo oi, #DUAT_CC_Bal duai, #T_CC_InventoryAll aoi "
-    << "   Where (oi.FBegBal+oi.FDebit-oi.FCredit) = 0 and (oi.FBegQty+oi.FReceive-oi.FSend) <> 0 "
-       "and " +
-           key_match
-    << second_match << "     and oi.fitemid = aoi.fitemid and oi.FStockID = aoi.FStockID ";
-  pair_lines();
-  c << "     and @qty <> 0 ";
-  c << " drop table #DUAT_CC_Bal " << " drop table #exp_CC_Bal ";
-  return c.text();
+  const std::string second_match =
+      "     and oi.FPeriodDate= duai.FPeriodDate " +
+      std::string(g.match_batch ? "and oi.FBatchNo= duai.FBatchNo " : "");
+  // The rows of the total's own pair (and batch).
+  const std::string of_pair = Lines({
+      "     and oi.FStockID=@FStockID",
+      "     and oi.FItemID=@fitemid",
+      LineIf(g.by_batch, "     and oi.FBatchNo=@FBatchNo"),
+  });
+  return Lines({
+      "Declare @Amount decimal(28,10)",
+      " Declare @Qty decimal(28,10)",
+      " Declare @fitemid int",
+      " Declare @FBatchNo varchar(255)",
+      " Declare @FStockID int",
+      // Closing figures of every balance key the total reaches.
+      " select sum(FBegBal+FDebit-FCredit) AS FAmount,",
+      " sum(FBegQty+FReceive-FSend) as FQty,",
+      " t.fitemid,",
+      " t.FAuxPropID,",
+      " t.FBatchNo,",
+      " t.FStockID,",
+      " t.FKfPeriod,",
+      " t.FPeriodDate",
+      " into #DUAT_CC_Bal",
+      rows_of_total,
+      " group by t.fitemid,t.FAuxPropID,t.FBatchNo,t.FStockID,t.FKfPeriod,t.FPeriodDate  ",
+      // Their sums; no row leaves the variables Null and the rest of the command idle.
+      " select @Amount=sum(FBegBal+FDebit-FCredit),",
+      " @Qty=sum(FBegQty+FReceive-FSend), ",
+      " @fitemid=t.fitemid,",
+      LineIf(g.by_batch, " @FBatchNo=t.FBatchNo,"),
+      " @FStockID=t.FStockID",
+      rows_of_total,
+      g.by_batch ? " group by t.fitemid,t.FBatchNo,t.FStockID" : " group by t.fitemid,t.FStockID  ",
+      // The pairs whose rows take an amount share.
+      " select distinct oi.fitemid,oi.FStockID",
+      "   into #exp_CC_Bal ",
+      "   from #t_CC_Stock_BatchNo oi, #DUAT_CC_Bal duai ",
+      "   Where (oi.FBegBal+oi.FDebit-oi.FCredit) <> 0 and " + key_match,
+      second_match,
+      of_pair,
+      "   update oi set oi.FDebit = oi.FDebit + round(((" + t.bal +
+          ") * (duai.FAmount) / (@Amount)),2)",
+      "   from #t_CC_Stock_BatchNo oi, #DUAT_CC_Bal duai ",
+      "   Where (oi.FBegBal+oi.FDebit-oi.FCredit) <> 0 and " + key_match,
+      second_match,
+      of_pair,
+      "     and @Amount <> 0 ",
+      // A pair that took an amount share takes no quantity share for the rest of the run.
+      "   delete  oi ",
+      "   from #T_CC_InventoryAll oi, #exp_CC_Bal doi ",
+      "   Where oi.fitemid = doi.fitemid and oi.FStockID = doi.FStockID ",
+      "     and oi.FStockID=@FStockID",
+      "     and oi.FItemID=@fitemid",
+      "   update oi set oi.FDebit = oi.FDebit + round(((" + t.bal + ") * (duai.FQty) / (@qty)),10)",
+      "   from #t_CC_Stock_BatchNo oi, #DUAT_CC_Bal duai, #T_CC_InventoryAll aoi ",
+      "   Where (oi.FBegBal+oi.FDebit-oi.FCredit) = 0 and (oi.FBegQty+oi.FReceive-oi.FSend) <> 0 "
+      "and " +
+          key_match,
+      second_match,
+      "     and oi.fitemid = aoi.fitemid and oi.FStockID = aoi.FStockID ",
+      of_pair,
+      "     and @qty <> 0 ",
+      " drop table #DUAT_CC_Bal ",
+      " drop table #exp_CC_Bal ",
+      "",
+  });
 }
 
 // The whole totals set is read before its commands run: they never touch the view it comes

@@ -21,9 +21,8 @@ struct BatchNoArgs {
   std::string end_date;
 };
 
-// Shelf-life copy onto adjustment bill entries and the build of #TmpBal_2_2 (one command,
-// assembled in a Plexox.stringbuilder), then #t_CC_Stock_BatchNo by balance key and its
-// untouched copy #T_CC_InventoryAll.
+// Shelf-life copy onto adjustment bill entries and the build of #TmpBal_2_2 (one command),
+// then #t_CC_Stock_BatchNo by balance key and its untouched copy #T_CC_InventoryAll.
 void RunBatchNoPreparation(ado::Connection& cnn, const BatchNoArgs& args);
 
 // The period's price adjustments spread over #t_CC_Stock_BatchNo, item group by item group,

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "balance/close_stages.h"
+#include "balance/shelf_life_copy.h"
+#include "frame/batch_text.h"
 #include "frame/conventions.h"
 #include "frame/sql_text.h"
 #include "platform/ado/connection.h"
@@ -15,8 +17,6 @@ namespace {
 using automation::ComError;
 using automation::Variant;
 
-constexpr char kCrLf[] = "\r\n";
-
 std::string FormatDateArgument(const frame::ServiceFrame& self, const char* name,
                                const std::string& text, int add_days = 0) {
   std::optional<std::string> date = frame::FormatSqlDate(text, add_days);
@@ -25,30 +25,6 @@ std::string FormatDateArgument(const frame::ServiceFrame& self, const char* name
                    std::string(name) + " '" + text + "' is not a date");
   }
   return *date;
-}
-
-// Adjustment and amount-rebate entries take the shelf-life data of the receipts of the same
-// stock, item, batch and auxiliary property, over all receipts ever made.
-std::string ShelfLifeCopyBatch() {
-  std::string s;
-  s += "Update t Set t.FKFDate=b.FKFDate,t.FKFPeriod=b.FKFPeriod,t.FPeriodDate=b.FPeriodDate ";
-  s += kCrLf;
-  s += "From T_CC_StockBillEntry t Inner Join T_CC_StockBill a On t.FID=a.FID ";
-  s += kCrLf;
-  s += "Inner Join (Select FStockID,FItemID,FBatchNo,FAuxPropID,";
-  s += "Max(isnull(FKFDate,'1900-01-01')) As FKFDate,Max(FKFPeriod) As FKFPeriod,";
-  s += "Max(isnull(FPeriodDate,'1900-01-01')) As FPeriodDate ";
-  s += kCrLf;
-  s += "From vw_cc_Receive Where FClassTypeID<>1040008 And FClassTypeID<>1020004 ";
-  s += "And FBillTypeID<>2041 And isnull(FBatchNo,'') <> '' ";
-  s += kCrLf;
-  s += "Group By FStockID,FItemID,FBatchNo,FAuxPropID) b ";
-  s += kCrLf;
-  s += "On t.FItemID=b.FItemID And t.FBatchNo=b.FBatchNo And t.FAuxPropID=b.FAuxPropID ";
-  s += "And (t.FDCStockID=b.FStockID Or t.FSCStockID=b.FStockID) ";
-  s += kCrLf;
-  s += "Where (a.FClassTypeID=1020004 And a.FBillTypeID=2041) Or a.FClassTypeID=1040008 ";
-  return s;
 }
 
 std::string MessageFor(const ComError& e) {
@@ -67,29 +43,28 @@ bool CalculateInvBal_Ext(frame::ServiceFrame& self, const std::string& sCnn, int
         self.BindSession(sCnn);
         std::shared_ptr<ado::Connection> cnn = self.Connection();
 
-        const CloseArgs args{
-            .sCnn = sCnn,
-            .lPeriod = lPeriod,
-            .lYear = lYear,
-            .sStartDate = sStartDate,
-            .sEndDate = sEndDate,
-            .lCalMethod = lCalMethod,
-            .sFilter = sFilter,
-            .start_date = FormatDateArgument(self, "sStartDate", sStartDate),
-            .end_date = FormatDateArgument(self, "sEndDate", sEndDate),
-            .last_day = FormatDateArgument(self, "sEndDate", sEndDate, -1)};
+        const CloseArgs args{.sCnn = sCnn,
+                             .lPeriod = lPeriod,
+                             .lYear = lYear,
+                             .sStartDate = sStartDate,
+                             .sEndDate = sEndDate,
+                             .lCalMethod = lCalMethod,
+                             .sFilter = sFilter,
+                             .start_date = FormatDateArgument(self, "sStartDate", sStartDate),
+                             .end_date = FormatDateArgument(self, "sEndDate", sEndDate),
+                             .last_day = FormatDateArgument(self, "sEndDate", sEndDate, -1)};
 
-        cnn->Execute(ShelfLifeCopyBatch(), nullptr, ado::kOptionUnspecified);
+        cnn->Execute(ShelfLifeCopy(), nullptr, ado::kOptionUnspecified);
         RunPeriodBalances(*cnn, args);
         RunCarryForward(*cnn, args);
-        cnn->Execute(std::string("Delete From TempWriteBack ") + kCrLf + "Delete From CalculateLog ",
+        cnn->Execute(frame::Lines({"Delete From TempWriteBack ", "Delete From CalculateLog "}),
                      nullptr, ado::kOptionUnspecified);
 
         // Through the class's own interface, so that the batch-tracked stage joins this unit
         // of work and its errors reach this trap.
         Variant batch_err(sErrInfo);
-        std::vector<Variant> call{Variant(sCnn),       Variant(lPeriod),    Variant(lYear),
-                                  Variant(sStartDate), Variant(sEndDate),   Variant(lCalMethod),
+        std::vector<Variant> call{Variant(sCnn),       Variant(lPeriod),        Variant(lYear),
+                                  Variant(sStartDate), Variant(sEndDate),       Variant(lCalMethod),
                                   Variant(sFilter),    Variant::Ref(&batch_err)};
         self.Owner().CallRef("CalculateInvBal_Ext_BatchNo", call);
 

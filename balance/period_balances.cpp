@@ -6,18 +6,18 @@
 #include <memory>
 #include <string>
 
-#include "frame/batch_text.h"
 #include "balance/close_stages.h"
 #include "balance/working_tables.h"
+#include "frame/batch_text.h"
 #include "frame/sql_text.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 
 namespace morvesk::balance {
 
+using frame::DateWindow;
 using frame::Lines;
 using frame::Num;
-using frame::DateWindow;
 
 namespace {
 
@@ -147,13 +147,13 @@ std::string BuildStockWorkBatch(const CloseArgs& a) {
       "c.FKFPeriod,c.FPeriodDate",
       "From vw_cc_Receive c Inner Join t_ICItem s On c.FItemID=s.FItemID",
       "Where (s.FTrack = 80) And " + window,
-      std::string(kStockReceiptFilter),
+      kStockReceiptFilter,
       "Insert Into #TmpBal_2(FItemID,FStockID,FBatchNo,FAuxPropID,FReceive,FSecReceive,FDebit,"
       "FKFDate,FKFPeriod,FPeriodDate)",
       "Select c.FItemID,c.FStockID,'' as FBatchNo,c.FAuxPropID,c.FQty,c.FSecQty,c.FAmount,'','',''",
       "From vw_cc_Receive c Inner Join t_ICItem s On c.FItemID=s.FItemID",
       "Where (s.FTrack = 76 OR s.FTrack = 77 OR s.FTrack = 78) And " + window,
-      std::string(kStockReceiptFilter),
+      kStockReceiptFilter,
       "Insert Into #TmpBal_2(FItemID,FStockID,FBatchNo,FAuxPropID,FSend,FSecSend,FCredit,"
       "FKFDate,FKFPeriod,FPeriodDate)",
       "Select c.FItemID,c.FStockID,c.FBatchNo,c.FAuxPropID,c.FQty,c.FSecQty,c.FAmount,c.FKFDate,"

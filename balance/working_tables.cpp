@@ -1,10 +1,8 @@
 #include "balance/working_tables.h"
 
-namespace morvesk::balance {
+#include "frame/batch_text.h"
 
-namespace {
-constexpr std::string_view kCrLf = "\r\n";
-}
+namespace morvesk::balance {
 
 std::string DropTempTableIfExists(std::string_view name) {
   std::string n(name);
@@ -12,33 +10,33 @@ std::string DropTempTableIfExists(std::string_view name) {
 }
 
 std::string CreateTmpBal1() {
-  std::string s = DropTempTableIfExists("#TmpBal_1");
-  s += kCrLf;
-  s += "Create Table #TmpBal_1(FInterID varchar(24) null,FItemID int not null,FStockID int not null,";
-  s += "FBatchNo varchar(200) not null default '',";
-  s += "FBegQty decimal(28,10) not null default 0,FBegBal decimal(28,2) not null default 0,";
-  s += "FReceive decimal(28,10) not null default 0,FDebit decimal(28,2) not null default 0,";
-  s += "FSend decimal(28,10) not null default 0,FCredit decimal(28,2) not null default 0,";
-  s += "FEndQty decimal(28,10) not null default 0,FEndBal decimal(28,2) not null default 0,";
-  s += "FStockInDate datetime not null default '',FID int not null default 0,";
-  s += "FEntryID int not null default 0,FClassTypeID int not null default 0) ";
-  return s;
+  return frame::Lines({
+      DropTempTableIfExists("#TmpBal_1"),
+      "Create Table #TmpBal_1(FInterID varchar(24) null,FItemID int not null,FStockID int not null,"
+      "FBatchNo varchar(200) not null default '',"
+      "FBegQty decimal(28,10) not null default 0,FBegBal decimal(28,2) not null default 0,"
+      "FReceive decimal(28,10) not null default 0,FDebit decimal(28,2) not null default 0,"
+      "FSend decimal(28,10) not null default 0,FCredit decimal(28,2) not null default 0,"
+      "FEndQty decimal(28,10) not null default 0,FEndBal decimal(28,2) not null default 0,"
+      "FStockInDate datetime not null default '',FID int not null default 0,"
+      "FEntryID int not null default 0,FClassTypeID int not null default 0) ",
+  });
 }
 
 std::string CreateTmpBal2() {
-  std::string s = DropTempTableIfExists("#TmpBal_2");
-  s += kCrLf;
-  s += "Create Table #TmpBal_2(FItemID int not null,FStockID int not null,";
-  s += "FBatchNo varchar(255) not null default '',FAuxPropID int not null default 0,";
-  s += "FBegQty decimal(28,10) not null default 0,FSecBegQty decimal(28,10) not null default 0,";
-  s += "FBegBal decimal(28,2) not null default 0,";
-  s += "FReceive decimal(28,10) not null default 0,FSecReceive decimal(28,10) not null default 0,";
-  s += "FDebit decimal(28,2) not null default 0,";
-  s += "FSend decimal(28,10) not null default 0,FSecSend decimal(28,10) not null default 0,";
-  s += "FCredit decimal(28,2) not null default 0,";
-  s += "FKFDate datetime null default '',FKFPeriod int null default 0,";
-  s += "FPeriodDate datetime null default '') ";
-  return s;
+  return frame::Lines({
+      DropTempTableIfExists("#TmpBal_2"),
+      "Create Table #TmpBal_2(FItemID int not null,FStockID int not null,"
+      "FBatchNo varchar(255) not null default '',FAuxPropID int not null default 0,"
+      "FBegQty decimal(28,10) not null default 0,FSecBegQty decimal(28,10) not null default 0,"
+      "FBegBal decimal(28,2) not null default 0,"
+      "FReceive decimal(28,10) not null default 0,FSecReceive decimal(28,10) not null default 0,"
+      "FDebit decimal(28,2) not null default 0,"
+      "FSend decimal(28,10) not null default 0,FSecSend decimal(28,10) not null default 0,"
+      "FCredit decimal(28,2) not null default 0,"
+      "FKFDate datetime null default '',FKFPeriod int null default 0,"
+      "FPeriodDate datetime null default '') ",
+  });
 }
 
 }  // namespace morvesk::balance

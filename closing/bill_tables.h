@@ -4,23 +4,23 @@
 
 #include <string>
 
+#include "frame/batch_text.h"
+
 namespace morvesk::closing {
 
 inline constexpr const char* kCheckedBillTables[] = {
-    "t_CC_StockBill",   "t_CC_ZZCX",       "t_RP_RBill",
-    "t_RP_PBill",       "t_RP_ROtherBill", "t_RP_PChargeBill",
-    "t_RP_POtherBill",  "t_RP_CheckBill",  "t_RP_BankBill"};
+    "t_CC_StockBill",   "t_CC_ZZCX",       "t_RP_RBill",     "t_RP_PBill",   "t_RP_ROtherBill",
+    "t_RP_PChargeBill", "t_RP_POtherBill", "t_RP_CheckBill", "t_RP_BankBill"};
 
-// One branch per checked table, each as `branch(table)` writes it (ending in its own line
-// break), joined by "Union All" lines.
+// One branch per checked table, each as `branch(table)` writes its lines, joined by
+// "Union All" lines; the query ends with a line end.
 template <typename Branch>
 std::string UnionOverCheckedBills(Branch branch) {
   std::string s;
   for (const char* table : kCheckedBillTables) {
-    if (!s.empty()) s += "Union All \r\n";
-    s += branch(table);
+    s = s.empty() ? branch(table) : frame::Lines({s, "Union All ", branch(table)});
   }
-  return s;
+  return frame::Lines({s, ""});
 }
 
 }  // namespace morvesk::closing

@@ -1,5 +1,7 @@
-// Small text pieces shared by the operations' batch builders: lines joined by CR LF,
-// whole numbers as decimal text, and the period's date window over a view or table alias.
+// Small text pieces shared by the operations' batch builders: lines joined by CR LF (some
+// present only under a condition), whole numbers as decimal text, and the period's date
+// window over a view or table alias. Every batch an operation sends is one Lines({...})
+// list, readable as the SQL it sends.
 #pragma once
 
 #include <cstdint>
@@ -9,13 +11,39 @@
 
 namespace morvesk::frame {
 
-// The batch's literal lines in order, joined by CR LF (no line end after the last).
-inline std::string Lines(std::initializer_list<std::string_view> lines) {
+// One line of a batch as written in a Lines({...}) list. A line made by LineIf(false, ...)
+// is left out with its line end, so a statement whose variants differ by a condition line
+// still reads as one list.
+class Line {
+ public:
+  Line(const char* text) : text_(text) {}
+  Line(std::string_view text) : text_(text) {}
+  Line(const std::string& text) : text_(text) {}
+
+  std::string_view text() const { return text_; }
+  bool present() const { return present_; }
+
+ private:
+  friend Line LineIf(bool when, std::string_view text);
+  std::string_view text_;
+  bool present_ = true;
+};
+
+inline Line LineIf(bool when, std::string_view text) {
+  Line line(text);
+  line.present_ = when;
+  return line;
+}
+
+// The batch's literal lines in order, joined by CR LF (no line end after the last; a last
+// "" line gives the batch a final line end).
+inline std::string Lines(std::initializer_list<Line> lines) {
   std::string text;
   bool first = true;
-  for (std::string_view line : lines) {
+  for (const Line& line : lines) {
+    if (!line.present()) continue;
     if (!first) text += "\r\n";
-    text += line;
+    text += line.text();
     first = false;
   }
   return text;
