@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 
 #include "engine/exec/database_impl.h"
 #include "engine/exec/interpreter.h"
@@ -37,6 +38,13 @@ void ObjectIdFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 std::atomic<WorkClock*> work_clock{nullptr};
 
+bool ShapeCacheFromEnvironment() {
+  const char* v = std::getenv("MORVESK_PLAN_CACHE");
+  return !(v && (std::string_view(v) == "off" || std::string_view(v) == "0"));
+}
+
+std::atomic<bool> shape_cache{ShapeCacheFromEnvironment()};
+
 // Reports a batch's time to the work clock, if one is set, when the batch ends either way.
 class BatchTimer {
  public:
@@ -67,6 +75,10 @@ const ConnectionStats& StatsOf(const Connection& c) {
 void SetWorkClock(WorkClock* clock) { work_clock.store(clock, std::memory_order_relaxed); }
 
 WorkClock* CurrentWorkClock() { return work_clock.load(std::memory_order_relaxed); }
+
+void SetShapeCache(bool on) { shape_cache.store(on, std::memory_order_relaxed); }
+
+bool ShapeCacheOn() { return shape_cache.load(std::memory_order_relaxed); }
 
 ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle)
     : db_(std::move(db)), sql_(handle), catalog_(handle) {
@@ -144,7 +156,7 @@ bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token
         break;
       }
       pos += seg.size();
-      if (i == tpl.types.size()) {
+      if (i == tpl.shapes.size()) {
         ok = pos == text.size();
         break;
       }
@@ -161,10 +173,10 @@ bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token
         ok = false;  // not a literal after all: the full lexer will report it
         break;
       }
-      // Numbers must type alike (their types are part of the shape); strings may differ in length.
-      const TypeInfo& was = tpl.types[i];
+      // The literal's full type is part of the shape: a text of another length or a
+      // number of other digits is another shape, typed by its own parse.
       if (one.size() != 2 || one[0].kind != tpl.kinds[i] || one[0].text.size() != n ||
-          (was.IsText() ? !one[0].literal_type.IsText() : one[0].literal_type != was)) {
+          sql::LiteralShape(one[0]) != tpl.shapes[i]) {
         ok = false;
         break;
       }
@@ -193,7 +205,7 @@ void ConnectionImpl::RememberTemplate(std::string_view text, const std::vector<s
     if (!t.IsLiteral()) continue;
     tpl.segments.emplace_back(text.substr(pos, t.offset - pos));
     tpl.kinds.push_back(t.kind);
-    tpl.types.push_back(t.literal_type);
+    tpl.shapes.push_back(sql::LiteralShape(t));
     pos = t.offset + t.text.size();
   }
   tpl.segments.emplace_back(text.substr(pos));
@@ -204,37 +216,17 @@ void ConnectionImpl::RememberTemplate(std::string_view text, const std::vector<s
   if (templates_.size() > kTemplates) templates_.pop_back();
 }
 
-bool ConnectionImpl::FitsCached(CachedBatch& code, const std::vector<sql::Token>& literals) {
+bool ConnectionImpl::FitsCached(const CachedBatch& code, const std::vector<sql::Token>& literals) {
+  // The shape key already holds every literal's type; what else a parse took from a
+  // literal's value (Object_ID's argument, TOP n, type arguments, identity seeds, a
+  // column alias written as a string) must be equal as well.
   const auto& own = code.batch.literals;
-  for (size_t i = 0; i < literals.size(); ++i) {
-    if (literals[i].kind == sql::TokenKind::kInteger &&
-        LiteralDigits(literals[i].value) != LiteralDigits(own[i].value)) {
-      return false;
-    }
-  }
-  for (int idx : code.value_guards) {
-    if (literals[static_cast<size_t>(idx)].value != own[static_cast<size_t>(idx)].value)
-      return false;
-  }
-  // Literals that shape the statement (type arguments, TOP n, identity seeds) must match.
-  for (int idx : code.batch.structural_literals) {
-    if (literals[static_cast<size_t>(idx)].value !=
-        code.batch.literals[static_cast<size_t>(idx)].value) {
-      return false;
-    }
-  }
-  // A longer string than the plans were typed for: type them again for the longer text.
-  bool widened = false;
-  for (size_t i = 0; i < literals.size(); ++i) {
-    TypeInfo& t = code.literal_types[i];
-    const TypeInfo& now = literals[i].literal_type;
-    if (t.IsText() && now.IsText() && now.length > t.length) {
-      t.length = now.length;
-      widened = true;
-    }
-  }
-  if (widened) code.plans.clear();
-  return true;
+  auto same = [&](int idx) {
+    return literals[static_cast<size_t>(idx)].value == own[static_cast<size_t>(idx)].value;
+  };
+  return std::all_of(code.value_guards.begin(), code.value_guards.end(), same) &&
+         std::all_of(code.batch.structural_literals.begin(), code.batch.structural_literals.end(),
+                     same);
 }
 
 bool ConnectionImpl::IndexExists(const std::string& name) {
@@ -264,19 +256,24 @@ BatchResult ConnectionImpl::Execute(std::string_view text) {
   catalog_.SyncWithFile();
   // A batch that repeats a recent one's text with other literal values is recognised
   // without lexing the whole text; any other goes through the lexer's shape key.
+  const bool cached = ShapeCacheOn();
   std::vector<sql::Token> literal_tokens;
   std::vector<sql::Token> tokens;
   std::string key;
-  bool recognised = MatchTemplate(text, literal_tokens, key);
+  bool recognised = cached && MatchTemplate(text, literal_tokens, key);
   if (!recognised) {
     tokens = sql::Lex(text);
-    key = sql::ShapeKey(tokens);
     literal_tokens = sql::LiteralsOf(tokens);
+    if (cached) key = sql::ShapeKey(tokens);
   }
   std::shared_ptr<CachedBatch> code;
-  auto& variants = cache_[key];
-  for (size_t v = 0; v < variants.size() && !code; ++v) {
-    if (FitsCached(*variants[v], literal_tokens)) code = variants[v];
+  if (cached) {
+    for (const auto& variant : cache_[key]) {
+      if (FitsCached(*variant, literal_tokens)) {
+        code = variant;
+        break;
+      }
+    }
   }
   if (code) {
     ++stats_.cache_hits;
@@ -286,15 +283,15 @@ BatchResult ConnectionImpl::Execute(std::string_view text) {
     fresh->batch = sql::ParseTokens(tokens, text);
     ++stats_.parses;
     for (const auto& t : fresh->batch.literals) fresh->literal_types.push_back(t.literal_type);
-    if (variants.size() >= kVariants) variants.pop_back();
-    variants.insert(variants.begin(), fresh);
-    code = std::move(fresh);
-    if (cache_.size() >= 4096) {
-      cache_.clear();
-      cache_[key].push_back(code);
+    code = fresh;
+    if (cached) {
+      if (cache_.size() >= 4096) cache_.clear();
+      auto& variants = cache_[key];
+      if (variants.size() >= kVariants) variants.pop_back();
+      variants.insert(variants.begin(), std::move(fresh));
     }
   }
-  if (!recognised) RememberTemplate(text, tokens, key);
+  if (cached && !recognised) RememberTemplate(text, tokens, key);
   std::vector<Value> literals;
   std::vector<std::string> texts;
   literals.reserve(literal_tokens.size());

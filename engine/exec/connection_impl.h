@@ -62,8 +62,8 @@ struct CachedBatch {
 struct BatchTemplate {
   std::string key;                    // the shape key the text has
   std::vector<std::string> segments;  // text around the literals: literals + 1 pieces
-  std::vector<sql::TokenKind> kinds;  // kind and type of each literal
-  std::vector<TypeInfo> types;
+  std::vector<sql::TokenKind> kinds;  // kind of each literal
+  std::vector<std::string> shapes;    // and its type as the shape key writes it
 };
 
 struct Variable {
@@ -120,7 +120,7 @@ class ConnectionImpl : public Connection {
   bool MatchTemplate(std::string_view text, std::vector<sql::Token>& literals, std::string& key);
   void RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
                         const std::string& key);
-  bool FitsCached(CachedBatch& code, const std::vector<sql::Token>& literals);
+  static bool FitsCached(const CachedBatch& code, const std::vector<sql::Token>& literals);
 
  public:
   SqliteCatalog& catalog() { return catalog_; }

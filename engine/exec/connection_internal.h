@@ -42,4 +42,12 @@ class WorkClock {
 void SetWorkClock(WorkClock* clock);
 WorkClock* CurrentWorkClock();
 
+// The shape cache: a batch that differs from a recent one only in literal values of the
+// same types reuses its parse and plans. It is a pure optimisation: every batch gives the
+// same output with it off. On unless the environment sets MORVESK_PLAN_CACHE=off; tests and
+// diagnosis turn it off and on for the whole process (connections keep what they cached,
+// unused while it is off).
+void SetShapeCache(bool on);
+bool ShapeCacheOn();
+
 }  // namespace morvesk::engine::exec

@@ -119,18 +119,6 @@ Value LiteralValue(const sql::Token& token) {
   throw SqlError(102, 15, "Incorrect syntax near '" + token.text + "'.", token.line);
 }
 
-int LiteralDigits(std::string_view text) {
-  int digits = 0;
-  bool leading = true;
-  for (char ch : text) {
-    if (ch < '0' || ch > '9') continue;
-    if (leading && ch == '0') continue;
-    leading = false;
-    ++digits;
-  }
-  return digits == 0 ? 1 : digits;  // 0 is a one-digit constant
-}
-
 std::string StorageLiteral(const Value& v) {
   if (v.is_null()) return "NULL";
   if (v.is_int()) return std::to_string(v.as_int());

@@ -21,11 +21,6 @@ Value ReadColumn(sqlite3_stmt* stmt, int col, const TypeInfo& type);
 // The value of a numeric or string literal token, typed as the lexer typed it.
 Value LiteralValue(const sql::Token& token);
 
-// Number of significant digits of an integer literal's text: where an integer constant
-// meets a decimal it types as decimal(digits, 0), so two batches whose constants differ
-// in digit count translate differently.
-int LiteralDigits(std::string_view text);
-
 // SQLite literal text of a value in storage form (for DEFAULT clauses).
 std::string StorageLiteral(const Value& v);
 

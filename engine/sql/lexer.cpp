@@ -18,14 +18,6 @@ bool IsNamePart(unsigned char c) {
   return IsNameStart(c) || IsDigit(c) || c == '@' || c == '$';
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 [[noreturn]] void Fail(int number, std::string message, int line, int column) {
   SqlError e(number, 15, std::move(message), line);
   e.column = column;
@@ -351,22 +343,37 @@ class Lexer {
   int next_literal_ = 0;
 };
 
-std::string Placeholder(const Token& t) {
-  const TypeInfo& ty = t.literal_type;
-  switch (ty.kind) {
-    case TypeKind::kInt: return "?i";
-    case TypeKind::kBigInt: return "?b";
-    case TypeKind::kFloat: return "?f";
-    case TypeKind::kDecimal:
-      return "?d(" + std::to_string(ty.precision) + "," + std::to_string(ty.scale) + ")";
-    case TypeKind::kNVarChar: return "?n";
-    default: return "?s";
+// Significant digits of an integer literal: in decimal arithmetic an integer constant
+// takes the precision of its digits (2 is decimal(1,0), 100 is decimal(3,0)).
+int IntegerDigits(std::string_view text) {
+  int digits = 0;
+  bool leading = true;
+  for (char ch : text) {
+    if (ch < '0' || ch > '9') continue;
+    if (leading && ch == '0') continue;
+    leading = false;
+    ++digits;
   }
+  return digits == 0 ? 1 : digits;  // 0 is a one-digit constant
 }
 
 }  // namespace
 
 std::vector<Token> Lex(std::string_view text) { return Lexer(text).Run(); }
+
+std::string LiteralShape(const Token& t) {
+  const TypeInfo& ty = t.literal_type;
+  auto len = [&] { return "(" + std::to_string(ty.length) + ")"; };
+  switch (ty.kind) {
+    case TypeKind::kInt: return "?i" + std::to_string(IntegerDigits(t.value));
+    case TypeKind::kBigInt: return "?b" + std::to_string(IntegerDigits(t.value));
+    case TypeKind::kFloat: return "?f";
+    case TypeKind::kDecimal:
+      return "?d(" + std::to_string(ty.precision) + "," + std::to_string(ty.scale) + ")";
+    case TypeKind::kNVarChar: return "?n" + len();
+    default: return "?s" + len();
+  }
+}
 
 std::string ShapeKey(const std::vector<Token>& tokens) {
   std::string key;
@@ -380,21 +387,8 @@ std::string ShapeKey(const std::vector<Token>& tokens) {
     } else if (!key.empty()) {
       key += ' ';
     }
-    if (t.IsLiteral()) {
-      key += Placeholder(t);
-    } else if (t.kind == TokenKind::kQuotedIdentifier) {
-      key += '[';
-      for (char c : Lower(t.value)) {
-        key += c;
-        if (c == ']') key += ']';
-      }
-      key += ']';
-    } else if (t.kind == TokenKind::kIdentifier || t.kind == TokenKind::kVariable ||
-               t.kind == TokenKind::kSystemVariable) {
-      key += Lower(t.text);
-    } else {
-      key += t.text;
-    }
+    // Names keep their spelling: a column's name in a result comes from the text.
+    key += t.IsLiteral() ? LiteralShape(t) : t.text;
   }
   return key;
 }

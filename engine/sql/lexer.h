@@ -20,11 +20,15 @@ namespace morvesk::engine::sql {
 // token or an unclosed [name] / "name" / comment.
 std::vector<Token> Lex(std::string_view text);
 
-// The token stream with every literal replaced by a placeholder carrying its type
-// kind (decimals also precision and scale; strings not their length) and regular
-// identifiers and variables lower-cased. Two batches that differ only in literal
-// values of the same types get the same key.
+// The token stream with every literal replaced by a placeholder carrying its full type
+// (LiteralShape). Everything else is kept as written, names in their letter case, since
+// result column names come from them. Two batches get the same key only when they
+// differ in literal values of the same types; their parse may then serve both.
 std::string ShapeKey(const std::vector<Token>& tokens);
+
+// A literal's type as its shape key writes it: kind, text length, decimal precision and
+// scale, and the digit count of an integer (its precision in decimal arithmetic).
+std::string LiteralShape(const Token& t);
 
 // The literal tokens of a stream, in literal-index order.
 std::vector<Token> LiteralsOf(const std::vector<Token>& tokens);

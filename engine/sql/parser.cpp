@@ -214,6 +214,13 @@ class Parser {
     for (size_t i = first; i < end && i < toks_.size(); ++i) MarkStructural(toks_[i]);
   }
 
+  // A column alias written as a string is a name, not a value: a cached parse serves
+  // another batch only when the alias is the same.
+  const Token& TakeAlias() {
+    MarkStructural(Peek());
+    return Take();
+  }
+
   // signed_integer -> ['-' | '+'] integer     (a value that shapes the statement)
   int64_t ParseStructuralInteger() {
     bool negative = false;
@@ -1424,7 +1431,7 @@ class Parser {
     }
     // alias = expr
     if ((IsNameToken(first) || first.kind == TokenKind::kString) && At(TokenKind::kEq, 1)) {
-      item.alias = Take().value;
+      item.alias = TakeAlias().value;
       Take();
       item.expr = ParseExpr();
       return item;
@@ -1433,9 +1440,9 @@ class Parser {
     if (AcceptWord("as")) {
       const Token& a = Peek();
       if (!IsNameToken(a) && a.kind != TokenKind::kString) SyntaxError();
-      item.alias = Take().value;
+      item.alias = TakeAlias().value;
     } else if (IsNameToken(Peek()) || At(TokenKind::kString)) {
-      item.alias = Take().value;
+      item.alias = TakeAlias().value;
     }
     return item;
   }

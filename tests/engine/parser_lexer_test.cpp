@@ -142,21 +142,27 @@ TEST(ShapeKey, SameForOtherValuesOfTheSameTypes) {
       "update oi set oi.FDebit = oi.FDebit + round(((-30) * (duai.FAmount) / (@Amount)),2)\r\n"
       " from #t_CC_Stock_BatchNo oi where oi.FItemID=42 and FBatchNo='B1' and x=12.50";
   const char* b =
-      "UPDATE OI SET oi.fdebit = oi.FDebit + round(((-77) * (duai.FAmount) / (@amount)),5)\r\n"
-      " from #t_CC_Stock_BatchNo oi where oi.FItemID=1000 and FBatchNo='LONGER BATCH' and x=99.99";
+      "update oi set oi.FDebit = oi.FDebit + round(((-77) * (duai.FAmount) / (@Amount)),5)\r\n"
+      " from #t_CC_Stock_BatchNo oi where oi.FItemID=10 and FBatchNo='X9' and x=99.99";
   EXPECT_EQ(ShapeKey(Lex(a)), ShapeKey(Lex(b)));
   // Comments and runs of blanks are no part of the shape.
   EXPECT_EQ(ShapeKey(Lex("select  1 -- one\r\n")), ShapeKey(Lex("select 2")));
 }
 
-TEST(ShapeKey, DiffersWhenTypesOrStructureDiffer) {
+// A literal's whole type is part of the shape, and names keep their spelling, because
+// result types and column names follow them.
+TEST(ShapeKey, DiffersWhenTypesNamesOrStructureDiffer) {
   auto key = [](const char* s) { return ShapeKey(Lex(s)); };
   EXPECT_NE(key("select 3"), key("select 3.0"));
   EXPECT_NE(key("select 12.5"), key("select 12.50"));  // decimal scale is part of the type
   EXPECT_NE(key("select 1"), key("select 3000000000"));  // int against bigint
+  EXPECT_NE(key("select 2"), key("select 20"));  // decimal(1,0) against decimal(2,0)
+  EXPECT_NE(key("select 'a'"), key("select 'ab'"));  // varchar(1) against varchar(2)
+  EXPECT_NE(key("select N'a'"), key("select N'ab'"));
   EXPECT_NE(key("select 'a'"), key("select N'a'"));
   EXPECT_NE(key("select 1"), key("select 1e0"));
   EXPECT_NE(key("select a"), key("select [a]"));  // a bracketed name is never a keyword
+  EXPECT_NE(key("select 1 as Total"), key("select 1 as TOTAL"));
   EXPECT_NE(key("select 1 select 2"), key("select 1\r\nselect 2"));  // statement lines
   EXPECT_NE(key("select x from t"), key("select y from t"));
   EXPECT_NE(key("select '1'"), key("select 1"));
