@@ -139,6 +139,25 @@ TEST_F(BatchNoSpreadingTest, BatchRowsOfOtherCostingMethodsEndOnTheStockBalance)
             "2002|1.01\n2005|3.33\n2006|-2.35\n");
 }
 
+// Two batch rows tie on the largest received amount: the later numbered one (P2, numbered in
+// the table's key order) takes the whole difference to t_CC_Stock.
+TEST_F(BatchNoSpreadingTest, ReconciliationTieGoesToTheLaterNumberedRow) {
+  Item(2002, 77, 1, 0, 0, 0);
+  Bill(1, 1040001, 0, "2025-03-02", 1, 2002, 101, 0, "'P1'", 0, "10", "100");
+  Bill(2, 1040001, 0, "2025-03-02", 1, 2002, 101, 0, "'P2'", 0, "10", "100");
+  Bill(3, 1040001, 0, "2025-03-02", 1, 2002, 101, 0, "'P0'", 0, "10", "40");
+  Run("Insert Into t_CC_Stock(FYear,FPeriod,FStockID,FItemID,FBatchNo,FAuxPropID,FEndBal) "
+      "Values(2025,3,101,2002,'',0,241)");
+
+  BatchNoResult r = BatchNo(2025, 3, "2025-03-01", "2025-04-01");
+  ASSERT_FALSE(r.raised) << r.description;
+
+  EXPECT_EQ(BatchRows(2025, 3),
+            "101|2002|P0|0|0|0|0|10|0|40|0|0|0|10|0|40|1900-01-01|0|1900-01-01\n"
+            "101|2002|P1|0|0|0|0|10|0|100|0|0|0|10|0|100|1900-01-01|0|1900-01-01\n"
+            "101|2002|P2|0|0|0|0|10|0|101|0|0|0|10|0|101|1900-01-01|0|1900-01-01\n");
+}
+
 // The rows of a period: openings that can stand, audited movements of the window, rebates
 // and adjustments kept out of the movements, production dates recomputed from the expiry
 // date. Costing method and filter change nothing; a second run replaces the period but
@@ -184,8 +203,7 @@ TEST_F(BatchNoSpreadingTest, PeriodRowsComeFromStandingOpeningsAndAuditedMovemen
   ASSERT_FALSE(r.raised) << r.description;
   EXPECT_EQ(r.err_arg, "kept");
   EXPECT_EQ(BatchRows(2025, 3), period3);
-  EXPECT_EQ(Dump("select count(*) from t_CC_Stock_BatchNo where FYear=2025 and FPeriod=4"),
-            "6\n");
+  EXPECT_EQ(Dump("select count(*) from t_CC_Stock_BatchNo where FYear=2025 and FPeriod=4"), "6\n");
 }
 
 // Each per-total command differs from the one before only in its literals. A total with

@@ -11,10 +11,11 @@
 
 #include "company/company.h"
 #include "engine/engine.h"
-#include "tests/common/company_file_fixture.h"
 #include "platform/automation/registry.h"
 #include "platform/automation/variant.h"
 #include "services/morvesk_module.h"
+#include "tests/common/company_file_fixture.h"
+#include "tests/common/table_text.h"
 
 namespace morvesk::balance::test {
 
@@ -30,33 +31,19 @@ class CloseFixture : public morvesk::test::CompanyFileFixture {
     Run(kMasterData);
   }
 
-  // The rows of a query, one line each, columns separated by '|'. Decimals lose trailing
-  // zeros, datetimes at midnight print as the date alone.
+  // The rows of a query's result sets, one line each, cells printed canonically.
   std::string Dump(const std::string& query) {
     engine::BatchResult r = sql_->Execute(query);
     if (!r.ok()) return "error: " + r.errors.front().message;
     std::string out;
     for (const engine::Result* rs : r.ResultSets()) {
-      for (const auto& row : rs->rows) {
-        for (size_t i = 0; i < row.size(); ++i) {
-          if (i) out += '|';
-          out += Cell(row[i]);
-        }
-        out += '\n';
-      }
+      out += morvesk::test::TableText(*rs, morvesk::test::CellStyle::kCanonical);
     }
     return out;
   }
 
   static std::string Cell(const engine::Value& v) {
-    std::string s = v.ToString();
-    if (v.is_decimal() && s.find('.') != std::string::npos) {
-      while (s.back() == '0') s.pop_back();
-      if (s.back() == '.') s.pop_back();
-      if (s == "-0") s = "0";
-    }
-    if (v.is_datetime() && s.size() > 10 && s.substr(10) == " 00:00:00.000") s.resize(10);
-    return s;
+    return morvesk::test::CellText(v, morvesk::test::CellStyle::kCanonical);
   }
 
   // t_CC_Bal of a period. A lot identifier that is "1", zeros and the row's own FIdentity
@@ -169,7 +156,6 @@ class CloseFixture : public morvesk::test::CompanyFileFixture {
       "Values(1009,'I1009','Other costing',79,0,1)\r\n"
       "Insert Into t_auxItem(FItemID,FNumber,FName) Values(201,'A201','Red')\r\n"
       "Insert Into t_auxItem(FItemID,FNumber,FName) Values(202,'A202','Blue')\r\n";
-
 };
 
 }  // namespace morvesk::balance::test

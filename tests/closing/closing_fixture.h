@@ -13,6 +13,7 @@
 #include "company/company.h"
 #include "engine/engine.h"
 #include "tests/common/company_file_fixture.h"
+#include "tests/common/table_text.h"
 #include "platform/ado/recordset.h"
 #include "platform/automation/registry.h"
 #include "platform/automation/variant.h"
@@ -67,11 +68,10 @@ class ClosingFixture : public morvesk::test::CompanyFileFixture {
     if (rs->Eof() && rs->Bof()) return out;
     rs->MoveFirst();
     while (!rs->Eof()) {
-      for (size_t i = 0; i < rs->FieldCount(); ++i) {
-        if (i) out += '|';
-        out += rs->FieldAt(i).Value().ToString();
-      }
-      out += '\n';
+      std::vector<std::string> cells;
+      for (size_t i = 0; i < rs->FieldCount(); ++i)
+        cells.push_back(rs->FieldAt(i).Value().ToString());
+      out += morvesk::test::RowLine(cells);
       rs->MoveNext();
     }
     return out;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "tests/common/table_text.h"
 
 namespace morvesk::engine::test {
 
@@ -30,12 +31,7 @@ inline std::string Rows(Connection& c, const std::string& sql) {
     ADD_FAILURE() << "no rows from: " << sql;
     return "";
   }
-  std::string out;
-  for (const auto& row : sets.back()->rows) {
-    for (size_t i = 0; i < row.size(); ++i) out += (i ? "|" : "") + row[i].ToString();
-    out += "\n";
-  }
-  return out;
+  return morvesk::test::TableText(*sets.back());
 }
 
 }  // namespace morvesk::engine::test

@@ -2,7 +2,6 @@
 // (shelf-life copy, clean-up), the hand-over to the balance stages, True with everything kept,
 // and False with the message and the database exactly as before when any batch fails.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cctype>
@@ -13,6 +12,7 @@
 #include "engine/engine.h"
 #include "platform/automation/registry.h"
 #include "services/morvesk_module.h"
+#include "tests/common/table_text.h"
 
 namespace morvesk::services {
 namespace {
@@ -46,7 +46,8 @@ class FrameClose : public ::testing::Test {
     Run(*cnn, "Insert Into t_Stock (FItemID, FNumber, FName) Values (10, 'S1', 'main stock')");
     Run(*cnn,
         "Insert Into T_CC_StockBill (FID, FBillNo, FClassTypeID, FBillTypeID, FDate, FStatus) "
-        "Values (100, 'R1', 1040001, 0, '2025-03-05', 1), (101, 'A1', 1040008, 0, '2025-03-20', 1), "
+        "Values (100, 'R1', 1040001, 0, '2025-03-05', 1), (101, 'A1', 1040008, 0, '2025-03-20', "
+        "1), "
         "(102, 'A2', 1020004, 2041, '2025-03-21', 1), (103, 'R2', 1040001, 0, '2025-04-01', 1)");
     Run(*cnn,
         "Insert Into T_CC_StockBillEntry (FEntryID, FID, FIndex, FItemID, FBatchNo, FDCStockID, "
@@ -78,23 +79,21 @@ class FrameClose : public ::testing::Test {
     } catch (const engine::SqlError& e) {
       return "<error " + std::to_string(e.number) + ">";
     }
-    std::string out;
     auto sets = result.ResultSets();
     if (sets.empty()) return "<no rows>";
-    for (const auto& row : sets[0]->rows) {
-      for (size_t i = 0; i < row.size(); ++i) out += (i ? "|" : "") + row[i].ToString();
-      out += "\n";
-    }
-    return out;
+    return morvesk::test::TableText(*sets[0]);
   }
 
   std::map<std::string, std::string> Snapshot() const {
     return {
-        {"entries", Dump("Select FEntryID, FKFDate, FKFPeriod, FPeriodDate From T_CC_StockBillEntry "
-                         "Order By FEntryID")},
-        {"profile", Dump("Select FCategory, FKey, FValue From t_SystemProfile Order By FCategory, FKey")},
-        {"bal", Dump("Select FYear, FPeriod, FStockID, FItemID, FBatchNo, FBegQty, FBegBal, FReceive, "
-                     "FDebit, FEndQty, FEndBal From t_CC_Bal Order By FYear, FPeriod, FItemID, FBatchNo")},
+        {"entries",
+         Dump("Select FEntryID, FKFDate, FKFPeriod, FPeriodDate From T_CC_StockBillEntry "
+              "Order By FEntryID")},
+        {"profile",
+         Dump("Select FCategory, FKey, FValue From t_SystemProfile Order By FCategory, FKey")},
+        {"bal",
+         Dump("Select FYear, FPeriod, FStockID, FItemID, FBatchNo, FBegQty, FBegBal, FReceive, "
+              "FDebit, FEndQty, FEndBal From t_CC_Bal Order By FYear, FPeriod, FItemID, FBatchNo")},
         {"stock", Dump("Select FYear, FPeriod, FStockID, FItemID, FBatchNo, FBegQty, FEndQty From "
                        "t_CC_Stock Order By FYear, FPeriod, FItemID, FBatchNo")},
         {"writeback", Dump("Select FID, FEntryID From TempWriteBack")},
@@ -106,8 +105,8 @@ class FrameClose : public ::testing::Test {
   bool Close(automation::Dispatch& obj, const std::string& cnn, const std::string& start,
              const std::string& end, std::string& err) {
     Variant message(err);
-    std::vector<Variant> args{Variant(cnn),   Variant(int32_t{3}), Variant(int32_t{2025}),
-                              Variant(start), Variant(end),        Variant(int32_t{1}),
+    std::vector<Variant> args{Variant(cnn),   Variant(int32_t{3}),   Variant(int32_t{2025}),
+                              Variant(start), Variant(end),          Variant(int32_t{1}),
                               Variant(""),    Variant::Ref(&message)};
     Variant r = obj.CallRef("CalculateInvBal_Ext", args);
     EXPECT_EQ(r.type(), automation::VarType::kBoolean);
@@ -204,8 +203,9 @@ TEST_F(FrameClose, ConstraintFailureGivesTheBatchNumberMessageAndChangesNothing)
     // A next-period row under the key that the carry-forward writes.
     auto db = engine::Database::Open(path_, true);
     auto cnn = db->Connect();
-    Run(*cnn, "Insert Into t_CC_Stock (FYear, FPeriod, FStockID, FItemID, FBatchNo, FAuxPropID) "
-              "Values (2025, 4, 10, 2, '', 0)");
+    Run(*cnn,
+        "Insert Into t_CC_Stock (FYear, FPeriod, FStockID, FItemID, FBatchNo, FAuxPropID) "
+        "Values (2025, 4, 10, 2, '', 0)");
   }
   const auto before = Snapshot();
   auto cal = CreateObject("Morvesk.CalCurAmount");
@@ -233,8 +233,9 @@ TEST_F(FrameClose, BadArgumentsFailThroughTheMessageAndTheObjectStaysUsable) {
 
   err.clear();
   EXPECT_TRUE(Close(*cal, Cnn(), "2025-03-01", "2025-04-01", err)) << err;
-  EXPECT_EQ(Dump("Select FValue From t_SystemProfile Where FCategory='IC' And FKey='CurrentPeriod'"),
-            "4\n");
+  EXPECT_EQ(
+      Dump("Select FValue From t_SystemProfile Where FCategory='IC' And FKey='CurrentPeriod'"),
+      "4\n");
 }
 
 }  // namespace
