@@ -13,12 +13,6 @@
 #include "maintenance/inventory_jobs.h"
 #include "maintenance/update_batch.h"
 #include "maintenance/update_stock.h"
-#include "maintenance/balance_jobs.h"
-#include "maintenance/batch_dating.h"
-#include "maintenance/cost_price.h"
-#include "maintenance/inventory_jobs.h"
-#include "maintenance/update_batch.h"
-#include "maintenance/update_stock.h"
 #include "readers/shared_lookups.h"
 #include "services/member_binding.h"
 

@@ -4,6 +4,7 @@
 #include "readers/cost_lookups.h"
 #include "readers/direct_sql.h"
 #include "readers/profile_rows.h"
+#include "readers/shared_lookups.h"
 #include "readers/stock_group_update.h"
 #include "readers/unit_cost.h"
 #include "services/member_binding.h"
@@ -42,25 +43,19 @@ const automation::DispatchTable<StockBillReader>& StockBillReader::Table() {
           Member<T>("GetBills", readers::GetBills,
                     {"sDsn", {"sFilter", Variant("")}, {"sOrder", Variant("")},
                      {"dCurrStart", Variant(MakeDate(1900, 1, 1))}, {"bEnd", Variant(false)}}),
-          {{.name = "GetCaculateParameter", .params = {In("sDsn", S)}, .result = O},
-           NotBuiltRaising<T>("GetCaculateParameter")},
+          Member<T>("GetCaculateParameter", readers::GetCaculateParameter, {"sDsn"}),
           Member<T>("GetCost", readers::GetCost,
                     {"sDsn", "StockID", "ItemID", {"BatchNo", Variant("")},
                      {"IsBill", Variant(true)}, {"dDate", Variant(MakeDate(2999, 12, 31))}}),
           Member<T>("GetCost80", readers::GetCost80,
                     {"sDsn", "StockID", "ItemID", {"BatchNo", Variant("")}}),
           Member<T>("GetFValueOfIC", readers::GetFValueOfIC, {"sDsn", {"sFilter", Variant("")}}),
-          {{.name = "GetItemsWithHappen",
-            .params = {In("sDsn", S), In("lPeriod", L), In("lYear", L), In("sBDate", S),
-                       In("sEDate", S), Opt("sFilter", S, "")},
-            .result = O},
-           NotBuiltRaising<T>("GetItemsWithHappen")},
+          Member<T>("GetItemsWithHappen", readers::GetItemsWithHappen,
+                    {"sDsn", "lPeriod", "lYear", "sBDate", "sEDate", {"sFilter", Variant("")}}),
           Member<T>("GetMultiPrice", readers::GetMultiPrice,
                     {"sDsn", "dictmpt", "FItemID", "BatchNo"}),
-          {{.name = "GetStockGroup", .params = {In("sDsn", S), Opt("sFilter", S, "")}, .result = V},
-           NotBuiltRaising<T>("GetStockGroup")},
-          {{.name = "GetStocks", .params = {In("sDsn", S), Opt("sFilter", S, "")}, .result = V},
-           NotBuiltRaising<T>("GetStocks")},
+          Member<T>("GetStockGroup", readers::GetStockGroup, {"sDsn", {"sFilter", Variant("")}}),
+          Member<T>("GetStocks", readers::GetStocks, {"sDsn", {"sFilter", Variant("")}}),
           Member<T>("UpdateDB", readers::UpdateDB, {"oDsN", "SQLStr"}),
           Member<T>("UpdateStockGroup", readers::UpdateStockGroup, {"sDsn", "Rs"}),
           Member<T>("WriteValueOfIC", readers::WriteValueOfIC, {"sDsn", "curFValue", "curFKey"}),

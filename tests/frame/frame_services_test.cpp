@@ -110,14 +110,6 @@ TEST_F(FrameServices, OperationsNotBuiltFailThroughTheirOwnConvention) {
   EXPECT_NE(msg.ToString().find("not implemented"), std::string::npos) << msg.ToString();
   EXPECT_NE(msg.ToString().find("CheckEndData"), std::string::npos);
 
-  auto icb = CreateObject("Morvesk.ICbalReader");
-  Variant info;
-  std::vector<Variant> check{Variant("x.db"),        Variant(int32_t{3}),  Variant(int32_t{2025}),
-                             Variant("2025-03-01"),  Variant("2025-04-01"), Variant(int32_t{0}),
-                             Variant::Ref(&info)};
-  EXPECT_FALSE(icb->CallRef("CheckCalDataValidate", check).ToBool());
-  EXPECT_NE(info.ToString().find("not implemented"), std::string::npos);
-
   // Data operations: the error is raised with its number and the class as source.
   auto sbr = CreateObject("Morvesk.StockBillReader");
   try {
