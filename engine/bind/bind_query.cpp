@@ -3,6 +3,8 @@
 // Output columns are named c1..cN in SQLite text; their T-SQL names travel in
 // BoundQuery::columns.
 #include <algorithm>
+#include <charconv>
+#include <limits>
 #include <set>
 
 #include "engine/bind/binder.h"
@@ -70,7 +72,10 @@ bool IsIntegerLiteral(const ast::Expr& e, int64_t& value) {
   if (e.kind != ast::ExprKind::kLiteral) return false;
   const auto& l = e.As<ast::LiteralExpr>();
   if (l.form != ast::LiteralExpr::Form::kInteger) return false;
-  value = std::stoll(l.value);
+  // A position too large for 64 bits is simply out of range of the select list.
+  auto [end, ec] = std::from_chars(l.value.data(), l.value.data() + l.value.size(), value);
+  (void)end;
+  if (ec != std::errc()) value = std::numeric_limits<int64_t>::max();
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/exec/storage.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "engine/error.h"
@@ -107,7 +108,8 @@ Value LiteralValue(const sql::Token& token) {
     case sql::TokenKind::kNString:
       return Value(t, token.value);
     case sql::TokenKind::kFloat:
-      return Value(t, std::stod(token.value));
+      // The lexer refused values beyond a double's range; one below it reads as 0.
+      return Value(t, std::strtod(token.value.c_str(), nullptr));
     default:
       break;
   }

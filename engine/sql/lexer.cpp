@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 
 #include "engine/error.h"
 
@@ -252,6 +254,13 @@ class Lexer {
                       ? 0
                       : static_cast<int>(int_digits.size() - first_significant);
     if (t.kind == TokenKind::kFloat) {
+      const double v = std::strtod(t.text.c_str(), nullptr);
+      if (std::isinf(v)) {
+        Fail(168,
+             "The floating point value '" + t.text +
+                 "' is out of the range of computer representation (8 bytes).",
+             t.line, t.column);
+      }
       t.literal_type = TypeInfo::Of(TypeKind::kFloat);
     } else if (t.kind == TokenKind::kDecimal) {
       int scale = static_cast<int>(frac_digits.size());

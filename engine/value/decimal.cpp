@@ -528,7 +528,8 @@ Decimal Negate(const Decimal& a) { return Decimal{-a.unscaled, a.scale}; }
 
 std::optional<Decimal> Round(const Decimal& x, int n, bool truncate) {
   if (n >= x.scale) return x;
-  int k = x.scale - n;
+  // n comes from the caller as any int: the distance is taken wide so it cannot wrap.
+  const int64_t k = static_cast<int64_t>(x.scale) - n;
   if (k > kMaxDigits) return Decimal{0, x.scale};
   const u128 m = Abs(x.unscaled);
   const u128 p = kPow10.v[k];

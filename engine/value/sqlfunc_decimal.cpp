@@ -159,6 +159,9 @@ void TFRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     return sqlite3_result_int64(ctx, out);
   }
   double x = sqlite3_value_double(argv[0]);
+  // Beyond a double's exponent range the value is kept whole or rounded away entirely.
+  if (n > 308) return sqlite3_result_double(ctx, x);
+  if (n < -308) return sqlite3_result_double(ctx, 0.0);
   double scale = std::pow(10.0, std::abs(n));
   double y;
   if (n >= 0) {
