@@ -73,6 +73,19 @@ SqlError CannotOpen(const std::string& path, const std::string& why) {
                       "\" requested by the login. The login failed. (" + why + ")");
 }
 
+// An existing database is opened only from a file that can hold one: SQLite would take an
+// empty file as a new database and write its catalog into it.
+void RefuseWhatIsNoCompanyFile(const std::string& path) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) throw CannotOpen(path, "no such file");
+  if (std::filesystem::is_directory(status)) throw CannotOpen(path, "it is a directory");
+  if (std::filesystem::is_regular_file(status) && std::filesystem::file_size(path, ec) == 0 &&
+      !ec) {
+    throw CannotOpen(path, "the file is empty, not a company database");
+  }
+}
+
 }  // namespace
 
 DatabaseImpl::DatabaseImpl(std::string path, bool must_exist) : path_(std::move(path)) {
@@ -85,7 +98,7 @@ DatabaseImpl::DatabaseImpl(std::string path, bool must_exist) : path_(std::move(
     uri_ = "file:morvesk_memory_" + std::to_string(++memory_counter) + "?mode=memory&cache=shared";
     name_ = "memory";
   } else {
-    if (must_exist && !std::filesystem::exists(path_)) throw CannotOpen(path_, "no such file");
+    if (must_exist) RefuseWhatIsNoCompanyFile(path_);
     uri_ = path_;
     name_ = std::filesystem::path(path_).stem().string();
   }
@@ -121,11 +134,13 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 10000);
   try {
+    // Every commit reaches the disk before it returns (synchronous=FULL syncs the log at each
+    // commit): a period close reported as committed survives a power loss.
     // A page cache of up to 512 MiB: a period close writes balance tables of hundreds of
     // thousands of rows in one transaction, and a smaller cache spills them to the log
     // mid-way and reads them back. The cache grows only as pages are touched.
     ExecSql(db,
-            "PRAGMA synchronous=NORMAL; PRAGMA temp_store=MEMORY; PRAGMA cache_size=-524288; "
+            "PRAGMA synchronous=FULL; PRAGMA temp_store=MEMORY; PRAGMA cache_size=-524288; "
             "PRAGMA secure_delete=OFF");
   } catch (const SqlError& e) {
     sqlite3_close_v2(db);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "engine/engine.h"
@@ -130,6 +131,30 @@ TEST(RuntimePersistence, ReopenedFileKnowsTypesViewsAndProcedures) {
   EXPECT_EQ(params[1].value.ToString(), "1.7500000000");
 
   EXPECT_THROW(Database::Open((path.string() + ".missing"), true), SqlError);
+}
+
+// What is not a company file is refused by name and left as it was: SQLite would take an
+// empty file for a new database and write into it.
+TEST(RuntimeFiles, AnEmptyFileOrADirectoryIsNoCompanyDatabase) {
+  const auto dir = std::filesystem::temp_directory_path() / "morvesk-runtime-not-a-company";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const auto empty = dir / "empty.db";
+  std::ofstream(empty).close();
+  auto message = [](const std::filesystem::path& p) {
+    try {
+      Database::Open(p.string(), true);
+    } catch (const SqlError& e) {
+      EXPECT_EQ(e.number, 4060);
+      return e.message;
+    }
+    return std::string("opened");
+  };
+  EXPECT_NE(message(empty).find("the file is empty, not a company database"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+  EXPECT_NE(message(dir).find("it is a directory"), std::string::npos);
+  EXPECT_NE(message(dir / "missing.db").find("no such file"), std::string::npos);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(RuntimeProcedures, HostCallBindsByPositionConvertsAndReturnsStatus) {
