@@ -1,5 +1,6 @@
-// Queries as translated: name resolution and its errors, joins of every kind,
-// derived tables and UNION, grouping, ordering, TOP, DISTINCT and subqueries.
+// Queries as translated: the result type of a grouped UNION column, beside the values of
+// derived tables, unions and grouping. Names, joins, ordering and subqueries run as engine
+// cases (tests/engine/cases/select.test).
 #include "tests/engine/bind_harness.h"
 
 namespace morvesk::engine::testing {
@@ -20,38 +21,6 @@ class BindSelect : public BindTest {
         "insert into t_cc_bal select 3, 40, 'X', 7, 2023");
   }
 };
-
-TEST_F(BindSelect, NamesResolveWithoutRegardToCaseAndErrorsNameTheCulprit) {
-  EXPECT_EQ(Run("declare @Year int select @year = 2024 "
-                "SELECT B.fitemid, s.FNAME FROM T_CC_BAL b INNER JOIN dbo.T_Stock s "
-                "ON b.FStockID = s.fitemid WHERE B.FYEAR = @YEAR AND FBatchNo = 'B1' order by 2"),
-            "1|Main\n1|Main");
-  EXPECT_EQ(columns()[0].name, "fitemid");
-  EXPECT_EQ(Run("select FItemID from t_cc_bal b join t_stock s on b.FStockID = s.FItemID"),
-            "error 209: Ambiguous column name 'FItemID'.");
-  EXPECT_EQ(Run("select FNope from t_cc_bal"), "error 207: Invalid column name 'FNope'.");
-  EXPECT_EQ(Run("select x.FItemID from t_cc_bal b"),
-            "error 4104: The multi-part identifier \"x.FItemID\" could not be bound.");
-  EXPECT_EQ(Run("select 1 from t_nope"), "error 208: Invalid object name 't_nope'.");
-  EXPECT_EQ(Run("select @Nope"), "error 137: Must declare the scalar variable \"@Nope\".");
-  EXPECT_EQ(Run("select FItemID, sum(FBegQty) from t_cc_bal").substr(0, 10), "error 8120");
-  EXPECT_EQ(Run("select top 1 FItemID from t_cc_bal where FYear = 2023"), "3");
-}
-
-TEST_F(BindSelect, JoinsOfEveryKind) {
-  EXPECT_EQ(Run("select s.FName, count(b.FItemID) from t_stock s left join t_cc_bal b "
-                "on b.FStockID = s.FItemID group by s.FName order by s.FName"),
-            "Empty|0\nMain|2\nSide|1");
-  EXPECT_EQ(Run("select b.FItemID, s.FName from t_stock s right join t_cc_bal b "
-                "on b.FStockID = s.FItemID where b.FYear = 2023"),
-            "3|NULL");
-  EXPECT_EQ(Run("select count(*), count(b.FItemID), count(s.FItemID) from t_stock s "
-                "full join t_cc_bal b on b.FStockID = s.FItemID"),
-            "5|4|4");
-  EXPECT_EQ(Run("select count(*) from t_stock s, t_cc_bal b where b.FStockID = s.FItemID "
-                "and not s.FTypeID = 502"),
-            "2");
-}
 
 TEST_F(BindSelect, DerivedTablesUnionsAndGrouping) {
   // Trailing blanks and case do not split a group; the union column is decimal.
@@ -76,29 +45,6 @@ TEST_F(BindSelect, DerivedTablesUnionsAndGrouping) {
   EXPECT_EQ(Run("select 1 a union all select 2, 3"),
             "error 205: All queries combined using a UNION, INTERSECT or EXCEPT operator must have "
             "an equal number of expressions in their target lists.");
-}
-
-TEST_F(BindSelect, OrderByNamesOrdinalsAndUnselectedColumns) {
-  EXPECT_EQ(Run("select FName as FItemNumber, FItemID as x from t_stock order by FItemNumber"),
-            "Empty|30\nMain|10\nSide|20");
-  EXPECT_EQ(Run("select FName from t_stock order by FTypeID desc"), "Empty\nSide\nMain");
-  EXPECT_EQ(Run("select FName, FItemID from t_stock order by 2 desc"), "Empty|30\nSide|20\nMain|10");
-  EXPECT_EQ(Run("select top 1 FItemID, FBegQty from t_cc_bal order by FBegQty desc, FItemID"), "3|7.0000000000");
-  EXPECT_EQ(Run("select distinct FName from t_stock order by FTypeID"),
-            "error 145: ORDER BY items must appear in the select list if SELECT DISTINCT is "
-            "specified.");
-}
-
-TEST_F(BindSelect, SubqueriesInAndExistsAndScalar) {
-  EXPECT_EQ(Run("select FName from t_stock where FItemID in (select distinct FStockID from t_cc_bal) "
-                "order by 1"),
-            "Main\nSide");
-  EXPECT_EQ(Run("select FName from t_stock where FTypeID not in (501, 502)"), "Empty");
-  EXPECT_EQ(Run("select count(*) from t_stock s where exists (select top 1 FItemID from t_cc_bal b "
-                "where b.FStockID = s.FItemID)"),
-            "2");
-  EXPECT_EQ(Run("select (select max(FBegQty) from t_cc_bal) + 1"), "8.0000000000");
-  EXPECT_EQ(Run("select (select FItemID from t_cc_bal)").substr(0, 9), "error 512");
 }
 
 }  // namespace
