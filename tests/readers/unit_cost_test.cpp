@@ -75,6 +75,24 @@ TEST_F(UnitCostTest, WeightedAverageCostsTheIssuesOfTheStock) {
   EXPECT_EQ(Scalar("SELECT FCostAmount FROM T_CC_StockBillEntry WHERE FEntryID = 2601"), "118");
 }
 
+// Lot-by-lot item 1005 in stock 102, its March sale raised to 10: first in, first out, it
+// takes all of lot L103 (8 at 48.00, in stock since February) and 2 of the March receipt's
+// lot (10 at 65.00): 48.00 + 13.00 = 61.00. Each lot touched gives a lot issue row.
+TEST_F(UnitCostTest, LotItemIsCostedFirstInFirstOut) {
+  Run("UPDATE T_CC_StockBillEntry SET FQty = 10 WHERE FEntryID = 1101");
+  EXPECT_TRUE(Call("Calcualte", {Variant(int32_t{1}), Variant(int32_t{102}),
+                                 Variant(int32_t{1005}), Variant(int32_t{2})})
+                  .ToBool());
+  EXPECT_EQ(Scalar("SELECT FCostAmount FROM T_CC_StockBillEntry WHERE FEntryID = 1101"), "61");
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM ICSpeedBal WHERE FEntryID = 1101"), "2");
+  const std::string lot =
+      "SELECT CONVERT(varchar, CONVERT(decimal(10,2), FSend)) + '/' + CONVERT(varchar, "
+      "CONVERT(decimal(10,2), FCredit)) + '/' + CONVERT(varchar, CONVERT(decimal(10,2), FEndQty)) "
+      "+ '/' + CONVERT(varchar, CONVERT(decimal(10,2), FEndBal)) FROM t_CC_Bal WHERE FInterID = ";
+  EXPECT_EQ(Scalar(lot + "'100000000000000000000003'"), "8.00/48.00/0.00/0.00");
+  EXPECT_EQ(Scalar(lot + "'300000000003000000000301'"), "2.00/13.00/8.00/52.00");
+}
+
 // A run the procedure reports as failed (-1 in @StockID) is an ordinary False:
 // the completion call keeps what the procedure logged.
 TEST_F(UnitCostTest, FailedRunIsFalseAndItsLogIsKept) {
