@@ -8,22 +8,20 @@
 
 namespace morvesk::readers {
 
-bool CheckCalDataValidate(frame::ServiceFrame &self, const std::string &sDsn,
-                          int32_t /*lPeriod*/, int32_t /*lYear*/,
-                          const std::string & /*sStartDate*/,
-                          const std::string & /*sEndDate*/,
-                          int32_t /*lCalMethod*/, std::string &sInfo,
-                          const std::string & /*sItemFilter*/,
-                          const std::string & /*sBillFilter*/) {
+bool CheckCalDataValidate(frame::ServiceFrame& self, const std::string& sDsn, int32_t /*lPeriod*/,
+                          int32_t /*lYear*/, const std::string& /*sStartDate*/,
+                          const std::string& /*sEndDate*/, int32_t /*lCalMethod*/,
+                          std::string& sInfo, const std::string& /*sItemFilter*/,
+                          const std::string& /*sBillFilter*/) {
   self.SetComplete();
-  // The trap reports through sInfo and stops there: no abort call follows the
-  // completion call made above, and nothing is raised to the caller.
+  // The trap reports through sInfo and stops there: no abort call follows the completion call made
+  // above, and nothing is raised to the caller.
   try {
     self.BindSession(sDsn);
     std::shared_ptr<ado::Connection> cnn = self.Connection();
     cnn.reset();
     return true;
-  } catch (const automation::ComError &e) {
+  } catch (const automation::ComError& e) {
     frame::SetErr(e);
     sInfo = e.description;
     frame::ClearErr();
@@ -31,4 +29,4 @@ bool CheckCalDataValidate(frame::ServiceFrame &self, const std::string &sDsn,
   }
 }
 
-} // namespace morvesk::readers
+}  // namespace morvesk::readers

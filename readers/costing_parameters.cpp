@@ -1,7 +1,6 @@
-// GetCaculateParameter of both classes: one batch reads the inventory options
-// into variables (converted from their text form by the assignment) and returns
-// them with the current period's dates; the dictionary is filled from its first
-// row.
+// GetCaculateParameter of both classes: one batch reads the inventory options into variables
+// (converted from their text form by the assignment) and returns them with the current period's
+// dates; the dictionary is filled from its first row.
 #include <memory>
 #include <string>
 
@@ -20,10 +19,9 @@ namespace {
 using automation::Variant;
 using frame::Lines;
 
-std::string ProfileInto(const char *variable, const char *key) {
+std::string ProfileInto(const char* variable, const char* key) {
   return std::string("Select ") + variable +
-         "=FValue from t_SystemProfile where FCategory='IC' and FKey='" + key +
-         "' ";
+         "=FValue from t_SystemProfile where FCategory='IC' and FKey='" + key + "' ";
 }
 
 std::string ReaderBatch() {
@@ -70,44 +68,37 @@ std::string CalCurBatch() {
 
 std::string Digits(int value, size_t width) {
   std::string s = std::to_string(value);
-  while (s.size() < width)
-    s.insert(s.begin(), '0');
+  while (s.size() < width) s.insert(s.begin(), '0');
   return s;
 }
 
-// "yyyy/mm/dd". The separator is fixed to "/": clients and the engine read it
-// back as a date whatever the regional settings.
+// "yyyy/mm/dd". The separator is fixed to "/": clients and the engine read it back as a date
+// whatever the regional settings.
 std::string YearMonthDay(automation::DateValue date) {
   int y = 0, m = 0, d = 0, hh = 0, mi = 0, ss = 0;
   automation::DateParts(date, y, m, d, hh, mi, ss);
   return Digits(y, 4) + "/" + Digits(m, 2) + "/" + Digits(d, 2);
 }
 
-// The keys both classes set, in their order. The quantity decimals column is
-// named per class. The row's fields are read at the current row: with no
-// calendar row for the current period the record set is at EOF and the first
-// read raises.
-std::shared_ptr<plexo::Dictionary> CommonParameters(ado::Recordset &rs,
-                                                    const char *qty_column) {
+// The keys both classes set, in their order. The quantity decimals column is named per class. The
+// row's fields are read at the current row: with no calendar row for the current period the record
+// set is at EOF and the first read raises.
+std::shared_ptr<plexo::Dictionary> CommonParameters(ado::Recordset& rs, const char* qty_column) {
   auto object = automation::CreateObject(plexo::kDictionaryClsid);
   auto dict = std::dynamic_pointer_cast<plexo::Dictionary>(object);
   if (!dict) {
-    throw automation::ComError(
-        automation::kErrNoInterface, plexo::kDictionaryProgId,
-        "The settings dictionary does not offer its interface.");
+    throw automation::ComError(automation::kErrNoInterface, plexo::kDictionaryProgId,
+                               "The settings dictionary does not offer its interface.");
   }
   dict->Set("CurrentYear", rs.Fields(Variant("FYear")).Value());
   dict->Set("CurrentPeriod", rs.Fields(Variant("FPeriod")).Value());
   dict->Set("CalculateType", rs.Fields(Variant("FCalculateType")).Value());
-  dict->Set("BDate", Variant(YearMonthDay(
-                         rs.Fields(Variant("FStartDate")).Value().ToDate())));
+  dict->Set("BDate", Variant(YearMonthDay(rs.Fields(Variant("FStartDate")).Value().ToDate())));
   // The period's last day is stored; clients are given the first day after it.
-  const automation::DateValue last =
-      rs.Fields(Variant("FEndDate")).Value().ToDate();
-  dict->Set("EDate",
-            Variant(YearMonthDay(automation::DateValue{last.days + 1})));
-  // Unit prices are always worked to 10 decimals; the profile's PriceDigitCount
-  // is read but only governs display.
+  const automation::DateValue last = rs.Fields(Variant("FEndDate")).Value().ToDate();
+  dict->Set("EDate", Variant(YearMonthDay(automation::DateValue{last.days + 1})));
+  // Unit prices are always worked to 10 decimals; the profile's PriceDigitCount is read but only
+  // governs display.
   dict->Set("PriceDecimal", Variant(int16_t{10}));
   dict->Set("QtyDecimal", rs.Fields(Variant(qty_column)).Value());
   dict->Set("FloatRate", rs.Fields(Variant("FFloatRate")).Value());
@@ -116,44 +107,39 @@ std::shared_ptr<plexo::Dictionary> CommonParameters(ado::Recordset &rs,
 }
 
 template <class Fill>
-std::shared_ptr<automation::Dispatch>
-Parameters(frame::ServiceFrame &self, const std::string &sDsn,
-           const std::string &batch, Fill fill) {
+std::shared_ptr<automation::Dispatch> Parameters(frame::ServiceFrame& self, const std::string& sDsn,
+                                                 const std::string& batch, Fill fill) {
   self.SetComplete();
   return frame::TrapAndRaise(
-      self, frame::CompletionAtStart::kYes,
-      [&]() -> std::shared_ptr<automation::Dispatch> {
+      self, frame::CompletionAtStart::kYes, [&]() -> std::shared_ptr<automation::Dispatch> {
         self.BindSession(sDsn);
         std::shared_ptr<ado::Connection> cnn = self.Connection();
-        std::shared_ptr<ado::Recordset> rs =
-            cnn->Execute(batch, nullptr, ado::kOptionUnspecified);
+        std::shared_ptr<ado::Recordset> rs = cnn->Execute(batch, nullptr, ado::kOptionUnspecified);
         return fill(*rs);
       });
 }
 
-} // namespace
+}  // namespace
 
-std::shared_ptr<automation::Dispatch>
-GetCaculateParameter(frame::ServiceFrame &self, const std::string &sDsn) {
-  return Parameters(self, sDsn, ReaderBatch(), [](ado::Recordset &rs) {
-    return CommonParameters(rs, "FQuantity");
-  });
+std::shared_ptr<automation::Dispatch> GetCaculateParameter(frame::ServiceFrame& self,
+                                                           const std::string& sDsn) {
+  return Parameters(self, sDsn, ReaderBatch(),
+                    [](ado::Recordset& rs) { return CommonParameters(rs, "FQuantity"); });
 }
 
 namespace cal_cur {
 
-std::shared_ptr<automation::Dispatch>
-GetCaculateParameter(frame::ServiceFrame &self, const std::string &sDsn) {
-  return Parameters(self, sDsn, CalCurBatch(), [](ado::Recordset &rs) {
+std::shared_ptr<automation::Dispatch> GetCaculateParameter(frame::ServiceFrame& self,
+                                                           const std::string& sDsn) {
+  return Parameters(self, sDsn, CalCurBatch(), [](ado::Recordset& rs) {
     std::shared_ptr<plexo::Dictionary> dict = CommonParameters(rs, "FQty");
-    // A costing run of the whole company reads its items in slices of this
-    // size.
+    // A costing run of the whole company reads its items in slices of this size.
     dict->Set("ItemCountPerGet", Variant(int16_t{5000}));
     dict->Set("ItemFilter", Variant(std::string()));
     return dict;
   });
 }
 
-} // namespace cal_cur
+}  // namespace cal_cur
 
-} // namespace morvesk::readers
+}  // namespace morvesk::readers

@@ -1,7 +1,6 @@
-// GetItemsWithHappen of both classes: the items that moved on stock bills and
-// on assembly and dismantling bills (product and component lines) in a date
-// range. The dates are placed between quotes as the caller gave them; the range
-// is half-open.
+// GetItemsWithHappen of both classes: the items that moved on stock bills and on assembly and
+// dismantling bills (product and component lines) in a date range. The dates are placed between
+// quotes as the caller gave them; the range is half-open.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,29 +20,25 @@ using automation::Variant;
 using frame::Lines;
 using frame::Num;
 
-// The reader's batch is assembled line by line in the application's text
-// accumulator.
+// The reader's batch is assembled line by line in the application's text accumulator.
 class LineText {
-public:
+ public:
   LineText() : sb_(automation::CreateObject(plexo::kStringBuilderProgId)) {}
-  void Add(std::string_view line) {
-    sb_->Call("Append", {Variant(std::string(line) + "\r\n")});
-  }
+  void Add(std::string_view line) { sb_->Call("Append", {Variant(std::string(line) + "\r\n")}); }
   std::string Text() { return sb_->Call("ToString").ToString(); }
 
-private:
+ private:
   std::shared_ptr<automation::Dispatch> sb_;
 };
 
 // Only audited bills count for the reader: status above 0.
-std::string AuditedInRange(const std::string &sBDate,
-                           const std::string &sEDate) {
+std::string AuditedInRange(const std::string& sBDate, const std::string& sEDate) {
   return "   Where v.FDate>='" + sBDate + "' And v.FDate<'" + sEDate +
          "' And IsNull(v.FStatus,0)>0";
 }
 
-std::string ReaderBatch(const std::string &sBDate, const std::string &sEDate,
-                        const std::string &sFilter) {
+std::string ReaderBatch(const std::string& sBDate, const std::string& sEDate,
+                        const std::string& sFilter) {
   const std::string where = AuditedInRange(sBDate, sEDate);
   LineText s;
   s.Add("Set NoCount On");
@@ -85,13 +80,12 @@ std::string ReaderBatch(const std::string &sBDate, const std::string &sEDate,
   return s.Text();
 }
 
-// Every status counts here, and each source inserts its own distinct items, so
-// an item found by two sources is listed twice.
-std::string CalCurBatch(const std::string &sBDate, const std::string &sEDate,
-                        const std::string &sFilter, int32_t lPeriod,
-                        int32_t lYear, bool bOnlyBill) {
-  const std::string where =
-      "Where v.FDate>='" + sBDate + "' And v.FDate<'" + sEDate + "'";
+// Every status counts here, and each source inserts its own distinct items, so an item found by two
+// sources is listed twice.
+std::string CalCurBatch(const std::string& sBDate, const std::string& sEDate,
+                        const std::string& sFilter, int32_t lPeriod, int32_t lYear,
+                        bool bOnlyBill) {
+  const std::string where = "Where v.FDate>='" + sBDate + "' And v.FDate<'" + sEDate + "'";
   std::string text = Lines({
       "Set NoCount On",
       "If Object_ID('tempdb..#ItemID') Is Not Null Drop Table #ItemID ",
@@ -115,12 +109,11 @@ std::string CalCurBatch(const std::string &sBDate, const std::string &sEDate,
       where,
   });
   text += "\r\n";
-  // Items holding balances of the period without a bill in the range; one row
-  // per balance row, duplicates kept.
+  // Items holding balances of the period without a bill in the range; one row per balance row,
+  // duplicates kept.
   if (!bOnlyBill) {
     text += Lines({"Insert Into #ItemID Select FItemID From t_CC_Bal ",
-                   "Where FPeriod=" + Num(lPeriod) + " AND Fyear=" + Num(lYear),
-                   ""});
+                   "Where FPeriod=" + Num(lPeriod) + " AND Fyear=" + Num(lYear), ""});
     text += "\r\n";
   }
   text += Lines({
@@ -137,19 +130,19 @@ std::string CalCurBatch(const std::string &sBDate, const std::string &sEDate,
   return text;
 }
 
-} // namespace
+}  // namespace
 
-std::shared_ptr<ado::Recordset>
-GetItemsWithHappen(frame::ServiceFrame &self, const std::string &sDsn,
-                   int32_t /*lPeriod*/, int32_t /*lYear*/,
-                   const std::string &sBDate, const std::string &sEDate,
-                   const std::string &sFilter) {
+std::shared_ptr<ado::Recordset> GetItemsWithHappen(frame::ServiceFrame& self,
+                                                   const std::string& sDsn, int32_t /*lPeriod*/,
+                                                   int32_t /*lYear*/, const std::string& sBDate,
+                                                   const std::string& sEDate,
+                                                   const std::string& sFilter) {
   self.SetComplete();
   return frame::TrapAndRaise(self, frame::CompletionAtStart::kYes, [&] {
     self.BindSession(sDsn);
     std::shared_ptr<ado::Connection> cnn = self.Connection();
-    std::shared_ptr<ado::Recordset> rs = cnn->Execute(
-        ReaderBatch(sBDate, sEDate, sFilter), nullptr, ado::kOptionUnspecified);
+    std::shared_ptr<ado::Recordset> rs =
+        cnn->Execute(ReaderBatch(sBDate, sEDate, sFilter), nullptr, ado::kOptionUnspecified);
     rs->SetActiveConnection(nullptr);
     return rs;
   });
@@ -157,23 +150,23 @@ GetItemsWithHappen(frame::ServiceFrame &self, const std::string &sDsn,
 
 namespace cal_cur {
 
-std::shared_ptr<ado::Recordset>
-GetItemsWithHappen(frame::ServiceFrame &self, const std::string &sDsn,
-                   int32_t lPeriod, int32_t lYear, const std::string &sBDate,
-                   const std::string &sEDate, const std::string &sFilter,
-                   bool bOnlyBill, bool bCurrPeriod) {
+std::shared_ptr<ado::Recordset> GetItemsWithHappen(frame::ServiceFrame& self,
+                                                   const std::string& sDsn, int32_t lPeriod,
+                                                   int32_t lYear, const std::string& sBDate,
+                                                   const std::string& sEDate,
+                                                   const std::string& sFilter, bool bOnlyBill,
+                                                   bool bCurrPeriod) {
   self.SetComplete();
   return frame::TrapAndRaise(self, frame::CompletionAtStart::kYes, [&] {
     self.BindSession(sDsn);
     std::shared_ptr<ado::Connection> cnn = self.Connection();
     // Outside the current period the range has no end.
     const std::string end = bCurrPeriod ? sEDate : std::string("2999-12-31");
-    return cnn->Execute(
-        CalCurBatch(sBDate, end, sFilter, lPeriod, lYear, bOnlyBill), nullptr,
-        ado::kOptionUnspecified);
+    return cnn->Execute(CalCurBatch(sBDate, end, sFilter, lPeriod, lYear, bOnlyBill), nullptr,
+                        ado::kOptionUnspecified);
   });
 }
 
-} // namespace cal_cur
+}  // namespace cal_cur
 
-} // namespace morvesk::readers
+}  // namespace morvesk::readers

@@ -12,7 +12,7 @@ using frame::Lines;
 
 constexpr char kOpeningOnly[] = "Where Not (b.FBegQty = 0 And b.FBegBal = 0) ";
 
-std::string PerStockQuery(const std::string &sFilter) {
+std::string PerStockQuery(const std::string& sFilter) {
   return Lines({
       "Select "
       "b.FInterID,b.FStockID,b.FItemID,b.FBatchNo,b.FBegQty,b.FBegBal,b."
@@ -25,11 +25,10 @@ std::string PerStockQuery(const std::string &sFilter) {
   });
 }
 
-// Ordinary items are summed over the valued stocks; lot-by-lot items keep one
-// row per lot (FIdentity) and are read without the stock join, so a lot held in
-// a stock of type 502 still counts. The filter goes into both branches, so it
-// may name b columns only.
-std::string MergedQuery(const std::string &sFilter) {
+// Ordinary items are summed over the valued stocks; lot-by-lot items keep one row per lot
+// (FIdentity) and are read without the stock join, so a lot held in a stock of type 502 still
+// counts. The filter goes into both branches, so it may name b columns only.
+std::string MergedQuery(const std::string& sFilter) {
   return Lines({
       "Select * From (",
       "Select b.FInterID,0 As FStockID,b.FItemID,b.FBatchNo,Sum(b.FBegQty) As "
@@ -56,17 +55,16 @@ std::string MergedQuery(const std::string &sFilter) {
   });
 }
 
-} // namespace
+}  // namespace
 
-std::shared_ptr<ado::Recordset>
-GetBegBal(frame::ServiceFrame &self, const std::string &sDsn,
-          const std::string &sFilter, int32_t CalType, int32_t /*lngTrack*/) {
+std::shared_ptr<ado::Recordset> GetBegBal(frame::ServiceFrame& self, const std::string& sDsn,
+                                          const std::string& sFilter, int32_t CalType,
+                                          int32_t /*lngTrack*/) {
   self.SetComplete();
   return frame::TrapAndRaise(self, frame::CompletionAtStart::kYes, [&] {
     self.BindSession(sDsn);
     std::shared_ptr<ado::Connection> cnn = self.Connection();
-    const std::string sql =
-        CalType == 1 ? PerStockQuery(sFilter) : MergedQuery(sFilter);
+    const std::string sql = CalType == 1 ? PerStockQuery(sFilter) : MergedQuery(sFilter);
     auto rs = ado::Recordset::Create();
     rs->SetCursorLocation(ado::CursorLocation::kClient);
     rs->Open(sql, cnn, ado::CursorType::kDynamic, ado::LockType::kReadOnly);
@@ -74,4 +72,4 @@ GetBegBal(frame::ServiceFrame &self, const std::string &sDsn,
   });
 }
 
-} // namespace morvesk::readers
+}  // namespace morvesk::readers

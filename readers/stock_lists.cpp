@@ -1,5 +1,5 @@
-// GetStockGroup and GetStocks of both classes: short lists handed back
-// detached, with every row fetched, in a variant.
+// GetStockGroup and GetStocks of both classes: short lists handed back detached, with every row
+// fetched, in a variant.
 #include <memory>
 #include <string>
 
@@ -13,11 +13,9 @@ namespace {
 
 using automation::Variant;
 
-// The stock list is opened for editing (keyset, optimistic) so that the client
-// can change FGroupID and hand it to UpdateStockGroup, which writes it back by
-// FItemID.
-Variant EditableStocks(frame::ServiceFrame &self, const std::string &sDsn,
-                       const char *query) {
+// The stock list is opened for editing (keyset, optimistic) so that the client can change FGroupID
+// and hand it to UpdateStockGroup, which writes it back by FItemID.
+Variant EditableStocks(frame::ServiceFrame& self, const std::string& sDsn, const char* query) {
   self.SetComplete();
   return frame::TrapAndRaise(self, frame::CompletionAtStart::kYes, [&] {
     self.BindSession(sDsn);
@@ -30,42 +28,40 @@ Variant EditableStocks(frame::ServiceFrame &self, const std::string &sDsn,
   });
 }
 
-} // namespace
+}  // namespace
 
-Variant GetStockGroup(frame::ServiceFrame &self, const std::string &sDsn,
-                      const std::string &sFilter) {
+Variant GetStockGroup(frame::ServiceFrame& self, const std::string& sDsn,
+                      const std::string& sFilter) {
   self.SetComplete();
   return frame::TrapAndRaise(self, frame::CompletionAtStart::kYes, [&] {
     self.BindSession(sDsn);
     std::shared_ptr<ado::Connection> cnn = self.Connection();
-    std::string sql = "SELECT FInterID,FID as FNumber,FName FROM t_SubMessage "
-                      "WHERE FParentID=166";
-    if (!sFilter.empty())
-      sql += " AND " + sFilter;
-    std::shared_ptr<ado::Recordset> rs =
-        cnn->Execute(sql, nullptr, ado::kOptionUnspecified);
+    std::string sql =
+        "SELECT FInterID,FID as FNumber,FName FROM t_SubMessage "
+        "WHERE FParentID=166";
+    if (!sFilter.empty()) sql += " AND " + sFilter;
+    std::shared_ptr<ado::Recordset> rs = cnn->Execute(sql, nullptr, ado::kOptionUnspecified);
     rs->SetActiveConnection(nullptr);
     return Variant(rs);
   });
 }
 
-Variant GetStocks(frame::ServiceFrame &self, const std::string &sDsn,
-                  const std::string & /*sFilter*/) {
-  return EditableStocks(
-      self, sDsn,
-      "SELECT FItemID,FName,FNumber,FStockGroupID as FGroupID FROM t_Stock "
-      "WHERE FTypeID NOT IN(501,502,503) order by FNumber");
+Variant GetStocks(frame::ServiceFrame& self, const std::string& sDsn,
+                  const std::string& /*sFilter*/) {
+  return EditableStocks(self, sDsn,
+                        "SELECT FItemID,FName,FNumber,FStockGroupID as FGroupID FROM t_Stock "
+                        "WHERE FTypeID NOT IN(501,502,503) order by FNumber");
 }
 
 namespace cal_cur {
 
-Variant GetStocks(frame::ServiceFrame &self, const std::string &sDsn,
-                  const std::string & /*sFilter*/) {
+Variant GetStocks(frame::ServiceFrame& self, const std::string& sDsn,
+                  const std::string& /*sFilter*/) {
   return EditableStocks(self, sDsn,
                         "SELECT FItemID,FName,FNumber,FStockGroupID as "
                         "FGroupID FROM t_Stock WHERE FTypeID=500");
 }
 
-} // namespace cal_cur
+}  // namespace cal_cur
 
-} // namespace morvesk::readers
+}  // namespace morvesk::readers
