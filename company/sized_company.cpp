@@ -16,6 +16,7 @@
 #include "company/company.h"
 #include "company/company_base.h"
 #include "company/generators.h"
+#include "company/sized_period_end.h"
 #include "company/table_writer.h"
 
 namespace morvesk::company {
@@ -156,6 +157,7 @@ class Generator {
     speed_.Flush();
     Report("finishing", lines_done_);
     FinishCompany(connection_);
+    AddPeriodEndData(connection_, options_);
   }
 
  private:

@@ -23,6 +23,7 @@
 #include "platform/host/unit_of_work.h"
 #include "services/morvesk_module.h"
 #include "tools/morvesk/cli_args.h"
+#include "tools/morvesk/client_periods.h"
 #include "tools/morvesk/commands.h"
 
 namespace morvesk::cli {
@@ -37,15 +38,17 @@ constexpr char kHelp[] =
     "\n"
     "Closes an inventory period as a client does: reads the current period and the\n"
     "inventory options, the period's dates, runs the pre-close checks\n"
-    "(CheckBillAudit, CheckBillStatus) and calls CalCurAmount.CalculateInvBal_Ext.\n"
+    "(CheckBillAudit, CheckBillStatus, CheckEndData) and calls\n"
+    "CalCurAmount.CalculateInvBal_Ext.\n"
     "\n"
     "  --db FILE      the company database\n"
-    "  --year Y       the year of the period to close (default: the current year)\n"
-    "  --period P     the period to close (default: the current period)\n"
+    "  --year Y       the year of the period to close, which must be the current\n"
+    "  --period P     period (periods close in order; another one is refused, exit 2)\n"
     "  --force        close even when the checks report findings\n"
     "\n"
     "The checks' findings (unaudited bills, stock lines the period would leave\n"
-    "negative when the options forbid that, a check that could not run) are listed\n"
+    "negative when the options forbid that, closing balances whose amount does not\n"
+    "fit their quantity, a check that could not run) are listed\n"
     "and stop the close, as a client asks its user before going on; --force goes on.\n"
     "Progress goes to stderr, the summary to stdout. Exit code 1 when a check stops\n"
     "the close or the close fails; a failed close leaves the database as it was.\n";
@@ -327,15 +330,22 @@ int RunClose(int argc, char** argv, int first) {
     services::RegisterMorveskClasses();
     std::shared_ptr<automation::Dispatch> cal = automation::CreateObject("Morvesk.CalCurAmount");
 
-    Period p = CurrentPeriod(*cal, cnn);
-    if (args.Has("--year")) {
-      p = {static_cast<int32_t>(args.GetInt("--year", 0)),
-           static_cast<int32_t>(args.GetInt("--period", 0))};
+    const Period p = CurrentPeriod(*cal, cnn);
+    // Periods close in order: closing a later one would skip the current period's balances
+    // and carry nothing into the period closed.
+    if (args.Has("--year") &&
+        (args.GetInt("--year", 0) != p.year || args.GetInt("--period", 0) != p.period)) {
+      throw UsageError("only the current period " + std::to_string(p.year) + "/" +
+                       std::to_string(p.period) + " can be closed, not " +
+                       std::to_string(args.GetInt("--year", 0)) + "/" +
+                       std::to_string(args.GetInt("--period", 0)));
     }
     const Dates d = PeriodDates(*cal, cnn, p);
     std::fprintf(stderr, "period %d/%d runs from %s to %s (exclusive)\n", p.year, p.period,
                  d.start.c_str(), d.end.c_str());
-    if (const int findings = RunChecks(*cal, cnn, p, d); findings > 0) {
+    if (const int findings = RunChecks(*cal, cnn, p, d) +
+                             RunEndDataCheck(*cal, cnn, {p.year, p.period}, d.start, d.end);
+        findings > 0) {
       if (!args.Has("--force")) {
         std::cerr << "morvesk close: the checks reported " << findings
                   << " finding(s); the period was not closed (--force closes anyway)\n";

@@ -9,6 +9,8 @@ int RunInit(int argc, char** argv, int first);
 int RunSql(int argc, char** argv, int first);
 int RunCall(int argc, char** argv, int first);
 int RunClose(int argc, char** argv, int first);
+int RunReopen(int argc, char** argv, int first);
+int RunPeriods(int argc, char** argv, int first);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

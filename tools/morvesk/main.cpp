@@ -22,6 +22,9 @@ constexpr Subcommand kSubcommands[] = {
      morvesk::cli::RunCall},
     {"close", "close an inventory period the way a client does, with progress and a summary",
      morvesk::cli::RunClose},
+    {"reopen", "return the inventory ledger to an earlier, closed period", morvesk::cli::RunReopen},
+    {"periods", "list the periods of the current year and which of them are closed",
+     morvesk::cli::RunPeriods},
 };
 
 void PrintUsage(std::ostream& out) {
