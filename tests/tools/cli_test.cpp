@@ -143,6 +143,14 @@ TEST_F(MorveskTool, SqlRunsScriptsBatchByBatchAndReportsErrorsWithTheirLine) {
   Outcome missing = Run("sql --db '" + Path("nowhere.db") + "' \"select 1\"");
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_FALSE(std::filesystem::exists(Path("nowhere.db")));
+
+  // A directory where a file belongs is named as such, with exit 1, never an abort.
+  Outcome dir_script = Run("sql --db '" + db + "' -f '" + dir_.string() + "'");
+  EXPECT_EQ(dir_script.exit_code, 1);
+  EXPECT_NE(dir_script.err.find("is a directory"), std::string::npos) << dir_script.err;
+  Outcome dir_db = Run("sql --db '" + dir_.string() + "' \"select 1\"");
+  EXPECT_EQ(dir_db.exit_code, 1);
+  EXPECT_NE(dir_db.err.find("it is a directory"), std::string::npos) << dir_db.err;
 }
 
 TEST_F(MorveskTool, CallInvokesAMemberByNameAndFailsWhenTheOperationDoes) {

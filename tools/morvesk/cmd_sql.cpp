@@ -1,4 +1,5 @@
 // morvesk sql: runs T-SQL against a company database and prints what it returns.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -130,6 +131,10 @@ int RunSql(int argc, char** argv, int first) {
     std::string script;
     if (auto file = args.Get("-f")) {
       if (!args.positionals().empty()) throw UsageError("give either TEXT or -f SCRIPT, not both");
+      if (std::filesystem::is_directory(*file)) {
+        std::cerr << "morvesk sql: " << *file << " is a directory, not a script\n";
+        return kExitFailed;
+      }
       std::ifstream in(*file, std::ios::binary);
       if (!in) {
         std::cerr << "morvesk sql: cannot read " << *file << "\n";

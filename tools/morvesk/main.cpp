@@ -1,5 +1,6 @@
 // `morvesk`: the command line of the company database and the service classes.
 #include <cstring>
+#include <exception>
 #include <iostream>
 
 #include "tools/morvesk/commands.h"
@@ -48,7 +49,17 @@ int main(int argc, char** argv) {
     return morvesk::cli::kExitOk;
   }
   for (const Subcommand& s : kSubcommands) {
-    if (std::strcmp(argv[1], s.name) == 0) return s.run(argc, argv, 2);
+    if (std::strcmp(argv[1], s.name) != 0) continue;
+    // The one boundary of the tool: whatever a command did not turn into its own message
+    // is reported here, never left to end the process.
+    try {
+      return s.run(argc, argv, 2);
+    } catch (const std::exception& e) {
+      std::cerr << "morvesk " << s.name << ": " << e.what() << "\n";
+    } catch (...) {
+      std::cerr << "morvesk " << s.name << ": failed with an unknown error\n";
+    }
+    return morvesk::cli::kExitFailed;
   }
   std::cerr << "morvesk: unknown command '" << argv[1] << "'\n\n";
   PrintUsage(std::cerr);
