@@ -27,8 +27,7 @@ std::string ProfileInto(const char* variable, const char* key) {
 std::string ReaderBatch() {
   return Lines({
       "Set NoCount On ",
-      "Declare @Year Int,@Period Int,@CalculateType Int,@Decimal Int,@Quantity "
-      "Int ,@FloatRate "
+      "Declare @Year Int,@Period Int,@CalculateType Int,@Decimal Int,@Quantity Int ,@FloatRate "
       "int ",
       ProfileInto("@Year", "CurrentYear"),
       ProfileInto("@Period", "CurrentPeriod"),
@@ -37,9 +36,7 @@ std::string ReaderBatch() {
       ProfileInto("@Quantity", "QuantityDigitCount"),
       ProfileInto("@FloatRate", "FloatRate"),
       "Select IsNull(@CalculateType,0) FCalculateType,@Year FYear,@Period "
-      "FPeriod,"
-      "FStartDate,FEndDate,@Decimal FPrice,@Quantity FQuantity,@FloatRate "
-      "FFloatRate",
+      "FPeriod,FStartDate,FEndDate,@Decimal FPrice,@Quantity FQuantity,@FloatRate FFloatRate",
       "From t_PeriodDate Where FYear=@Year And FPeriod=@Period ",
       "Set NoCount Off ",
   });
@@ -48,8 +45,7 @@ std::string ReaderBatch() {
 std::string CalCurBatch() {
   return Lines({
       "Set NoCount On ",
-      "Declare @Year Int,@Period Int,@CalculateType Int,@Decimal "
-      "Int,@QtyDecimal Int,@FloatRate "
+      "Declare @Year Int,@Period Int,@CalculateType Int,@Decimal Int,@QtyDecimal Int,@FloatRate "
       "int ",
       ProfileInto("@Year", "CurrentYear"),
       ProfileInto("@Period", "CurrentPeriod"),
@@ -58,8 +54,7 @@ std::string CalCurBatch() {
       ProfileInto("@QtyDecimal", "QuantityDigitCount"),
       ProfileInto("@FloatRate", "FloatRate"),
       "Select IsNull(@CalculateType,0) FCalculateType,@Year FYear,@Period "
-      "FPeriod,FStartDate,"
-      "FEndDate,@Decimal FPrice,@QtyDecimal FQty,@FloatRate FFloatRate",
+      "FPeriod,FStartDate,FEndDate,@Decimal FPrice,@QtyDecimal FQty,@FloatRate FFloatRate",
       "From t_PeriodDate",
       "Where FYear=@Year And FPeriod=@Period ",
       "Set NoCount Off ",

@@ -65,9 +65,8 @@ std::string ReaderBatch(const std::string& sBDate, const std::string& sEDate,
   s.Add(") A ");
   s.Add("");
   s.Add(
-      "Select I.FItemID,I.FNumber,I.FName,I.FCostPrice,I.FPriceDecimal,C.FName "
-      "As FUnitID,"
-      "I.FTrack,D.FName As FTrackName");
+      "Select I.FItemID,I.FNumber,I.FName,I.FCostPrice,I.FPriceDecimal,C.FName As "
+      "FUnitID,I.FTrack,D.FName As FTrackName");
   s.Add("From t_ICItem            I");
   s.Add("Inner Join #ItemList     B On I.FItemID=B.FItemID");
   s.Add("Inner Join t_MeasureUnit C On I.FUnitID=C.FItemID");
@@ -91,8 +90,7 @@ std::string CalCurBatch(const std::string& sBDate, const std::string& sEDate,
       "If Object_ID('tempdb..#ItemID') Is Not Null Drop Table #ItemID ",
       "Create Table #ItemID(FItemID Int) ",
       "Insert Into #ItemID(FItemID)",
-      "Select Distinct u.FItemID From t_CC_StockBill v Inner Join "
-      "t_CC_StockBillEntry u On "
+      "Select Distinct u.FItemID From t_CC_StockBill v Inner Join t_CC_StockBillEntry u On "
       "v.FID=u.FID ",
       where,
       "",
@@ -117,9 +115,7 @@ std::string CalCurBatch(const std::string& sBDate, const std::string& sEDate,
     text += "\r\n";
   }
   text += Lines({
-      "Select "
-      "i.FItemID,i.FNumber,i.FName,i.FUnitID,i.FCostPrice,i.FTrack,i."
-      "FPriceDecimal ",
+      "Select i.FItemID,i.FNumber,i.FName,i.FUnitID,i.FCostPrice,i.FTrack,i.FPriceDecimal ",
       "From t_ICItem i",
       "Inner Join #ItemID t On i.FItemID=t.FItemID ",
       "Where 1=1 " + sFilter,

@@ -15,9 +15,8 @@ constexpr char kOpeningOnly[] = "Where Not (b.FBegQty = 0 And b.FBegBal = 0) ";
 std::string PerStockQuery(const std::string& sFilter) {
   return Lines({
       "Select "
-      "b.FInterID,b.FStockID,b.FItemID,b.FBatchNo,b.FBegQty,b.FBegBal,b."
-      "FStockInDate,"
-      "b.FID,b.FEntryID,b.FIdentity",
+      "b.FInterID,b.FStockID,b.FItemID,b.FBatchNo,b.FBegQty,b.FBegBal,b.FStockInDate,b.FID,b."
+      "FEntryID,b.FIdentity",
       "From t_CC_Bal      b",
       "Inner Join t_Stock s On b.FStockID=s.FItemID And s.FTypeID<>502 ",
       kOpeningOnly + sFilter,
@@ -32,25 +31,19 @@ std::string MergedQuery(const std::string& sFilter) {
   return Lines({
       "Select * From (",
       "Select b.FInterID,0 As FStockID,b.FItemID,b.FBatchNo,Sum(b.FBegQty) As "
-      "FBegQty,"
-      "Sum(b.FBegBal) As FBegBal,b.FStockInDate,b.FID,b.FEntryID,0 As "
-      "FIdentity",
+      "FBegQty,Sum(b.FBegBal) As FBegBal,b.FStockInDate,b.FID,b.FEntryID,0 As FIdentity",
       "From t_CC_Bal b",
       "Inner Join t_Stock s On b.FStockID=s.FItemID And s.FTypeID<>502",
       "Inner Join t_ICItem c On b.FItemID=c.FItemID And c.FTrack<>78",
       kOpeningOnly + sFilter,
-      "Group By "
-      "b.FInterID,b.FItemID,b.FBatchNo,b.FStockInDate,b.FID,b.FEntryID",
+      "Group By b.FInterID,b.FItemID,b.FBatchNo,b.FStockInDate,b.FID,b.FEntryID",
       "   Union All ",
       "Select b.FInterID,0 As FStockID,b.FItemID,b.FBatchNo,Sum(b.FBegQty) As "
-      "FBegQty,"
-      "Sum(b.FBegBal) As FBegBal,b.FStockInDate,b.FID,b.FEntryID,b.FIdentity",
+      "FBegQty,Sum(b.FBegBal) As FBegBal,b.FStockInDate,b.FID,b.FEntryID,b.FIdentity",
       "From t_CC_Bal b",
       "Inner Join t_ICItem s On b.FItemID=s.FItemID And s.FTrack=78",
       kOpeningOnly + sFilter,
-      "Group By "
-      "b.FInterID,b.FItemID,b.FBatchNo,b.FStockInDate,b.FID,b.FEntryID,b."
-      "FIdentity",
+      "Group By b.FInterID,b.FItemID,b.FBatchNo,b.FStockInDate,b.FID,b.FEntryID,b.FIdentity",
       ")Ax Order By FItemID,FBatchNo,FStockInDate,FID,FEntryID",
   });
 }

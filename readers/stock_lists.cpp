@@ -36,9 +36,7 @@ Variant GetStockGroup(frame::ServiceFrame& self, const std::string& sDsn,
   return frame::TrapAndRaise(self, frame::CompletionAtStart::kYes, [&] {
     self.BindSession(sDsn);
     std::shared_ptr<ado::Connection> cnn = self.Connection();
-    std::string sql =
-        "SELECT FInterID,FID as FNumber,FName FROM t_SubMessage "
-        "WHERE FParentID=166";
+    std::string sql = "SELECT FInterID,FID as FNumber,FName FROM t_SubMessage WHERE FParentID=166";
     if (!sFilter.empty()) sql += " AND " + sFilter;
     std::shared_ptr<ado::Recordset> rs = cnn->Execute(sql, nullptr, ado::kOptionUnspecified);
     rs->SetActiveConnection(nullptr);
@@ -49,17 +47,17 @@ Variant GetStockGroup(frame::ServiceFrame& self, const std::string& sDsn,
 Variant GetStocks(frame::ServiceFrame& self, const std::string& sDsn,
                   const std::string& /*sFilter*/) {
   return EditableStocks(self, sDsn,
-                        "SELECT FItemID,FName,FNumber,FStockGroupID as FGroupID FROM t_Stock "
-                        "WHERE FTypeID NOT IN(501,502,503) order by FNumber");
+                        "SELECT FItemID,FName,FNumber,FStockGroupID as FGroupID FROM t_Stock WHERE "
+                        "FTypeID NOT IN(501,502,503) order by FNumber");
 }
 
 namespace cal_cur {
 
 Variant GetStocks(frame::ServiceFrame& self, const std::string& sDsn,
                   const std::string& /*sFilter*/) {
-  return EditableStocks(self, sDsn,
-                        "SELECT FItemID,FName,FNumber,FStockGroupID as "
-                        "FGroupID FROM t_Stock WHERE FTypeID=500");
+  return EditableStocks(
+      self, sDsn,
+      "SELECT FItemID,FName,FNumber,FStockGroupID as FGroupID FROM t_Stock WHERE FTypeID=500");
 }
 
 }  // namespace cal_cur

@@ -37,9 +37,9 @@ class OpeningBalances : public LookupsFixture {
 TEST_F(OpeningBalances, PerStockAndMergedFormsOfTheDemoOpenings) {
   auto per_stock = BegBal({Variant("")});  // CalType omitted: per stock
   ASSERT_TRUE(per_stock);
-  EXPECT_EQ(ColumnNames(per_stock),
-            "FInterID,FStockID,FItemID,FBatchNo,FBegQty,FBegBal,FStockInDate,FID,FEntryID,"
-            "FIdentity");
+  EXPECT_EQ(
+      ColumnNames(per_stock),
+      "FInterID,FStockID,FItemID,FBatchNo,FBegQty,FBegBal,FStockInDate,FID,FEntryID,FIdentity");
   EXPECT_NE(per_stock->ActiveConnection(), nullptr);
   // Stock 105 (type 502) and the receipt lot without an opening are left out. Rows as stored: each
   // keeps its own identity.
@@ -59,13 +59,11 @@ TEST_F(OpeningBalances, PerStockAndMergedFormsOfTheDemoOpenings) {
 
   // Merged: stock 0, ordinary items summed over stocks with identity 0, lots kept apart.
   const std::string expected_merged =
-      "0|1001||1200|6000|1900-01-01|0\n0|1002||100|1000|1900-01-01|0\n"
-      "0|1003||2000|400|1900-01-01|0\n0|1004||50|250|1900-01-01|0\n"
-      "0|1005||10|50|2025-01-20|" +
+      "0|1001||1200|6000|1900-01-01|0\n0|1002||100|1000|1900-01-01|0\n0|1003||2000|400|1900-01-01|"
+      "0\n0|1004||50|250|1900-01-01|0\n0|1005||10|50|2025-01-20|" +
       Lot(1) + "\n0|1005||5|0|2025-02-10|" + Lot(2) + "\n0|1005||8|48|2025-02-15|" + Lot(3) + "\n" +
-      "0|1006|B2501|100|1200|1900-01-01|0\n0|1006|B2502|50|650|1900-01-01|0\n"
-      "0|1007|P01|100|1000|1900-01-01|0\n0|1008||500|1540|1900-01-01|0\n"
-      "0|1009||20|160|1900-01-01|0\n";
+      "0|1006|B2501|100|1200|1900-01-01|0\n0|1006|B2502|50|650|1900-01-01|0\n0|1007|P01|100|1000|"
+      "1900-01-01|0\n0|1008||500|1540|1900-01-01|0\n0|1009||20|160|1900-01-01|0\n";
   auto merged = BegBal({Variant(""), Variant(int32_t{0})});
   EXPECT_EQ(Rows(merged, kCols), expected_merged);
   EXPECT_EQ(Rows(BegBal({Variant(""), Variant(int32_t{2})}), kCols), expected_merged);
@@ -77,28 +75,25 @@ TEST_F(OpeningBalances, PerStockAndMergedFormsOfTheDemoOpenings) {
 TEST_F(OpeningBalances, StockTypeAndZeroOpeningsDecideWhichRowsCount) {
   // A lot of 1005 held in the 502 stock, an amount without quantity in stock 102, and an ordinary
   // item's row in the 502 stock.
-  Run("Insert Into t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal,"
-      "FStockInDate) Values('100000000000000000000009',2025,3,105,1005,7,70,'2025-02-20')\r\n"
-      "Insert Into t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal) "
-      "Values('100000000000000000000000',2025,3,102,1001,0,12.5)\r\n"
-      "Insert Into t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal) "
+  Run("Insert Into t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal,FStockInDate) "
+      "Values('100000000000000000000009',2025,3,105,1005,7,70,'2025-02-20')\r\nInsert Into "
+      "t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal) "
+      "Values('100000000000000000000000',2025,3,102,1001,0,12.5)\r\nInsert Into "
+      "t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal) "
       "Values('100000000000000000000000',2025,3,105,1003,4,1)");
   const Variant filter(" And b.FItemID In (1001,1003,1005)");
   const std::vector<std::string> cols = {"FInterID", "FStockID", "FItemID", "FBegQty", "FBegBal"};
   const std::string o = "100000000000000000000000";
-  EXPECT_EQ(Rows(BegBal({filter}), cols), o + "|101|1001|1000|5000\n" + o + "|101|1003|2000|400\n" +
-                                              "100000000000000000000001|101|1005|10|50\n"
-                                              "100000000000000000000002|101|1005|5|0\n" +
-                                              o + "|102|1001|0|12.5\n" +
-                                              "100000000000000000000003|102|1005|8|48\n" + o +
-                                              "|103|1001|200|1000\n");
+  EXPECT_EQ(Rows(BegBal({filter}), cols),
+            o + "|101|1001|1000|5000\n" + o + "|101|1003|2000|400\n" +
+                "100000000000000000000001|101|1005|10|50\n100000000000000000000002|101|1005|5|0\n" +
+                o + "|102|1001|0|12.5\n" + "100000000000000000000003|102|1005|8|48\n" + o +
+                "|103|1001|200|1000\n");
   // 1001 sums stocks 101, 102 and 103 but not 105; the lot in 105 counts.
   EXPECT_EQ(Rows(BegBal({filter, Variant(int32_t{0})}), cols),
             o + "|0|1001|1200|6012.5\n" + o + "|0|1003|2000|400\n" +
-                "100000000000000000000001|0|1005|10|50\n"
-                "100000000000000000000002|0|1005|5|0\n"
-                "100000000000000000000003|0|1005|8|48\n"
-                "100000000000000000000009|0|1005|7|70\n");
+                "100000000000000000000001|0|1005|10|50\n100000000000000000000002|0|1005|5|"
+                "0\n100000000000000000000003|0|1005|8|48\n100000000000000000000009|0|1005|7|70\n");
 }
 
 TEST_F(OpeningBalances, FiltersGoIntoEveryBranchAndBadOnesRaiseTheEngineError) {

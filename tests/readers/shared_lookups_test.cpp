@@ -56,44 +56,39 @@ class SharedLookups : public LookupsFixture {
   }
 };
 
-// Variant type codes as the dictionary holds them.
-constexpr int kLong = static_cast<int>(VarType::kLong);
-constexpr int kShort = static_cast<int>(VarType::kShort);
-constexpr int kText = static_cast<int>(VarType::kString);
-constexpr int kBool = static_cast<int>(VarType::kBoolean);
-
-std::string Entry(const std::string& key, const std::string& value, int type) {
-  return key + "=" + value + ":" + std::to_string(type) + "\n";
+// The entries both classes set, in order; type codes as the dictionary holds them. Unit prices
+// are always worked to 10 decimals, whatever the profile's PriceDigitCount (4 in the demo).
+std::string Common(const std::string& period, const std::string& calc_type,
+                   const std::string& bdate, const std::string& edate, const std::string& qty,
+                   const std::string& rate) {
+  auto entry = [](const std::string& key, const std::string& value, VarType type) {
+    return key + "=" + value + ":" + std::to_string(static_cast<int>(type)) + "\n";
+  };
+  return entry("CurrentYear", "2025", VarType::kLong) +
+         entry("CurrentPeriod", period, VarType::kLong) +
+         entry("CalculateType", calc_type, VarType::kLong) +
+         entry("BDate", bdate, VarType::kString) + entry("EDate", edate, VarType::kString) +
+         entry("PriceDecimal", "10", VarType::kShort) + entry("QtyDecimal", qty, VarType::kLong) +
+         entry("FloatRate", rate, VarType::kLong) +
+         entry("WriteCalculateTable", "False", VarType::kBoolean);
 }
+// CalCurAmount's two keys more.
+const std::string kSlices = "ItemCountPerGet=5000:2\nItemFilter=:8\n";
 
 TEST_F(SharedLookups, CostingParametersCarryProfileAndPeriodWithFixedPricePrecision) {
-  // The profile asks for 4 price decimals; costing always works to 10.
-  const std::string common =
-      Entry("CurrentYear", "2025", kLong) + Entry("CurrentPeriod", "3", kLong) +
-      Entry("CalculateType", "1", kLong) + Entry("BDate", "2025/03/01", kText) +
-      Entry("EDate", "2025/04/01", kText) + Entry("PriceDecimal", "10", kShort) +
-      Entry("QtyDecimal", "4", kLong) + Entry("FloatRate", "0", kLong) +
-      Entry("WriteCalculateTable", "False", kBool);
-  EXPECT_EQ(Parameters(kSbr), common);
-  EXPECT_EQ(Parameters(kCal),
-            common + Entry("ItemCountPerGet", "5000", kShort) + Entry("ItemFilter", "", kText));
+  const std::string march = Common("3", "1", "2025/03/01", "2025/04/01", "4", "0");
+  EXPECT_EQ(Parameters(kSbr), march);
+  EXPECT_EQ(Parameters(kCal), march + kSlices);
 
   // February: the first day after the period is the 1st of March. A missing costing-scope row reads
-  // as 0 (stocks together); the quantity decimals follow the profile.
+  // as 0 (stocks together); the quantity decimals and float rate follow the profile.
   SetProfile("CurrentPeriod", "2");
   SetProfile("QuantityDigitCount", "2");
   SetProfile("FloatRate", "5");
-  Run("Delete From t_SystemProfile Where FCategory='IC' And "
-      "FKey='CalculateType'");
-  const std::string february =
-      Entry("CurrentYear", "2025", kLong) + Entry("CurrentPeriod", "2", kLong) +
-      Entry("CalculateType", "0", kLong) + Entry("BDate", "2025/02/01", kText) +
-      Entry("EDate", "2025/03/01", kText) + Entry("PriceDecimal", "10", kShort) +
-      Entry("QtyDecimal", "2", kLong) + Entry("FloatRate", "5", kLong) +
-      Entry("WriteCalculateTable", "False", kBool);
+  Run("Delete From t_SystemProfile Where FCategory='IC' And FKey='CalculateType'");
+  const std::string february = Common("2", "0", "2025/02/01", "2025/03/01", "2", "5");
   EXPECT_EQ(Parameters(kSbr), february);
-  EXPECT_EQ(Parameters(kCal),
-            february + Entry("ItemCountPerGet", "5000", kShort) + Entry("ItemFilter", "", kText));
+  EXPECT_EQ(Parameters(kCal), february + kSlices);
 
   // A current period the calendar does not hold leaves no row: the error is raised.
   SetProfile("CurrentYear", "2031");
@@ -108,14 +103,13 @@ TEST_F(SharedLookups, ReaderListsEachAuditedItemOnceWithUnitAndMethodNames) {
   auto march = ReaderItems("2025-03-01", "2025-04-01");
   ASSERT_TRUE(march);
   EXPECT_EQ(ColumnNames(march),
-            "FItemID,FNumber,FName,FCostPrice,"
-            "FPriceDecimal,FUnitID,FTrack,FTrackName");
+            "FItemID,FNumber,FName,FCostPrice,FPriceDecimal,FUnitID,FTrack,FTrackName");
   // Every item moved in March; the assembled product 1010 sorts last.
-  EXPECT_EQ(Rows(march, {"FItemID", "FUnitID", "FTrack", "FTrackName"}),
-            "1001|千克|76|加权平均法\n1002|个|76|加权平均法\n1003|个|77|移动平均法\n"
-            "1004|件|77|移动平均法\n1005|件|78|先进先出法\n1006|件|80|分批认定法\n"
-            "1007|件|80|分批认定法\n1008|千克|76|加权平均法\n1009|个|79|计划成本法\n"
-            "1011|个|76|加权平均法\n1010|件|76|加权平均法\n");
+  EXPECT_EQ(
+      Rows(march, {"FItemID", "FUnitID", "FTrack", "FTrackName"}),
+      "1001|千克|76|加权平均法\n1002|个|76|加权平均法\n1003|个|77|移动平均法\n1004|件|77|"
+      "移动平均法\n1005|件|78|先进先出法\n1006|件|80|分批认定法\n1007|件|80|分批认定法\n1008|千克|"
+      "76|加权平均法\n1009|个|79|计划成本法\n1011|个|76|加权平均法\n1010|件|76|加权平均法\n");
   // Detached: every row is there, and Filter works without a connection.
   EXPECT_EQ(march->ActiveConnection(), nullptr);
   march->SetFilter(Variant("FTrack = 80"));
@@ -146,8 +140,7 @@ TEST_F(SharedLookups, CalCurAmountCountsEverySourceRowAndEveryStatus) {
   march->SetFilter(Variant("FItemID = 1010"));
   EXPECT_EQ(Rows(march, {"FItemID", "FUnitID"}), "1010|303\n1010|303\n");
   march->SetFilter(Variant("FItemID = 1001"));
-  EXPECT_EQ(march->RecordCount(),
-            2);  // stock bills and the assembly's components
+  EXPECT_EQ(march->RecordCount(), 2);  // stock bills and the assembly's components
 
   // With the balance rows of 2025/3: 1005 holds four lot rows and moved on stock bills.
   auto with_balances =
@@ -190,9 +183,8 @@ TEST_F(SharedLookups, StockGroupsAndStocksDifferByClassAndComeBackDetached) {
   // A stock of type 503 is listed by neither class; one of type 504 only by the reader, which sorts
   // by number.
   Run("Insert Into t_Stock(FItemID,FNumber,FName,FStockGroupID,FTypeID) "
-      "Values(106,'06','备用仓',0,503)\r\n"
-      "Insert Into t_Stock(FItemID,FNumber,FName,FStockGroupID,FTypeID) "
-      "Values(107,'00','寄售仓',1002,504)");
+      "Values(106,'06','备用仓',0,503)\r\nInsert Into "
+      "t_Stock(FItemID,FNumber,FName,FStockGroupID,FTypeID) Values(107,'00','寄售仓',1002,504)");
   auto reader_stocks = AsRecordset(Call(kSbr, "GetStocks", {Variant("FItemID=(")}));
   ASSERT_TRUE(reader_stocks);
   EXPECT_EQ(ColumnNames(reader_stocks), "FItemID,FName,FNumber,FGroupID");
