@@ -11,6 +11,7 @@
 #include "platform/automation/registry.h"
 #include "platform/plexo/dictionary.h"
 #include "services/morvesk_module.h"
+#include "tools/morvesk/call_values.h"
 #include "tools/morvesk/cli_args.h"
 #include "tools/morvesk/commands.h"
 #include "tools/morvesk/result_format.h"
@@ -34,7 +35,9 @@ constexpr char kHelp[] =
     "  --format json    one JSON object: {\"result\": ..., \"outputs\": {...}}\n"
     "  ARG...           the arguments in parameter order, converted to the parameter\n"
     "                   types (numbers, True/False, dates as yyyy-mm-dd). A dictionary\n"
-    "                   parameter takes KEY=VALUE;KEY=VALUE. Trailing by-ref and\n"
+    "                   parameter takes KEY=VALUE;KEY=VALUE; a record set parameter\n"
+    "                   takes @FILE, a CSV file with a header line naming the fields\n"
+    "                   (an empty field is Null). Trailing by-ref and\n"
     "                   optional parameters may be left out.\n"
     "\n"
     "Exit code 1 when the operation fails: it returns False or raises an error.\n"
@@ -72,9 +75,9 @@ Cell CellOf(const Variant& v) {
     case VarType::kEmpty:
     case VarType::kNull: return Cell::Null();
     case VarType::kBoolean: return Cell::Bool(v.ToBool());
+    case VarType::kDouble: return Cell::Number(FullPrecision(v.ToDouble()));
     case VarType::kShort:
     case VarType::kLong:
-    case VarType::kDouble:
     case VarType::kSingle:
     case VarType::kDecimal:
     case VarType::kCurrency: return Cell::Number(v.ToString());
@@ -136,7 +139,10 @@ std::string JsonValue(const Variant& v) {
 }
 
 void PrintNamed(const std::string& name, const Variant& v) {
-  if (auto t = TableOfObject(v)) {
+  if (auto dict = v.is_object() ? std::dynamic_pointer_cast<plexo::Dictionary>(v.ToObject())
+                                : nullptr) {
+    PrintDictionary(std::cout, name, *dict);
+  } else if (auto t = TableOfObject(v)) {
     std::cout << name << ":\n";
     PrintTable(std::cout, *t);
     std::cout << "(" << t->rows.size() << (t->rows.size() == 1 ? " row" : " rows") << ")\n";
@@ -187,7 +193,10 @@ int RunCall(int argc, char** argv, int first) {
           values[i] = Variant("Data Source=" + db);
         } else if (next_given < given.size()) {
           const std::string& text = given[next_given++];
-          values[i] = p.type == VarType::kObject ? DictionaryArgument(text) : Variant(text);
+          values[i] = p.type == VarType::kObject
+                          ? (IsRecordsetArgument(text) ? RecordsetArgument(text)
+                                                       : DictionaryArgument(text))
+                          : Variant(text);
         } else if (p.by_ref) {
           values[i] = p.default_value;
         } else if (p.optional) {
