@@ -153,6 +153,20 @@ TEST_F(MorveskTool, SqlRunsScriptsBatchByBatchAndReportsErrorsWithTheirLine) {
   EXPECT_NE(dir_db.err.find("it is a directory"), std::string::npos) << dir_db.err;
 }
 
+// The operations get the file --db names, whatever it holds: a path with ';' and '=' is one
+// company, not a description naming another.
+TEST_F(MorveskTool, APathHoldingSeparatorsNamesOneCompanyForEveryCommand) {
+  const std::string db = Path("x;Data Source=other.db");
+  ASSERT_EQ(Run("init --db '" + db + "'").exit_code, 0);
+  Outcome periods = Run("periods --db '" + db + "'");
+  EXPECT_EQ(periods.exit_code, 0) << periods.err;
+  EXPECT_NE(periods.out.find("current period 2025/3"), std::string::npos) << periods.out;
+  Outcome sql = Run("sql --db '" + db + "' --format csv \"select count(*) as n from t_Stock\"");
+  EXPECT_EQ(sql.exit_code, 0) << sql.err;
+  EXPECT_FALSE(std::filesystem::exists("other.db"));
+  EXPECT_FALSE(std::filesystem::exists(Path("other.db")));
+}
+
 TEST_F(MorveskTool, CallInvokesAMemberByNameAndFailsWhenTheOperationDoes) {
   const std::string db = Demo();
   Outcome count = Run("call --db '" + db + "' Plexo.Dictionary.Count");

@@ -73,4 +73,13 @@ int64_t Args::GetInt(const std::string& option, int64_t fallback) const {
   return n;
 }
 
+std::string CompanyDescription(const std::string& path) {
+  const bool plain = path.find_first_of(";'\"") == std::string::npos && !path.empty() &&
+                     path.front() != ' ' && path.back() != ' ';
+  if (plain) return "Data Source=" + path;
+  if (path.find('"') == std::string::npos) return "Data Source=\"" + path + "\"";
+  if (path.find('\'') == std::string::npos) return "Data Source='" + path + "'";
+  throw UsageError("a company file path cannot hold both ' and \"");
+}
+
 }  // namespace morvesk::cli

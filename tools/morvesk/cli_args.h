@@ -44,4 +44,9 @@ class Args {
   bool help_ = false;
 };
 
+// The connection description of the company file a --db option names, the one every command
+// hands to the operations: the path quoted when a ';', a quote or an outer blank would
+// otherwise cut or change it. UsageError for a path that holds both kinds of quote.
+std::string CompanyDescription(const std::string& path);
+
 }  // namespace morvesk::cli

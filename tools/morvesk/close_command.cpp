@@ -324,7 +324,7 @@ int RunClose(int argc, char** argv, int first) {
     if (args.Has("--year") != args.Has("--period")) {
       throw UsageError("--year and --period go together");
     }
-    const std::string cnn = "Data Source=" + path;
+    const std::string cnn = CompanyDescription(path);
     const Clock::time_point start = Clock::now();
 
     services::RegisterMorveskClasses();

@@ -190,7 +190,7 @@ int RunCall(int argc, char** argv, int first) {
       for (size_t i = 0; i < member.params.size(); ++i) {
         const automation::ParamInfo& p = member.params[i];
         if (i == 0 && IsConnectionParameter(p.name)) {
-          values[i] = Variant("Data Source=" + db);
+          values[i] = Variant(CompanyDescription(db));
         } else if (next_given < given.size()) {
           const std::string& text = given[next_given++];
           values[i] = p.type == VarType::kObject

@@ -34,7 +34,7 @@ int RunPeriods(int argc, char** argv, int first) {
       std::cout << kHelp;
       return kExitOk;
     }
-    const std::string cnn = "Data Source=" + args.Require("--db");
+    const std::string cnn = CompanyDescription(args.Require("--db"));
     services::RegisterMorveskClasses();
     std::shared_ptr<automation::Dispatch> cal = automation::CreateObject("Morvesk.CalCurAmount");
     const YearPeriod current = InventoryPeriod(*cal, cnn);
