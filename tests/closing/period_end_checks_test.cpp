@@ -75,8 +75,7 @@ TEST_F(EndDataCheck, AClosingAmountMustFitItsQuantity) {
     const Outcome o = Check(1, "left over");
     EXPECT_EQ(o.ok, c.normal) << c.qty << " / " << c.amount;
     // A passing check leaves the message argument as the caller gave it.
-    EXPECT_EQ(o.err, c.normal ? "left over" : kAbnormal)
-        << c.qty << " / " << c.amount;
+    EXPECT_EQ(o.err, c.normal ? "left over" : kAbnormal) << c.qty << " / " << c.amount;
   }
 }
 
@@ -124,26 +123,6 @@ TEST_F(EndDataCheck, OnlyAuditedMovementsOfTheWindowInValuedStocksCount) {
   Movement(9, false, "2025-03-20", "1", 102, 1001, "0", "40");
   EXPECT_FALSE(Check(1).ok);  // another stock's issue
   EXPECT_TRUE(Check(0).ok);   // evens the item's lines over all stocks
-}
-
-TEST_F(EndDataCheck, AFailingBatchIsReportedThroughTheMessage) {
-  Balance(101, 1001, "", "10", "100");
-  Variant err("");
-  std::vector<Variant> args{Variant(Cnn()),        Variant(int32_t{3}),   Variant(int32_t{2025}),
-                            Variant("2025/03/01"), Variant("not a date"), Variant::Ref(&err),
-                            Variant(int32_t{1})};
-  EXPECT_FALSE(cal_->CallRef("CheckEndData", args).ToBool());
-  EXPECT_NE(err.ToString().find("Conversion failed"), std::string::npos) << err.ToString();
-
-  std::vector<Variant> nowhere{Variant("Data Source=" + path_ + ".missing"),
-                               Variant(int32_t{3}),
-                               Variant(int32_t{2025}),
-                               Variant("2025/03/01"),
-                               Variant("2025/04/01"),
-                               Variant::Ref(&err),
-                               Variant(int32_t{1})};
-  EXPECT_FALSE(cal_->CallRef("CheckEndData", nowhere).ToBool());
-  EXPECT_NE(err.ToString().find("does not exist"), std::string::npos) << err.ToString();
 }
 
 class ReturnGuard : public ClosingFixture {
