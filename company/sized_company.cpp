@@ -16,6 +16,7 @@
 #include "company/company.h"
 #include "company/company_base.h"
 #include "company/generators.h"
+#include "company/sized_damage.h"
 #include "company/sized_period_end.h"
 #include "company/table_writer.h"
 
@@ -529,6 +530,7 @@ class Generator {
 
 void GenerateSizedCompany(engine::Connection& connection, const GenerateOptions& options) {
   Generator(connection, options).Run();
+  DamageSizedCompany(connection, options.seed);
 }
 
 void GenerateCompany(engine::Connection& connection, const GenerateOptions& options) {

@@ -16,17 +16,16 @@ namespace morvesk::maintenance {
 // CurrentPeriod) for items with FTrack 78 keep their openings and lose their
 // receipts, issues and closings; no row is deleted. Errors are raised under
 // "UpdateStock". Result 0.
-int32_t DeleteBal78(frame::ServiceFrame &self, const std::string &sDsn);
+int32_t DeleteBal78(frame::ServiceFrame& self, const std::string& sDsn);
 
 // "Exec sp_VerifyBalance". Errors are raised under "UpdateStock". Result Empty.
-automation::Variant UpdateComeGoBalance(frame::ServiceFrame &self,
-                                        const std::string &sDsn);
+automation::Variant UpdateComeGoBalance(frame::ServiceFrame& self, const std::string& sDsn);
 
 // "exec dbo.pr_GetSettleAcctBal year,period". Its trap does not report: a
 // failure makes the abort call and returns normally, so the caller cannot tell
 // failure from success (the host's transaction still rolls the call back on the
 // abort vote).
-void UpdateSettleAcctBal(frame::ServiceFrame &self, const std::string &sDsn,
-                         int32_t CurrentYear, int32_t CurrentPeriod);
+void UpdateSettleAcctBal(frame::ServiceFrame& self, const std::string& sDsn, int32_t CurrentYear,
+                         int32_t CurrentPeriod);
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

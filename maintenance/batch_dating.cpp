@@ -16,12 +16,9 @@ using automation::Variant;
 // Bills holding two or more lines with one line number; the fragments run on
 // without a line break, as the check has always been sent.
 std::string RepeatedLineNumbersQuery() {
-  return std::string(
-             " select c.FBillNo,ic.fName_CHS,t.findex from t_cc_stockbill c") +
-         " inner join ICClassType ic on c.FClassTypeID=ic.fid" +
-         " inner join (" +
-         " select fid,findex,count(*) s1 from T_CC_StockBillEntry group by "
-         "fid,findex)" +
+  return std::string(" select c.FBillNo,ic.fName_CHS,t.findex from t_cc_stockbill c") +
+         " inner join ICClassType ic on c.FClassTypeID=ic.fid" + " inner join (" +
+         " select fid,findex,count(*) s1 from T_CC_StockBillEntry group by fid,findex)" +
          " t on c.fid=t.fid where s1>1";
 }
 
@@ -44,8 +41,7 @@ std::string ConflictingDatingQuery() {
 
 // One dating for the batch: the stock balance table's when it knows the batch,
 // else any one bill line's; written into all the batch's bill lines.
-std::string RepairDatingBatch(const std::string &item,
-                              const std::string &batch) {
+std::string RepairDatingBatch(const std::string& item, const std::string& batch) {
   return frame::Lines({
       " Declare @KFDate datetime,@PeriodDate datetime",
       " if exists (select top 1 fitemid from t_cc_Stock where fitemid=" + item,
@@ -63,32 +59,28 @@ std::string RepairDatingBatch(const std::string &item,
   });
 }
 
-} // namespace
+}  // namespace
 
-Variant AutoCheckBatchNo(frame::ServiceFrame &self, const std::string &sDsn) {
+Variant AutoCheckBatchNo(frame::ServiceFrame& self, const std::string& sDsn) {
   JobOptions options;
   options.source = kAutoCheckBatchNoSource;
   RunJob(
       self, sDsn,
-      [&](ado::Connection &cnn) {
-        std::shared_ptr<ado::Recordset> rs =
-            cnn.Execute(RepeatedLineNumbersQuery());
+      [&](ado::Connection& cnn) {
+        std::shared_ptr<ado::Recordset> rs = cnn.Execute(RepeatedLineNumbersQuery());
         if (!rs->Eof()) {
-          FailJob(
-              -1, kAutoCheckBatchNoSource,
-              "系统发现" + rs->Fields(Variant("fName_CHS")).Value().ToString() +
-                  "编号:" + rs->Fields(Variant("FBillNo")).Value().ToString() +
-                  "的单据第" +
-                  rs->Fields(Variant("findex")).Value().ToString() +
-                  "分录有问题,请仔细检查修复单据。");
+          FailJob(-1, kAutoCheckBatchNoSource,
+                  "系统发现" + rs->Fields(Variant("fName_CHS")).Value().ToString() +
+                      "编号:" + rs->Fields(Variant("FBillNo")).Value().ToString() + "的单据第" +
+                      rs->Fields(Variant("findex")).Value().ToString() +
+                      "分录有问题,请仔细检查修复单据。");
         }
         rs->Close();
         rs = cnn.Execute(ConflictingDatingQuery());
         while (!rs->Eof()) {
-          const std::string item =
-              frame::Num(rs->Fields(Variant("fitemid")).Value().ToLong());
-          const std::string batch = frame::QuoteSQL(
-              rs->Fields(Variant("FBatchNO")).Value(), true, true);
+          const std::string item = frame::Num(rs->Fields(Variant("fitemid")).Value().ToLong());
+          const std::string batch =
+              frame::QuoteSQL(rs->Fields(Variant("FBatchNO")).Value(), true, true);
           cnn.Execute(RepairDatingBatch(item, batch));
           rs->MoveNext();
         }
@@ -99,4 +91,4 @@ Variant AutoCheckBatchNo(frame::ServiceFrame &self, const std::string &sDsn) {
   return Variant();
 }
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

@@ -23,7 +23,6 @@ namespace morvesk::maintenance {
 
 inline constexpr char kAutoCheckBatchNoSource[] = "AutoCheckBatchNo";
 
-automation::Variant AutoCheckBatchNo(frame::ServiceFrame &self,
-                                     const std::string &sDsn);
+automation::Variant AutoCheckBatchNo(frame::ServiceFrame& self, const std::string& sDsn);
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

@@ -21,20 +21,13 @@ std::string CostPriceBatch(int32_t item) {
       "Declare @StarYear Int,@StartPeriod int",
       "Declare @BegDate DateTime,@EndDate DateTime",
       "Declare @Year int,@Period int",
-      "Select @StarYear=FValue From t_SystemProfile Where FCategory='IC' And "
-      "FKey='StartYear'",
-      "Select @StartPeriod=FValue From t_SystemProfile Where FCategory='IC' "
-      "And "
-      "FKey='StartPeriod'",
-      "Select @Year=FValue From t_SystemProfile Where FCategory='IC' And "
-      "FKey='CurrentYear'",
-      "Select @Period=FValue From t_SystemProfile Where FCategory='IC' And "
-      "FKey='CurrentPeriod'",
-      "Select @BegDate=FStartDate,@EndDate=FEndDate From t_PeriodDate Where "
-      "FYear=@Year And "
+      "Select @StarYear=FValue From t_SystemProfile Where FCategory='IC' And FKey='StartYear'",
+      "Select @StartPeriod=FValue From t_SystemProfile Where FCategory='IC' And FKey='StartPeriod'",
+      "Select @Year=FValue From t_SystemProfile Where FCategory='IC' And FKey='CurrentYear'",
+      "Select @Period=FValue From t_SystemProfile Where FCategory='IC' And FKey='CurrentPeriod'",
+      "Select @BegDate=FStartDate,@EndDate=FEndDate From t_PeriodDate Where FYear=@Year And "
       "FPeriod=@Period",
-      "select @Qty=sum(FBegQty),@Bal=sum(FBegBal) from t_cc_bal where "
-      "FYear=@StarYear",
+      "select @Qty=sum(FBegQty),@Bal=sum(FBegBal) from t_cc_bal where FYear=@StarYear",
       "and FPeriod=@StartPeriod and FItemID=" + id,
       "if IsNull(@Qty,0)<=0 Or IsNull(@Bal,0)<=0",
       "begin",
@@ -53,11 +46,9 @@ std::string CostPriceBatch(int32_t item) {
       "----取当期平均成本,不区分计价法",
       "      From (",
       "        --所有收入类单据",
-      "        select c.FQty,c.FCostAmount as FAmount from t_cc_stockbillentry "
-      "c",
+      "        select c.FQty,c.FCostAmount as FAmount from t_cc_stockbillentry c",
       "        Inner Join t_cc_stockbill b on c.FID=b.FID",
-      "        Inner Join t_Stock s On c.FDCStockID=s.FItemID and "
-      "s.FTypeID<>502",
+      "        Inner Join t_Stock s On c.FDCStockID=s.FItemID and s.FTypeID<>502",
       "        where b.FStatus<>0 and b.Fdate>= @BegDate and b.Fdate<=@EndDate",
       "        and c.FItemID=" + id,
       "        and b.FClassTypeID=1020002 and b.FBillTypeID<>2012 ",
@@ -65,23 +56,20 @@ std::string CostPriceBatch(int32_t item) {
       "   end  End",
       " if IsNull(@Qty,0)>0 and IsNull(@Bal,0)>0",
       "  begin ",
-      "  update t_ICItem set FCostPrice=round(@Bal/@Qty,10) where FItemID=" +
-          id,
+      "  update t_ICItem set FCostPrice=round(@Bal/@Qty,10) where FItemID=" + id,
       "  end ",
   });
 }
 
-} // namespace
+}  // namespace
 
-Variant AutoUpdateCostPrice(frame::ServiceFrame &self, const std::string &sDsn,
-                            int32_t ItemID) {
-  RunJob(self, sDsn, [&](ado::Connection &cnn) {
+Variant AutoUpdateCostPrice(frame::ServiceFrame& self, const std::string& sDsn, int32_t ItemID) {
+  RunJob(self, sDsn, [&](ado::Connection& cnn) {
     if (ItemID < 1) {
       std::shared_ptr<ado::Recordset> rs =
           cnn.Execute("select * from t_ICItem where isnull(FCostPrice,0)<=0");
       while (!rs->Eof()) {
-        cnn.Execute(
-            CostPriceBatch(rs->Fields(Variant("FItemID")).Value().ToLong()));
+        cnn.Execute(CostPriceBatch(rs->Fields(Variant("FItemID")).Value().ToLong()));
         rs->MoveNext();
       }
       rs->Close();
@@ -93,4 +81,4 @@ Variant AutoUpdateCostPrice(frame::ServiceFrame &self, const std::string &sDsn,
   return Variant();
 }
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

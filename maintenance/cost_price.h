@@ -23,8 +23,7 @@
 namespace morvesk::maintenance {
 
 // ItemID below 1: every item without a price; otherwise that item alone.
-automation::Variant AutoUpdateCostPrice(frame::ServiceFrame &self,
-                                        const std::string &sDsn,
+automation::Variant AutoUpdateCostPrice(frame::ServiceFrame& self, const std::string& sDsn,
                                         int32_t ItemID);
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

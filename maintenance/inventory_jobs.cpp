@@ -11,12 +11,12 @@ namespace morvesk::maintenance {
 
 using automation::Variant;
 
-int32_t UpdateInventory(frame::ServiceFrame &self, const std::string &sDsn) {
+int32_t UpdateInventory(frame::ServiceFrame& self, const std::string& sDsn) {
   JobOptions options;
   options.prefer_errors_collection = true;
   RunJob(
       self, sDsn,
-      [&](ado::Connection &cnn) {
+      [&](ado::Connection& cnn) {
         auto cmd = ado::Command::Create();
         cmd->SetActiveConnection(cnn.Self());
         cmd->SetCommandType(ado::CommandType::kStoredProc);
@@ -25,8 +25,7 @@ int32_t UpdateInventory(frame::ServiceFrame &self, const std::string &sDsn) {
         cmd->Execute();
         // The procedure finishes silently when it worked: any message is a
         // failure.
-        if (!cnn.Errors().empty())
-          FailWithFirstError(cnn, kUpdateStockSource, false);
+        if (!cnn.Errors().empty()) FailWithFirstError(cnn, kUpdateStockSource, false);
         self.SetComplete();
       },
       options);
@@ -41,17 +40,16 @@ namespace {
 std::string AbnormalItemPricesQuery() {
   return frame::Lines({
       "select t.FItemID,Sum(t.FBal)/Sum(t.FQty) FPrice from ",
-      "(select distinct FItemID from t_cc_inventory where FQty = 0 and FBal <> "
-      "0) s ",
+      "(select distinct FItemID from t_cc_inventory where FQty = 0 and FBal <> 0) s ",
       "join t_cc_inventory t on s.FItemID = t.FItemID  ",
       "group by t.FItemID having Sum(FQty)<>0",
   });
 }
 
-} // namespace
+}  // namespace
 
-int32_t HandleAbnormalAmt(frame::ServiceFrame &self, const std::string &sDsn) {
-  RunJob(self, sDsn, [&](ado::Connection &cnn) {
+int32_t HandleAbnormalAmt(frame::ServiceFrame& self, const std::string& sDsn) {
+  RunJob(self, sDsn, [&](ado::Connection& cnn) {
     std::shared_ptr<ado::Recordset> rs = cnn.Execute(AbnormalItemPricesQuery());
     while (!rs->Eof()) {
       const std::string price = rs->FieldAt(1).Value().ToString();
@@ -67,4 +65,4 @@ int32_t HandleAbnormalAmt(frame::ServiceFrame &self, const std::string &sDsn) {
   return 0;
 }
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

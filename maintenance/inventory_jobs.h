@@ -15,7 +15,7 @@ namespace morvesk::maintenance {
 // Runs the stored procedure sp_UpdateInventory (no time limit). Any entry in
 // the connection's Errors collection afterwards, a warning or a PRINT included,
 // fails the job with that entry's number and description.
-int32_t UpdateInventory(frame::ServiceFrame &self, const std::string &sDsn);
+int32_t UpdateInventory(frame::ServiceFrame& self, const std::string& sDsn);
 
 // For each item with a row of quantity 0 and a non-zero amount whose total
 // quantity is not 0, every row of the item that has a quantity gets amount =
@@ -25,6 +25,6 @@ int32_t UpdateInventory(frame::ServiceFrame &self, const std::string &sDsn);
 // one item at a time: a failure part-way leaves the earlier items repriced and
 // the delete not run, for the host's transaction to roll back with the abort
 // call.
-int32_t HandleAbnormalAmt(frame::ServiceFrame &self, const std::string &sDsn);
+int32_t HandleAbnormalAmt(frame::ServiceFrame& self, const std::string& sDsn);
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

@@ -20,8 +20,8 @@ namespace morvesk::maintenance {
 inline constexpr char kUpdateStockSource[] = "UpdateStock";
 
 enum class OnJobError : bool {
-  kRaise,   // the error goes back to the caller under the job's source text
-  kSwallow, // the caller cannot tell failure from success
+  kRaise,    // the error goes back to the caller under the job's source text
+  kSwallow,  // the caller cannot tell failure from success
 };
 
 struct JobOptions {
@@ -36,19 +36,16 @@ struct JobOptions {
 
 // Runs `work` on the unit of work's connection inside the job frame. `work`
 // makes the completion call itself where its job says (normally its last step).
-void RunJob(frame::ServiceFrame &self, const std::string &sDsn,
-            const std::function<void(ado::Connection &)> &work,
-            const JobOptions &options = {});
+void RunJob(frame::ServiceFrame& self, const std::string& sDsn,
+            const std::function<void(ado::Connection&)>& work, const JobOptions& options = {});
 
 // A job's own failure (a check that found bad data) as the error its trap
 // raises.
-[[noreturn]] void FailJob(int32_t number, std::string_view source,
-                          std::string description);
+[[noreturn]] void FailJob(int32_t number, std::string_view source, std::string description);
 
 // The first entry of the connection's Errors collection as a failure (warnings
 // count too).
-[[noreturn]] void FailWithFirstError(const ado::Connection &cnn,
-                                     std::string_view source,
+[[noreturn]] void FailWithFirstError(const ado::Connection& cnn, std::string_view source,
                                      bool number_minus_one);
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

@@ -19,7 +19,7 @@ namespace morvesk::maintenance {
 // Elements per chunk after the first, which holds element 0 alone.
 inline constexpr size_t kUpdateBatchChunk = 100;
 
-bool UpdateBatch(frame::ServiceFrame &self, const std::string &sCnn,
-                 const automation::Variant &oCol);
+bool UpdateBatch(frame::ServiceFrame& self, const std::string& sCnn,
+                 const automation::Variant& oCol);
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

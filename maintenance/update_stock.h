@@ -16,6 +16,6 @@
 
 namespace morvesk::maintenance {
 
-bool UpdateStock(frame::ServiceFrame &self, const std::string &sCnn);
+bool UpdateStock(frame::ServiceFrame& self, const std::string& sCnn);
 
-} // namespace morvesk::maintenance
+}  // namespace morvesk::maintenance

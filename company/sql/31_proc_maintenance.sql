@@ -142,11 +142,13 @@ GO
 
 -- CheckInventory: checks the quantities of T_CC_Inventory against the bills and
 -- repairs them in place: recomputes the quantities on hand as sp_UpdateInventory
--- does, corrects rows whose quantity differs, adds missing rows (with their
--- computed amount), sets to 0 the quantity of rows no movement supports, then
--- drops rows left with quantity and amount 0. Amounts of existing rows stay as
--- they are (repricing is sp_UpdateInventory's job). The repair is silent: the
--- stock job that calls it treats any message as a failure.
+-- does, corrects rows whose quantity differs, adds missing rows that hold a
+-- quantity (with their computed amount), sets to 0 the quantity of rows no
+-- movement supports, then drops rows left with quantity and amount 0. Amounts of
+-- existing rows stay as they are (repricing is sp_UpdateInventory's job), and an
+-- amount without a quantity is never added back: HandleAbnormalAmt removes such
+-- rows, and the check must not undo that. The repair is silent: the stock job
+-- that calls it treats any message as a failure.
 CREATE PROCEDURE CheckInventory
 AS
 BEGIN
@@ -202,7 +204,7 @@ BEGIN
   FROM #InvCheckSum c
   LEFT JOIN T_CC_Inventory v ON c.FItemID = v.FItemID AND c.FStockID = v.FStockID
     AND c.FBatchNo = v.FBatchNo AND c.FAuxPropID = v.FAuxPropID
-  WHERE v.FItemID IS NULL AND (c.FQty <> 0 OR c.FBal <> 0)
+  WHERE v.FItemID IS NULL AND c.FQty <> 0
 
   DELETE FROM T_CC_Inventory WHERE FQty = 0 AND FSecQty = 0 AND FBal = 0
   DROP TABLE #InvCheck

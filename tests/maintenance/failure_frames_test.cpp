@@ -15,9 +15,8 @@ namespace morvesk::maintenance::test {
 namespace {
 
 class FailingSession : public ado::ProviderSession {
-public:
-  FailingSession(std::unique_ptr<ado::ProviderSession> inner,
-                 std::string marker, int nth)
+ public:
+  FailingSession(std::unique_ptr<ado::ProviderSession> inner, std::string marker, int nth)
       : inner_(std::move(inner)), marker_(std::move(marker)), nth_(nth) {}
   ado::ProviderResult Execute(std::string_view text) override {
     if (text.find(marker_) != std::string_view::npos && --nth_ == 0) {
@@ -32,9 +31,8 @@ public:
     }
     return inner_->Execute(text);
   }
-  ado::ProviderResult
-  CallProcedure(std::string_view name,
-                std::vector<ado::ProviderParam> &params) override {
+  ado::ProviderResult CallProcedure(std::string_view name,
+                                    std::vector<ado::ProviderParam>& params) override {
     return inner_->CallProcedure(name, params);
   }
   void BeginTransaction() override { inner_->BeginTransaction(); }
@@ -43,64 +41,47 @@ public:
   bool InTransaction() const override { return inner_->InTransaction(); }
   std::string DataSource() const override { return inner_->DataSource(); }
 
-private:
+ private:
   std::unique_ptr<ado::ProviderSession> inner_;
   std::string marker_;
   int nth_;
 };
 
 class FailureFrames : public MaintenanceFixture {
-protected:
+ protected:
   void TearDown() override {
     host::SetSessionOpener(nullptr);
     MaintenanceFixture::TearDown();
   }
   // The next sessions fail on the nth batch that contains `marker`.
-  void FailOn(const std::string &marker, int nth = 1) {
-    host::SetSessionOpener([marker, nth](const host::ConnectionDescription &d) {
-      return std::make_unique<FailingSession>(
-          ado::OpenEngineSession(d.data_source), marker, nth);
+  void FailOn(const std::string& marker, int nth = 1) {
+    host::SetSessionOpener([marker, nth](const host::ConnectionDescription& d) {
+      return std::make_unique<FailingSession>(ado::OpenEngineSession(d.data_source), marker, nth);
     });
   }
   // Two items with amounts left on rows without quantity, and one without a
   // cost price per source of prices.
   void Damage() {
-    Run("Insert Into T_CC_Inventory(FItemID,FStockID,FQty,FBal) "
-        "Values(1001,101,10,100)\r\n"
-        "Insert Into T_CC_Inventory(FItemID,FStockID,FQty,FBal) "
-        "Values(1001,102,0,20)\r\n"
-        "Insert Into T_CC_Inventory(FItemID,FStockID,FQty,FBal) "
-        "Values(1004,101,4,4)\r\n"
-        "Insert Into T_CC_Inventory(FItemID,FStockID,FQty,FBal) "
-        "Values(1004,102,0,4)\r\n"
+    Run("Insert Into T_CC_Inventory(FItemID,FStockID,FQty,FBal) Values(1001,101,10,100)\r\n"
+        "Insert Into T_CC_Inventory(FItemID,FStockID,FQty,FBal) Values(1001,102,0,20)\r\n"
+        "Insert Into T_CC_Inventory(FItemID,FStockID,FQty,FBal) Values(1004,101,4,4)\r\n"
+        "Insert Into T_CC_Inventory(FItemID,FStockID,FQty,FBal) Values(1004,102,0,4)\r\n"
         "Insert Into "
-        "t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal,"
-        "FReceive,"
-        "FDebit,FEndQty,FEndBal) "
-        "Values('100000000000000000000000',2025,3,101,1001,4,10,1,1,5,"
-        "11)\r\n"
+        "t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal,FReceive,FDebit,FEndQty,"
+        "FEndBal) Values('100000000000000000000000',2025,3,101,1001,4,10,1,1,5,11)\r\n"
         "Insert Into "
-        "t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal,"
-        "FReceive,"
-        "FDebit,FEndQty,FEndBal) "
-        "Values('300000000000000000000001',2025,4,101,1002,4,10,2,2,6,"
-        "12)\r\n"
-        "Insert Into "
-        "t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal) "
+        "t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal,FReceive,FDebit,FEndQty,"
+        "FEndBal) Values('300000000000000000000001',2025,4,101,1002,4,10,2,2,6,12)\r\n"
+        "Insert Into t_CC_Bal(FInterID,FYear,FPeriod,FStockID,FItemID,FBegQty,FBegBal) "
         "Values('100000000000000000000000',2025,3,101,1002,2,6)");
-    Bill(1, 1020002, 2010, "2025-04-02", 1003, 101, "5", "50", "B1",
-         "'2024-01-05'", "12");
-    Bill(2, 1030002, 3001, "2025-04-03", 1003, 101, "1", "10", "B1",
-         "'2024-01-06'", "12");
-    Bill(3, 1020002, 2010, "2025-04-02", 1003, 101, "5", "50", "B2",
-         "'2024-02-05'", "12");
-    Bill(4, 1030002, 3001, "2025-04-03", 1003, 101, "1", "10", "B2",
-         "'2024-02-06'", "12");
+    Bill(1, 1020002, 2010, "2025-04-02", 1003, 101, "5", "50", "B1", "'2024-01-05'", "12");
+    Bill(2, 1030002, 3001, "2025-04-03", 1003, 101, "1", "10", "B1", "'2024-01-06'", "12");
+    Bill(3, 1020002, 2010, "2025-04-02", 1003, 101, "5", "50", "B2", "'2024-02-05'", "12");
+    Bill(4, 1030002, 3001, "2025-04-03", 1003, 101, "1", "10", "B2", "'2024-02-06'", "12");
   }
 };
 
-TEST_F(FailureFrames,
-       CommonFrameRaisesUnderTheStockSourceAndUndoesWhatTheJobHadDone) {
+TEST_F(FailureFrames, CommonFrameRaisesUnderTheStockSourceAndUndoesWhatTheJobHadDone) {
   Damage();
   const std::string before = Snapshot();
 
@@ -130,14 +111,12 @@ TEST_F(FailureFrames,
   Run("Drop Table T_CC_Inventory");
   e = CallFailing("HandleAbnormalAmt");
   EXPECT_EQ(e.source, "UpdateStock");
-  EXPECT_NE(e.description.find("t_cc_inventory"), std::string::npos)
-      << e.description;
+  EXPECT_NE(e.description.find("t_cc_inventory"), std::string::npos) << e.description;
 
   Run("Drop Procedure sp_VerifyBalance");
   e = CallFailing("UpdateComeGoBalance");
   EXPECT_EQ(e.source, "UpdateStock");
-  EXPECT_NE(e.description.find("sp_VerifyBalance"), std::string::npos)
-      << e.description;
+  EXPECT_NE(e.description.find("sp_VerifyBalance"), std::string::npos) << e.description;
 }
 
 TEST_F(FailureFrames, AnyMessageOfTheInventoryProcedureFailsTheRebuild) {
@@ -146,8 +125,7 @@ TEST_F(FailureFrames, AnyMessageOfTheInventoryProcedureFailsTheRebuild) {
   // A procedure that does its work and then says something: a warning is a
   // failure too.
   Run("Alter Procedure sp_UpdateInventory As\r\nBegin\r\nSet NoCount On\r\n"
-      "Delete From T_CC_Inventory\r\nPrint 'stock on hand rebuilt with "
-      "differences'\r\nEnd");
+      "Delete From T_CC_Inventory\r\nPrint 'stock on hand rebuilt with differences'\r\nEnd");
   ComError e = CallFailing("UpdateInventory");
   EXPECT_EQ(e.source, "UpdateStock");
   EXPECT_EQ(e.description, "stock on hand rebuilt with differences");
@@ -156,14 +134,11 @@ TEST_F(FailureFrames, AnyMessageOfTheInventoryProcedureFailsTheRebuild) {
   Run("Drop Procedure sp_UpdateInventory");
   e = CallFailing("UpdateInventory");
   EXPECT_EQ(e.source, "UpdateStock");
-  EXPECT_NE(e.description.find("sp_UpdateInventory"), std::string::npos)
-      << e.description;
+  EXPECT_NE(e.description.find("sp_UpdateInventory"), std::string::npos) << e.description;
   EXPECT_EQ(Snapshot(), before);
 }
 
-TEST_F(
-    FailureFrames,
-    StockCheckCompletesBeforeItReadsTheMessagesThenAbortsWithNumberMinusOne) {
+TEST_F(FailureFrames, StockCheckCompletesBeforeItReadsTheMessagesThenAbortsWithNumberMinusOne) {
   Damage();
   const std::string before = Snapshot();
   Run("Alter Procedure CheckInventory As\r\nBegin\r\nSet NoCount On\r\n"
@@ -182,8 +157,7 @@ TEST_F(
   EXPECT_EQ(Snapshot(), before);
 }
 
-TEST_F(FailureFrames,
-       DatingCheckRaisesUnderItsOwnSourceAndUndoesEarlierRepairs) {
+TEST_F(FailureFrames, DatingCheckRaisesUnderItsOwnSourceAndUndoesEarlierRepairs) {
   Damage();
   const std::string before = Snapshot();
   // B1 is repaired, then B2's repair fails.
@@ -200,8 +174,7 @@ TEST_F(FailureFrames, StatementListsRaiseTheDatabaseErrorUnchanged) {
   const std::string before = Snapshot();
   FailOn("FQty=1", 1);
   automation::VariantArray list;
-  for (int i = 0; i < 120; ++i)
-    list.push_back(Variant("Update T_CC_Inventory Set FBal=FBal+1"));
+  for (int i = 0; i < 120; ++i) list.push_back(Variant("Update T_CC_Inventory Set FBal=FBal+1"));
   list[110] = Variant("Update T_CC_Inventory Set FQty=1");
   ComError e = CallFailing("UpdateBatch", {Variant(list)});
   EXPECT_EQ(e.number, automation::kErrCommand);
@@ -212,26 +185,21 @@ TEST_F(FailureFrames, StatementListsRaiseTheDatabaseErrorUnchanged) {
 
 TEST_F(FailureFrames, SettlementBalancesFailSilentlyAndLeaveNothingBehind) {
   Damage();
-  Run("Insert Into "
-      "t_RP_RBill(FID,FBillNo,FClassTypeID,FDate,FStatus,FAcctID,FAmount) "
+  Run("Insert Into t_RP_RBill(FID,FBillNo,FClassTypeID,FDate,FStatus,FAcctID,FAmount) "
       "Values(1,'R1',1010001,'2025-04-02',1,1,300)");
   const std::string before = Snapshot();
-  Run("Alter Procedure pr_GetSettleAcctBal @Year int, @Period int "
-      "As\r\nBegin\r\n"
-      "Insert Into t_SettleAcctBalance(FYear,FPeriod,FAcctID) "
-      "Values(@Year,@Period,1)\r\n"
+  Run("Alter Procedure pr_GetSettleAcctBal @Year int, @Period int As\r\nBegin\r\n"
+      "Insert Into t_SettleAcctBalance(FYear,FPeriod,FAcctID) Values(@Year,@Period,1)\r\n"
       "Select 1/0\r\nEnd");
-  Variant result = Call("UpdateSettleAcctBal",
-                        {Variant(int32_t{2025}), Variant(int32_t{4})});
+  Variant result = Call("UpdateSettleAcctBal", {Variant(int32_t{2025}), Variant(int32_t{4})});
   EXPECT_TRUE(result.is_empty());
   EXPECT_EQ(Snapshot(), before);
 
   // A connection description naming no database fails the same quiet way.
-  EXPECT_TRUE(cal_->Call("UpdateSettleAcctBal",
-                         {Variant("Data Source=/nonexistent/company.db"),
-                          Variant(int32_t{2025}), Variant(int32_t{4})})
+  EXPECT_TRUE(cal_->Call("UpdateSettleAcctBal", {Variant("Data Source=/nonexistent/company.db"),
+                                                 Variant(int32_t{2025}), Variant(int32_t{4})})
                   .is_empty());
 }
 
-} // namespace
-} // namespace morvesk::maintenance::test
+}  // namespace
+}  // namespace morvesk::maintenance::test

@@ -24,17 +24,15 @@ using automation::ComError;
 using automation::Variant;
 
 class MaintenanceFixture : public morvesk::test::CompanyFileFixture {
-protected:
+ protected:
   void SetUp() override {
     OpenCompany("maintenance");
     std::string calendar;
     for (int m = 1; m <= 12; ++m) {
       const std::string mm = (m < 10 ? "0" : "") + std::to_string(m);
-      calendar += "Insert Into t_PeriodDate(FYear,FPeriod,FStartDate,FEndDate) "
-                  "Values(2025," +
+      calendar += "Insert Into t_PeriodDate(FYear,FPeriod,FStartDate,FEndDate) Values(2025," +
                   std::to_string(m) + ",'2025-" + mm +
-                  "-01',DateAdd(day,-1,DateAdd(month,1,'2025-" + mm +
-                  "-01')))\r\n";
+                  "-01',DateAdd(day,-1,DateAdd(month,1,'2025-" + mm + "-01')))\r\n";
     }
     Run(calendar);
     Run(kMasterData);
@@ -49,19 +47,17 @@ protected:
 
   std::string Cnn() const { return "Data Source=" + path_; }
 
-  Variant Call(const std::string &member, std::vector<Variant> more = {}) {
+  Variant Call(const std::string& member, std::vector<Variant> more = {}) {
     std::vector<Variant> args{Variant(Cnn())};
-    for (Variant &v : more)
-      args.push_back(std::move(v));
+    for (Variant& v : more) args.push_back(std::move(v));
     return cal_->Call(member, std::move(args));
   }
 
   // The error a call raises; a call that returns fails the test.
-  ComError CallFailing(const std::string &member,
-                       std::vector<Variant> more = {}) {
+  ComError CallFailing(const std::string& member, std::vector<Variant> more = {}) {
     try {
       Call(member, std::move(more));
-    } catch (const ComError &e) {
+    } catch (const ComError& e) {
       return e;
     }
     ADD_FAILURE() << member << " returned instead of raising";
@@ -71,16 +67,14 @@ protected:
   // The rows of a query, one line each, columns separated by '|'. Decimals lose
   // trailing zeros, datetimes at midnight print as the date alone, NULL prints
   // as "NULL".
-  std::string Dump(const std::string &query) {
+  std::string Dump(const std::string& query) {
     engine::BatchResult r = sql_->Execute(query);
-    if (!r.ok())
-      return "error: " + r.errors.front().message;
+    if (!r.ok()) return "error: " + r.errors.front().message;
     std::string out;
-    for (const engine::Result *rs : r.ResultSets()) {
-      for (const auto &row : rs->rows) {
+    for (const engine::Result* rs : r.ResultSets()) {
+      for (const auto& row : rs->rows) {
         for (size_t i = 0; i < row.size(); ++i) {
-          if (i)
-            out += '|';
+          if (i) out += '|';
           out += Cell(row[i]);
         }
         out += '\n';
@@ -89,94 +83,68 @@ protected:
     return out;
   }
 
-  static std::string Cell(const engine::Value &v) {
-    if (v.is_null())
-      return "NULL";
+  static std::string Cell(const engine::Value& v) {
+    if (v.is_null()) return "NULL";
     std::string s = v.ToString();
     if (v.is_decimal() && s.find('.') != std::string::npos) {
-      while (s.back() == '0')
-        s.pop_back();
-      if (s.back() == '.')
-        s.pop_back();
-      if (s == "-0")
-        s = "0";
+      while (s.back() == '0') s.pop_back();
+      if (s.back() == '.') s.pop_back();
+      if (s == "-0") s = "0";
     }
-    if (v.is_datetime() && s.size() > 10 && s.substr(10) == " 00:00:00.000")
-      s.resize(10);
+    if (v.is_datetime() && s.size() > 10 && s.substr(10) == " 00:00:00.000") s.resize(10);
     return s;
   }
 
   // Every table a maintenance job writes, for "the database is as it was".
   std::string Snapshot() {
-    return Dump("select * from T_CC_Inventory order by "
-                "FItemID,FStockID,FBatchNo,FAuxPropID") +
+    return Dump("select * from T_CC_Inventory order by FItemID,FStockID,FBatchNo,FAuxPropID") +
            Dump("select * from t_CC_Bal order by FIdentity") +
            Dump("select * from T_CC_StockBillEntry order by FEntryID") +
            Dump("select FItemID,FCostPrice from t_ICItem order by FItemID") +
-           Dump("select * from t_SettleAcctBalance order by "
-                "FYear,FPeriod,FAcctID");
+           Dump("select * from t_SettleAcctBalance order by FYear,FPeriod,FAcctID");
   }
 
   // An audited stock bill of one line. Receipts name the receiving stock,
   // issues the sending one; dating columns are SQL text ("Null",
   // "'2025-01-05'").
-  void Bill(int id, int cls, int type, const std::string &date, int item,
-            int stock, const std::string &qty, const std::string &cost,
-            const std::string &batch = "", const std::string &kfdate = "Null",
-            const std::string &kfperiod = "Null",
-            const std::string &status = "1", int index = 1) {
+  void Bill(int id, int cls, int type, const std::string& date, int item, int stock,
+            const std::string& qty, const std::string& cost, const std::string& batch = "",
+            const std::string& kfdate = "Null", const std::string& kfperiod = "Null",
+            const std::string& status = "1", int index = 1) {
     const bool issue = cls / 10000 == 103 || cls == 1040002 || cls == 1040004;
-    Run("If Not Exists(Select 1 From T_CC_StockBill Where FID=" +
-        std::to_string(id) +
-        ") Insert Into "
-        "T_CC_StockBill(FID,FBillNo,FClassTypeID,FBillTypeID,FDate,FStatus) "
-        "Values(" +
-        std::to_string(id) + ",'B" + std::to_string(id) + "'," +
-        std::to_string(cls) + "," + std::to_string(type) + ",'" + date + "'," +
-        status + ")");
+    Run("If Not Exists(Select 1 From T_CC_StockBill Where FID=" + std::to_string(id) +
+        ") Insert Into T_CC_StockBill(FID,FBillNo,FClassTypeID,FBillTypeID,FDate,FStatus) Values(" +
+        std::to_string(id) + ",'B" + std::to_string(id) + "'," + std::to_string(cls) + "," +
+        std::to_string(type) + ",'" + date + "'," + status + ")");
     std::string quoted_batch;
-    for (char ch : batch)
-      quoted_batch += ch == '\'' ? "''" : std::string(1, ch);
+    for (char ch : batch) quoted_batch += ch == '\'' ? "''" : std::string(1, ch);
     const std::string period_date =
-        kfdate == "Null" ? "Null"
-                         : "DateAdd(day," + kfperiod + "," + kfdate + ")";
+        kfdate == "Null" ? "Null" : "DateAdd(day," + kfperiod + "," + kfdate + ")";
     Run("Insert Into "
-        "T_CC_StockBillEntry(FEntryID,FID,FIndex,FItemID,FBatchNo,FDCStockID,"
-        "FSCStockID,FQty,FAmount,FCostAmount,FKFDate,FKFPeriod,FPeriodDate) "
-        "Values(" +
-        std::to_string(id * 10 + index) + "," + std::to_string(id) + "," +
-        std::to_string(index) + "," + std::to_string(item) + ",'" +
-        quoted_batch + "'," +
-        (issue ? "0," + std::to_string(stock) : std::to_string(stock) + ",0") +
-        "," + qty + "," + cost + "," + cost + "," + kfdate + "," + kfperiod +
-        "," + period_date + ")");
+        "T_CC_StockBillEntry(FEntryID,FID,FIndex,FItemID,FBatchNo,FDCStockID,FSCStockID,FQty,"
+        "FAmount,FCostAmount,FKFDate,FKFPeriod,FPeriodDate) Values(" +
+        std::to_string(id * 10 + index) + "," + std::to_string(id) + "," + std::to_string(index) +
+        "," + std::to_string(item) + ",'" + quoted_batch + "'," +
+        (issue ? "0," + std::to_string(stock) : std::to_string(stock) + ",0") + "," + qty + "," +
+        cost + "," + cost + "," + kfdate + "," + kfperiod + "," + period_date + ")");
   }
 
-  static constexpr const char *kMasterData =
-      "Insert Into t_SystemProfile(FCategory,FKey,FValue) "
-      "Values('GL','PeriodCount','12')\r\n"
-      "Insert Into t_SystemProfile(FCategory,FKey,FValue) "
-      "Values('IC','StartYear','2025')\r\n"
-      "Insert Into t_SystemProfile(FCategory,FKey,FValue) "
-      "Values('IC','StartPeriod','3')\r\n"
-      "Insert Into t_SystemProfile(FCategory,FKey,FValue) "
-      "Values('IC','CurrentYear','2025')\r\n"
-      "Insert Into t_SystemProfile(FCategory,FKey,FValue) "
-      "Values('IC','CurrentPeriod','4')\r\n"
-      "Insert Into t_Stock(FItemID,FNumber,FName,FTypeID) "
-      "Values(101,'S101','Main',500)\r\n"
-      "Insert Into t_Stock(FItemID,FNumber,FName,FTypeID) "
-      "Values(102,'S102','North',500)\r\n"
-      "Insert Into t_Stock(FItemID,FNumber,FName,FTypeID) "
-      "Values(103,'S103','Held',502)\r\n"
+  static constexpr const char* kMasterData =
+      "Insert Into t_SystemProfile(FCategory,FKey,FValue) Values('GL','PeriodCount','12')\r\n"
+      "Insert Into t_SystemProfile(FCategory,FKey,FValue) Values('IC','StartYear','2025')\r\n"
+      "Insert Into t_SystemProfile(FCategory,FKey,FValue) Values('IC','StartPeriod','3')\r\n"
+      "Insert Into t_SystemProfile(FCategory,FKey,FValue) Values('IC','CurrentYear','2025')\r\n"
+      "Insert Into t_SystemProfile(FCategory,FKey,FValue) Values('IC','CurrentPeriod','4')\r\n"
+      "Insert Into t_Stock(FItemID,FNumber,FName,FTypeID) Values(101,'S101','Main',500)\r\n"
+      "Insert Into t_Stock(FItemID,FNumber,FName,FTypeID) Values(102,'S102','North',500)\r\n"
+      "Insert Into t_Stock(FItemID,FNumber,FName,FTypeID) Values(103,'S103','Held',502)\r\n"
       "Insert Into t_ICItem(FItemID,FNumber,FName,FTrack,FUnitID) "
       "Values(1001,'I1001','Average',77,1)\r\n"
       "Insert Into t_ICItem(FItemID,FNumber,FName,FTrack,FUnitID) "
       "Values(1002,'I1002','Lots',78,1)\r\n"
       "Insert Into "
-      "t_ICItem(FItemID,FNumber,FName,FTrack,FUnitID,FISBatchManager,"
-      "FBatchManager,FISKFPeriod,FKFPeriod) "
-      "Values(1003,'I1003','Dated',80,1,1,1,1,12)\r\n"
+      "t_ICItem(FItemID,FNumber,FName,FTrack,FUnitID,FISBatchManager,FBatchManager,FISKFPeriod,"
+      "FKFPeriod) Values(1003,'I1003','Dated',80,1,1,1,1,12)\r\n"
       "Insert Into t_ICItem(FItemID,FNumber,FName,FTrack,FUnitID) "
       "Values(1004,'I1004','Monthly',76,1)\r\n"
       "Insert Into ICClassType(FID,FName_CHS) Values(1020002,'外购入库')\r\n"
@@ -187,4 +155,4 @@ protected:
   std::shared_ptr<automation::Dispatch> cal_;
 };
 
-} // namespace morvesk::maintenance::test
+}  // namespace morvesk::maintenance::test

@@ -15,6 +15,7 @@
 #include "tools/morvesk/cli_args.h"
 #include "tools/morvesk/commands.h"
 #include "tools/morvesk/result_format.h"
+#include "tools/morvesk/text_list_arg.h"
 
 namespace morvesk::cli {
 namespace {
@@ -37,7 +38,9 @@ constexpr char kHelp[] =
     "                   types (numbers, True/False, dates as yyyy-mm-dd). A dictionary\n"
     "                   parameter takes KEY=VALUE;KEY=VALUE; a record set parameter\n"
     "                   takes @FILE, a CSV file with a header line naming the fields\n"
-    "                   (an empty field is Null). Trailing by-ref and\n"
+    "                   (an empty field is Null). A Variant parameter\n"
+    "                   takes a list of texts as @FILE (one a line) or a JSON array\n"
+    "                   of strings (UpdateBatch's oCol). Trailing by-ref and\n"
     "                   optional parameters may be left out.\n"
     "\n"
     "Exit code 1 when the operation fails: it returns False or raises an error.\n"
@@ -196,6 +199,8 @@ int RunCall(int argc, char** argv, int first) {
           values[i] = p.type == VarType::kObject
                           ? (IsRecordsetArgument(text) ? RecordsetArgument(text)
                                                        : DictionaryArgument(text))
+                      : p.type == VarType::kVariant && IsTextListArgument(text)
+                          ? TextListArgument(text)
                           : Variant(text);
         } else if (p.by_ref) {
           values[i] = p.default_value;

@@ -9,6 +9,7 @@ int RunInit(int argc, char** argv, int first);
 int RunSql(int argc, char** argv, int first);
 int RunCall(int argc, char** argv, int first);
 int RunClose(int argc, char** argv, int first);
+int RunMaintain(int argc, char** argv, int first);
 int RunReopen(int argc, char** argv, int first);
 int RunPeriods(int argc, char** argv, int first);
 

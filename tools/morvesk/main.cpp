@@ -23,6 +23,8 @@ constexpr Subcommand kSubcommands[] = {
      morvesk::cli::RunCall},
     {"close", "close an inventory period the way a client does, with progress and a summary",
      morvesk::cli::RunClose},
+    {"maintain", "run a maintenance job by name and report the rows it touched per table",
+     morvesk::cli::RunMaintain},
     {"reopen", "return the inventory ledger to an earlier, closed period", morvesk::cli::RunReopen},
     {"periods", "list the periods of the current year and which of them are closed",
      morvesk::cli::RunPeriods},
@@ -31,7 +33,7 @@ constexpr Subcommand kSubcommands[] = {
 void PrintUsage(std::ostream& out) {
   out << "usage: morvesk <command> [options]\n\ncommands:\n";
   for (const Subcommand& s : kSubcommands) {
-    out << "  " << s.name << std::string(8 - std::strlen(s.name), ' ') << s.summary << "\n";
+    out << "  " << s.name << std::string(std::strlen(s.name) < 10 ? 10 - std::strlen(s.name) : 1, ' ') << s.summary << "\n";
   }
   out << "\n'morvesk <command> --help' describes a command.\n";
 }
