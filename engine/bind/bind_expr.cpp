@@ -366,12 +366,34 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       return Compare(std::move(l), c.op, std::move(r), e.line);
     }
     case ast::ExprKind::kLogical: {
-      const auto& l = e.As<ast::LogicalExpr>();
-      Fragment a = BindPredicate(*l.left, scope);
-      Fragment b = BindPredicate(*l.right, scope);
-      Fragment r = Derived("(" + a.sql + (l.op == ast::LogicalOp::kAnd ? " AND " : " OR ") +
-                               b.sql + ")",
-                           TypeInfo::Of(TypeKind::kBit), {&a, &b});
+      // A chain of one operator (a OR b OR c ..., as a client's filter of many terms is) is
+      // bound operand by operand, left to right, and written flat: its length costs neither
+      // stack here nor depth in SQLite's parser.
+      const ast::LogicalOp op = e.As<ast::LogicalExpr>().op;
+      std::vector<const ast::Expr*> operands;
+      const ast::Expr* node = &e;
+      while (node->kind == ast::ExprKind::kLogical && node->As<ast::LogicalExpr>().op == op) {
+        operands.push_back(node->As<ast::LogicalExpr>().right.get());
+        node = node->As<ast::LogicalExpr>().left.get();
+      }
+      operands.push_back(node);
+      std::reverse(operands.begin(), operands.end());
+      std::vector<Fragment> parts;
+      parts.reserve(operands.size());
+      std::vector<const Fragment*> part_ptrs;
+      for (const ast::Expr* operand : operands) {
+        parts.push_back(BindPredicate(*operand, scope));
+        part_ptrs.push_back(&parts.back());
+      }
+      // Both operators are associative, so the chain is written as a balanced tree: SQLite
+      // nests it only as deep as the logarithm of its length.
+      const char* sep = op == ast::LogicalOp::kAnd ? " AND " : " OR ";
+      auto join = [&](auto& self, size_t lo, size_t hi) -> std::string {
+        if (hi - lo == 1) return parts[lo].sql;
+        const size_t mid = lo + (hi - lo) / 2;
+        return "(" + self(self, lo, mid) + sep + self(self, mid, hi) + ")";
+      };
+      Fragment r = Derived(join(join, 0, parts.size()), TypeInfo::Of(TypeKind::kBit), part_ptrs);
       r.predicate = true;
       return r;
     }

@@ -157,6 +157,27 @@ TEST(RuntimeFiles, AnEmptyFileOrADirectoryIsNoCompanyDatabase) {
   std::filesystem::remove_all(dir);
 }
 
+// A client's filter of many terms is one flat chain, however long: no depth in the engine
+// or in SQLite's parser grows with it.
+TEST(RuntimeLimits, LongChainsOfOrAndAndRun) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute("set nocount on create table #n (FItemID int) insert into #n select 1 union all "
+             "select 2 union all select 3 union all select 50000");
+  std::string any = "select count(*) from #n where FItemID = 0";
+  std::string all = "select count(*) from #n where FItemID > 0";
+  for (int i = 1; i <= 5000; ++i) {
+    any += " or FItemID = " + std::to_string(i * 10);
+    all += " and FItemID <> " + std::to_string(-i);
+  }
+  EXPECT_EQ(Scalar(*c, any).as_int(), 1);  // of the rows only 50000 is a multiple of ten
+  EXPECT_EQ(Scalar(*c, all).as_int(), 4);
+  EXPECT_EQ(Scalar(*c, "select count(*) from #n where (FItemID = 1 or FItemID = 2) and "
+                       "not (FItemID = 2 or FItemID = 3 or FItemID = 4)")
+                .as_int(),
+            1);
+}
+
 TEST(RuntimeProcedures, HostCallBindsByPositionConvertsAndReturnsStatus) {
   auto db = Database::Open(":memory:");
   auto c = db->Connect();
