@@ -19,22 +19,4 @@ bool TrapToMessage(ServiceFrame& frame, std::string& message, const std::functio
   }
 }
 
-std::string NotImplementedText(const ServiceFrame& frame, std::string_view operation) {
-  return frame.source() + "." + std::string(operation) + " is not implemented yet";
-}
-
-bool NotImplementedToMessage(ServiceFrame& frame, std::string& message,
-                             std::string_view operation) {
-  return TrapToMessage(frame, message, [&]() -> bool {
-    throw ComError(automation::kErrNotImpl, frame.source(), NotImplementedText(frame, operation));
-  });
-}
-
-void RaiseNotImplemented(ServiceFrame& frame, std::string_view operation) {
-  TrapAndRaise(frame, CompletionAtStart::kNo, [&]() -> void {
-    throw ComError(automation::kErrNotImpl, frame.source(), NotImplementedText(frame, operation));
-  });
-  throw ComError(automation::kErrNotImpl, frame.source(), NotImplementedText(frame, operation));
-}
-
 }  // namespace morvesk::frame

@@ -43,11 +43,4 @@ auto TrapAndRaise(ServiceFrame& frame, CompletionAtStart completed, F&& work) ->
   }
 }
 
-// Operations not built yet fail through their own convention, never with a fake result.
-std::string NotImplementedText(const ServiceFrame& frame, std::string_view operation);
-// Message convention: the message, the abort call, False.
-bool NotImplementedToMessage(ServiceFrame& frame, std::string& message, std::string_view operation);
-// Raising convention: the abort call, then ComError kErrNotImpl.
-[[noreturn]] void RaiseNotImplemented(ServiceFrame& frame, std::string_view operation);
-
 }  // namespace morvesk::frame

@@ -29,6 +29,7 @@
 
 #include "frame/service_frame.h"
 #include "platform/automation/dispatch_object.h"
+#include "platform/host/unit_of_work.h"
 #include "services/service_members.h"
 
 namespace morvesk::services {
