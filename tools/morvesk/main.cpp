@@ -33,7 +33,8 @@ constexpr Subcommand kSubcommands[] = {
 void PrintUsage(std::ostream& out) {
   out << "usage: morvesk <command> [options]\n\ncommands:\n";
   for (const Subcommand& s : kSubcommands) {
-    out << "  " << s.name << std::string(std::strlen(s.name) < 10 ? 10 - std::strlen(s.name) : 1, ' ') << s.summary << "\n";
+    const size_t n = std::strlen(s.name);
+    out << "  " << s.name << std::string(n < 10 ? 10 - n : 1, ' ') << s.summary << "\n";
   }
   out << "\n'morvesk <command> --help' describes a command.\n";
 }
