@@ -7,6 +7,7 @@
 #include "platform/ado/engine_provider.h"
 #include "platform/automation/com_error.h"
 #include "platform/host/app_connection.h"
+#include "platform/host/transaction_guard.h"
 
 namespace morvesk::host {
 namespace {
@@ -68,7 +69,7 @@ std::shared_ptr<ado::Connection> UnitOfWork::Connection() {
   }
   std::shared_ptr<ado::ProviderSession> session = OpenSession(*description_);
   session->BeginTransaction();
-  session_ = std::move(session);
+  session_ = std::make_shared<TransactionGuard>(std::move(session));
   resolved_source_ = Resolve(*description_);
   connection_ = ado::Connection::Create(session_);
   return connection_;
@@ -86,6 +87,11 @@ void UnitOfWork::Finish(bool error_leaving) {
   connection_.reset();
   // The last vote decides; without one, the way the call ends does.
   bool commit = vote_ == Vote::kComplete || (vote_ == Vote::kNone && !error_leaving);
+  // A transaction the database rolled back during the call cannot be completed.
+  if (auto* guard = dynamic_cast<TransactionGuard*>(session.get())) {
+    guard->Disarm();
+    if (guard->lost()) commit = false;
+  }
   if (!session->InTransaction()) return;
   if (commit) {
     session->Commit();

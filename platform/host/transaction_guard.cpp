@@ -1,0 +1,24 @@
+#include "platform/host/transaction_guard.h"
+
+namespace morvesk::host {
+
+ado::ProviderResult TransactionGuard::Execute(std::string_view text) {
+  ado::ProviderResult r = inner_->Execute(text);
+  Check();
+  return r;
+}
+
+ado::ProviderResult TransactionGuard::CallProcedure(std::string_view name,
+                                                    std::vector<ado::ProviderParam>& params) {
+  ado::ProviderResult r = inner_->CallProcedure(name, params);
+  Check();
+  return r;
+}
+
+void TransactionGuard::Check() {
+  if (!armed_ || inner_->InTransaction()) return;
+  lost_ = true;
+  inner_->BeginTransaction();
+}
+
+}  // namespace morvesk::host
