@@ -7,7 +7,10 @@
 //
 // On any failure up to the profile update the abort call makes the host's unit of work roll the
 // whole return back. The settlement balances of the target period are deleted after the completion
-// call with errors ignored, so a company without that table still returns True.
+// call with errors ignored, so a company without that table still returns True. Only a failure
+// there that makes the database roll the transaction back (a failed conversion) takes the whole
+// return back with it, though the result is True: the host cannot complete a transaction the
+// database has ended.
 #pragma once
 
 #include <cstdint>
