@@ -1,56 +1,19 @@
 // `morvesk call` with StockBillReader: record sets printed as tables, doubles
 // with every digit, and a record set argument read from a CSV file so that
 // UpdateStockGroup can be driven from a shell.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
+#include "tests/tools/tool_fixture.h"
+
+namespace morvesk::test {
 namespace {
 
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-class CallValues : public ::testing::Test {
- protected:
+class CallValues : public ToolFixture {
+protected:
   void SetUp() override {
-    dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("morvesk_call_values_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    db_ = Path("demo.db");
-    Outcome o = Run("init --db '" + db_ + "'");
-    ASSERT_EQ(o.exit_code, 0) << o.err;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  Outcome Run(const std::string& args) const {
-    const std::string out = Path("stdout.txt"), err = Path("stderr.txt");
-    const std::string cmd = std::string(MORVESK_BINARY_DIR) + "/bin/morvesk " + args + " > '" +
-                            out + "' 2> '" + err + "' < /dev/null";
-    int status = std::system(cmd.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Read(out);
-    o.err = Read(err);
-    return o;
+    ToolFixture::SetUp();
+    db_ = Demo();
   }
 
   std::string Groups() const {
@@ -60,14 +23,15 @@ class CallValues : public ::testing::Test {
         .out;
   }
 
-  std::filesystem::path dir_;
   std::string db_;
 };
 
 TEST_F(CallValues, StockGroupsComeFromACsvFile) {
-  std::ofstream(Path("groups.csv")) << "FItemID,FGroupID\r\n101,7\r\n\r\n\"102\",8\r\n";
+  std::ofstream(Path("groups.csv"))
+      << "FItemID,FGroupID\r\n101,7\r\n\r\n\"102\",8\r\n";
   Outcome ok =
-      Run("call --db '" + db_ + "' StockBillReader.UpdateStockGroup @'" + Path("groups.csv") + "'");
+      Run("call --db '" + db_ + "' StockBillReader.UpdateStockGroup @'" +
+          Path("groups.csv") + "'");
   EXPECT_EQ(ok.exit_code, 0) << ok.err;
   EXPECT_EQ(Groups(), "FItemID,FStockGroupID\n101,7\n102,8\n");
 
@@ -75,19 +39,21 @@ TEST_F(CallValues, StockGroupsComeFromACsvFile) {
   // first row.
   std::ofstream(Path("null.csv")) << "FItemID,FGroupID\n101,1\n102,\n";
   Outcome refused =
-      Run("call --db '" + db_ + "' StockBillReader.UpdateStockGroup @'" + Path("null.csv") + "'");
+      Run("call --db '" + db_ + "' StockBillReader.UpdateStockGroup @'" +
+          Path("null.csv") + "'");
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_EQ(Groups(), "FItemID,FStockGroupID\n101,7\n102,8\n");
 
   std::ofstream(Path("ragged.csv")) << "FItemID,FGroupID\n101\n";
   Outcome ragged =
-      Run("call --db '" + db_ + "' StockBillReader.UpdateStockGroup @'" + Path("ragged.csv") + "'");
+      Run("call --db '" + db_ + "' StockBillReader.UpdateStockGroup @'" +
+          Path("ragged.csv") + "'");
   EXPECT_EQ(ragged.exit_code, 2);
   EXPECT_NE(ragged.err.find("line 2"), std::string::npos) << ragged.err;
-  EXPECT_EQ(
-      Run("call --db '" + db_ + "' StockBillReader.UpdateStockGroup @'" + Path("missing.csv") + "'")
-          .exit_code,
-      2);
+  EXPECT_EQ(Run("call --db '" + db_ + "' StockBillReader.UpdateStockGroup @'" +
+                Path("missing.csv") + "'")
+                .exit_code,
+            2);
 }
 
 TEST_F(CallValues, RecordSetsPrintAsTablesAndDoublesInFull) {
@@ -101,11 +67,13 @@ TEST_F(CallValues, RecordSetsPrintAsTablesAndDoublesInFull) {
 
   // 400.00 / 2000 divided in single precision: the double shows the single's
   // error.
-  Outcome price = Run("call --db '" + db_ +
-                      "' StockBillReader.GetMultiPrice "
-                      "'ReproducePrice=1;CurrentYear=2025;CurrentPeriod=3' 1003 ''");
+  Outcome price =
+      Run("call --db '" + db_ +
+          "' StockBillReader.GetMultiPrice "
+          "'ReproducePrice=1;CurrentYear=2025;CurrentPeriod=3' 1003 ''");
   EXPECT_EQ(price.exit_code, 0) << price.err;
   EXPECT_EQ(price.out, "result: 0.20000000298023224\n");
 }
 
-}  // namespace
+} // namespace
+} // namespace morvesk::test

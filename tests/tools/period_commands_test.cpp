@@ -1,58 +1,33 @@
-// The period commands of the `morvesk` tool end to end (periods, close, reopen): the built binary
-// run as a person runs it, its output and exit code checked.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+// The period commands of the `morvesk` tool end to end (periods, close,
+// reopen): the built binary run as a person runs it, its output and exit code
+// checked.
 #include <sstream>
 #include <string>
 
+#include "tests/tools/tool_fixture.h"
+
+namespace morvesk::test {
 namespace {
 
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-class PeriodCommands : public ::testing::Test {
- protected:
+class PeriodCommands : public ToolFixture {
+protected:
   void SetUp() override {
-    dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("morvesk_periods_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    db_ = (dir_ / "company.db").string();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  static std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    ToolFixture::SetUp();
+    db_ = Path("company.db");
   }
 
   // Runs `morvesk ARGS --db <the company>`.
-  Outcome Run(const std::string& args) const {
-    const auto out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-    const std::string cmd = std::string(MORVESK_BINARY_DIR) + "/bin/morvesk " + args + " --db '" +
-                            db_ + "' < /dev/null > '" + out.string() + "' 2> '" + err.string() +
-                            "'";
-    const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+  Outcome Run(const std::string &args) const {
+    return ToolFixture::Run(args + " --db '" + db_ + "'");
   }
 
   std::string CurrentPeriod() const {
-    return Run("sql --format csv \"select FValue from t_SystemProfile where FCategory='IC' and "
+    return Run("sql --format csv \"select FValue from t_SystemProfile where "
+               "FCategory='IC' and "
                "FKey='CurrentPeriod'\"")
         .out;
   }
 
-  std::filesystem::path dir_;
   std::string db_;
 };
 
@@ -65,19 +40,21 @@ TEST_F(PeriodCommands, PeriodsRendersTheGridOnePeriodALine) {
   std::string line;
   std::getline(lines, line);
   EXPECT_EQ(line, "inventory year 2025, 12 periods, current period 2025/3");
-  std::getline(lines, line);  // column names
+  std::getline(lines, line); // column names
   EXPECT_NE(line.find("first day"), std::string::npos) << line;
-  std::getline(lines, line);  // rule
+  std::getline(lines, line); // rule
   int rows = 0;
   while (std::getline(lines, line)) {
     ++rows;
-    // Before the books start, the open current period marked, the later ones open.
-    const char* mark = rows < 3 ? "/" : "否";
+    // Before the books start, the open current period marked, the later ones
+    // open.
+    const char *mark = rows < 3 ? "/" : "否";
     EXPECT_NE(line.find(mark), std::string::npos) << line;
     EXPECT_EQ(line.rfind("*", 0) == 0, rows == 3) << line;
   }
   EXPECT_EQ(rows, 12);
-  EXPECT_NE(o.out.find("2025年03月01日 2025年03月31日"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("2025年03月01日 2025年03月31日"), std::string::npos)
+      << o.out;
 }
 
 TEST_F(PeriodCommands, CloseReopenAndCloseAgainWalkTheCurrentPeriod) {
@@ -85,38 +62,48 @@ TEST_F(PeriodCommands, CloseReopenAndCloseAgainWalkTheCurrentPeriod) {
   // Only the current period closes.
   const Outcome later = Run("close --year 2025 --period 4 --force");
   EXPECT_EQ(later.exit_code, 2);
-  EXPECT_NE(later.err.find("only the current period 2025/3 can be closed, not 2025/4"),
+  EXPECT_NE(later.err.find(
+                "only the current period 2025/3 can be closed, not 2025/4"),
             std::string::npos)
       << later.err;
   EXPECT_EQ(CurrentPeriod(), "FValue\n3\n");
 
   const Outcome close = Run("close --year 2025 --period 3");
   ASSERT_EQ(close.exit_code, 0) << close.err;
-  EXPECT_NE(close.err.find("CheckEndData: passed"), std::string::npos) << close.err;
+  EXPECT_NE(close.err.find("CheckEndData: passed"), std::string::npos)
+      << close.err;
   EXPECT_EQ(CurrentPeriod(), "FValue\n4\n");
 
   // Targets that are not closed periods of the inventory ledger.
-  for (const char* bad : {"--to 2025/4", "--to 2025/5", "--to 2025/13", "--to 2025/0",
-                          "--to 2025/2", "--to 99999/1", "--to march"}) {
+  for (const char *bad :
+       {"--to 2025/4", "--to 2025/5", "--to 2025/13", "--to 2025/0",
+        "--to 2025/2", "--to 99999/1", "--to march"}) {
     const Outcome o = Run(std::string("reopen ") + bad);
     EXPECT_EQ(o.exit_code, 2) << bad << "\n" << o.err;
   }
-  EXPECT_NE(Run("reopen --to 2025/2").err.find("before the inventory start-up period 2025/3"),
+  EXPECT_NE(Run("reopen --to 2025/2")
+                .err.find("before the inventory start-up period 2025/3"),
             std::string::npos);
   EXPECT_EQ(CurrentPeriod(), "FValue\n4\n");
 
   const Outcome reopen = Run("reopen --drop-vouchers");
   ASSERT_EQ(reopen.exit_code, 0) << reopen.err;
-  EXPECT_EQ(reopen.out.rfind("returned from 2025/4 to 2025/3; current period now 2025/3\n", 0), 0u)
+  EXPECT_EQ(
+      reopen.out.rfind(
+          "returned from 2025/4 to 2025/3; current period now 2025/3\n", 0),
+      0u)
       << reopen.out;
-  // The table lists each table the return writes with its rows before and after.
-  for (const char* table :
-       {"t_CC_Bal", "T_CC_StockBill", "ICSpeedBal", "t_CC_Stock_BatchNo", "t_SettleAcctBalance"}) {
-    EXPECT_NE(reopen.out.find(table), std::string::npos) << table << "\n" << reopen.out;
+  // The table lists each table the return writes with its rows before and
+  // after.
+  for (const char *table : {"t_CC_Bal", "T_CC_StockBill", "ICSpeedBal",
+                            "t_CC_Stock_BatchNo", "t_SettleAcctBalance"}) {
+    EXPECT_NE(reopen.out.find(table), std::string::npos) << table << "\n"
+                                                         << reopen.out;
   }
   EXPECT_EQ(CurrentPeriod(), "FValue\n3\n");
   const Outcome periods = Run("periods");
-  EXPECT_NE(periods.out.find("current period 2025/3"), std::string::npos) << periods.out;
+  EXPECT_NE(periods.out.find("current period 2025/3"), std::string::npos)
+      << periods.out;
 
   // Back in the start-up period there is nothing left to return to.
   EXPECT_EQ(Run("reopen").exit_code, 2);
@@ -128,24 +115,28 @@ TEST_F(PeriodCommands, AnInconsistentClosingBalanceStopsTheCloseUnlessForced) {
   ASSERT_EQ(Run("init --size 300 --seed 5").exit_code, 0);
   const Outcome stopped = Run("close");
   EXPECT_EQ(stopped.exit_code, 1);
-  EXPECT_NE(stopped.err.find("CheckEndData: 本期期末存在成本异常情况"), std::string::npos)
+  EXPECT_NE(stopped.err.find("CheckEndData: 本期期末存在成本异常情况"),
+            std::string::npos)
       << stopped.err;
   EXPECT_EQ(CurrentPeriod(), "FValue\n3\n");
   EXPECT_EQ(Run("close --force").exit_code, 0);
   EXPECT_EQ(CurrentPeriod(), "FValue\n4\n");
-  // The general ledger stands beyond the inventory side, so the return is allowed.
+  // The general ledger stands beyond the inventory side, so the return is
+  // allowed.
   const Outcome reopen = Run("reopen");
   EXPECT_EQ(reopen.exit_code, 0) << reopen.err;
   EXPECT_EQ(CurrentPeriod(), "FValue\n3\n");
 }
 
 TEST_F(PeriodCommands, TheCommandsExplainThemselvesAndFailOnAMissingDatabase) {
-  for (const char* command : {"periods", "reopen"}) {
+  for (const char *command : {"periods", "reopen"}) {
     const Outcome help = Run(std::string(command) + " --help");
     EXPECT_EQ(help.exit_code, 0);
-    EXPECT_EQ(help.out.rfind(std::string("usage: morvesk ") + command, 0), 0u) << help.out;
-    EXPECT_EQ(Run(command).exit_code, 1) << command;  // no company file yet
+    EXPECT_EQ(help.out.rfind(std::string("usage: morvesk ") + command, 0), 0u)
+        << help.out;
+    EXPECT_EQ(Run(command).exit_code, 1) << command; // no company file yet
   }
 }
 
-}  // namespace
+} // namespace
+} // namespace morvesk::test
