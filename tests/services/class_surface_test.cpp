@@ -1,6 +1,6 @@
 // The three service classes as callers see them: created by name through the registry,
 // members resolved by name in any letter case in the interface's order, TransMode, and the
-// conventions by which operations that are not built yet fail.
+// failure convention of each kind of operation.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,7 +17,7 @@ using automation::ComError;
 using automation::CreateObject;
 using automation::Variant;
 
-class FrameServices : public ::testing::Test {
+class ClassSurface : public ::testing::Test {
  protected:
   void SetUp() override { RegisterMorveskClasses(); }
 };
@@ -28,7 +28,7 @@ std::vector<std::string> MemberNames(const automation::Dispatch& d) {
   return names;
 }
 
-TEST_F(FrameServices, MemberTablesKeepTheInterfacesOrderAndSpelling) {
+TEST_F(ClassSurface, MemberTablesKeepTheInterfacesOrderAndSpelling) {
   auto cal = CreateObject("Morvesk.CalCurAmount");
   auto sbr = CreateObject("Morvesk.StockBillReader");
   auto icb = CreateObject("Morvesk.ICbalReader");
@@ -84,7 +84,7 @@ TEST_F(FrameServices, MemberTablesKeepTheInterfacesOrderAndSpelling) {
   EXPECT_EQ(cal->Interface().Member(24)->result, automation::VarType::kEmpty);
 }
 
-TEST_F(FrameServices, TransModeIsTwoOnEveryClassWithoutAnyDatabase) {
+TEST_F(ClassSurface, TransModeIsTwoOnEveryClassWithoutAnyDatabase) {
   for (const char* progid :
        {"Morvesk.CalCurAmount", "Morvesk.StockBillReader", "Morvesk.ICbalReader"}) {
     auto obj = CreateObject(progid);
@@ -97,7 +97,7 @@ TEST_F(FrameServices, TransModeIsTwoOnEveryClassWithoutAnyDatabase) {
   }
 }
 
-TEST_F(FrameServices, FailuresFollowEachOperationsConvention) {
+TEST_F(ClassSurface, FailuresFollowEachOperationsConvention) {
   auto cal = CreateObject("Morvesk.CalCurAmount");
   // Boolean with a message: False, the message, no error raised.
   Variant msg("untouched");
@@ -127,7 +127,7 @@ TEST_F(FrameServices, FailuresFollowEachOperationsConvention) {
   EXPECT_EQ(sbr->Get("TransMode").ToLong(), 2);
 }
 
-TEST_F(FrameServices, ArgumentsAreCheckedBeforeAnyWork) {
+TEST_F(ClassSurface, ArgumentsAreCheckedBeforeAnyWork) {
   auto cal = CreateObject("Morvesk.CalCurAmount");
   try {
     cal->Call("CalculateInvBal_Ext", {Variant("x.db"), Variant(int32_t{3})});

@@ -21,11 +21,11 @@ namespace {
 namespace fs = std::filesystem;
 using automation::ClassRegistry;
 
-TEST(FrameDll, RegistersCreatesByNameAndHandsOutWorkingObjects) {
+TEST(ServicesDll, RegistersCreatesByNameAndHandsOutWorkingObjects) {
   const fs::path library = fs::path(MORVESK_BINARY_DIR) / "services" / "libmorvesk.so";
   ASSERT_TRUE(fs::exists(library)) << library << " is not built (target morvesk)";
   const fs::path store_path =
-      fs::temp_directory_path() / ("morvesk_frame_registry_" + std::to_string(::getpid()));
+      fs::temp_directory_path() / ("morvesk_services_registry_" + std::to_string(::getpid()));
   fs::remove(store_path);
   ::setenv("MORVESK_REGISTRY", store_path.c_str(), 1);
 
