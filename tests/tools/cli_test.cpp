@@ -135,6 +135,31 @@ TEST_F(MorveskTool, APathHoldingSeparatorsNamesOneCompanyForEveryCommand) {
   EXPECT_FALSE(std::filesystem::exists(Path("other.db")));
 }
 
+TEST_F(MorveskTool, CallListsMembersWithTheirParametersAndResults) {
+  Outcome all = Run("call --list");
+  ASSERT_EQ(all.exit_code, 0) << all.err;
+  for (const char* cls : {"Morvesk.CalCurAmount (_CalCurAmount, 24 members)",
+                          "Morvesk.ICbalReader (_ICbalReader, 3 members)",
+                          "Morvesk.StockBillReader (_StockBillReader, 17 members)"}) {
+    EXPECT_NE(all.out.find(cls), std::string::npos) << cls;
+  }
+  Outcome one = Run("call --list CalCurAmount");
+  ASSERT_EQ(one.exit_code, 0) << one.err;
+  EXPECT_NE(one.out.find("  12  ReturnDataProcess(ByVal sCnn As String, ByVal lPeriod As Long, "
+                         "ByVal lYear As Long, ByVal targetYear As Long, ByVal targetPeriod As "
+                         "Long, ByVal bDropVch As Boolean, ByRef sErrInfo As String) As Boolean"),
+            std::string::npos)
+      << one.out;
+  EXPECT_NE(one.out.find("AutoUpdateCostPrice(ByVal sDsn As String, [ByVal ItemID As Long = 0]) "
+                         "As Variant"),
+            std::string::npos);
+  EXPECT_NE(one.out.find("18  TransMode As Long (property)"), std::string::npos);
+  EXPECT_EQ(one.out.find("StockBillReader"), std::string::npos);
+  Outcome unknown = Run("call --list Nope");
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_NE(unknown.err.find("Class not registered"), std::string::npos) << unknown.err;
+}
+
 TEST_F(MorveskTool, CallInvokesAMemberByNameAndFailsWhenTheOperationDoes) {
   const std::string db = Demo();
   Outcome count = Run("call --db '" + db + "' Plexo.Dictionary.Count");

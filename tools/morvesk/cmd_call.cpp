@@ -12,6 +12,7 @@
 #include "platform/plexo/dictionary.h"
 #include "services/morvesk_module.h"
 #include "tools/morvesk/call_values.h"
+#include "tools/morvesk/call_list.h"
 #include "tools/morvesk/cli_args.h"
 #include "tools/morvesk/commands.h"
 #include "tools/morvesk/result_format.h"
@@ -25,6 +26,7 @@ using automation::VarType;
 
 constexpr char kHelp[] =
     "usage: morvesk call --db FILE [--format table|json] Class.Member [ARG...]\n"
+    "       morvesk call --list [Class...]\n"
     "\n"
     "Creates the object Class (a programmatic name such as Morvesk.CalCurAmount; the\n"
     "Morvesk. prefix may be left out) and invokes its member late-bound.\n"
@@ -42,6 +44,10 @@ constexpr char kHelp[] =
     "                   takes a list of texts as @FILE (one a line) or a JSON array\n"
     "                   of strings (UpdateBatch's oCol). Trailing by-ref and\n"
     "                   optional parameters may be left out.\n"
+    "\n"
+    "  --list           list the classes named (all when none is), each member with\n"
+    "                   its parameters (ByVal or ByRef, type, default of an optional\n"
+    "                   one) and its result type\n"
     "\n"
     "Exit code 1 when the operation fails: it returns False or raises an error.\n"
     "Example: morvesk call --db demo.db Morvesk.CalCurAmount.GetPeriodsData\n";
@@ -158,9 +164,19 @@ void PrintNamed(const std::string& name, const Variant& v) {
 
 int RunCall(int argc, char** argv, int first) {
   try {
-    Args args(argc, argv, first, ArgSpec{{"--db", "--format"}, {}, true});
+    Args args(argc, argv, first, ArgSpec{{"--db", "--format"}, {"--list"}, true});
     if (args.help()) {
       std::cout << kHelp;
+      return kExitOk;
+    }
+    if (args.Has("--list")) {
+      services::RegisterMorveskClasses();
+      try {
+        ListMembers(args.positionals(), std::cout);
+      } catch (const automation::ComError& e) {
+        std::cerr << "morvesk call: " << e.description << "\n";
+        return kExitFailed;
+      }
       return kExitOk;
     }
     std::string db = args.Require("--db");
