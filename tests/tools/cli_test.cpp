@@ -1,5 +1,6 @@
 // The `morvesk` tool end to end: the built binary run as a person runs it, its
 // standard output, standard error and exit code checked.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -69,6 +70,22 @@ TEST_F(MorveskTool, SqlPrintsResultSetsAsTableCsvAndJson) {
 
   EXPECT_EQ(Run("sql --db '" + db + "' --format xml \"select 1\"").exit_code,
             2);
+}
+
+// Text that is not UTF-8 (bytes a client wrote) still makes valid JSON: each stray byte
+// becomes U+FFFD, well-formed characters stay as they are.
+TEST_F(MorveskTool, JsonOfTextThatIsNotUtf8IsStillValid) {
+  const std::string db = Demo();
+  const std::string raw = "sqlite3 '" + db +
+                          "' \"update t_MeasureUnit set FName = cast(x'ff41c3a9e282' as text) "
+                          "where FItemID = 301\" 2>&1";
+  ASSERT_EQ(std::system(raw.c_str()), 0);
+  Outcome json = Run("sql --db '" + db +
+                     "' --format json \"select FName from t_MeasureUnit where FItemID = 301\"");
+  ASSERT_EQ(json.exit_code, 0) << json.err;
+  EXPECT_NE(json.out.find("\"FName\": \"\xEF\xBF\xBD" "A\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\""),
+            std::string::npos)
+      << json.out;
 }
 
 TEST_F(MorveskTool, SqlRunsScriptsBatchByBatchAndReportsErrorsWithTheirLine) {

@@ -1,6 +1,7 @@
 #include "tools/morvesk/result_format.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "tools/morvesk/cli_args.h"
@@ -87,8 +88,7 @@ void PrintTable(std::ostream& out, const Table& t) {
   out << "\n";
   for (const auto& row : t.rows) {
     for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
-      out << (i ? " " : "")
-          << pad(Shown(row[i]), widths[i], row[i].kind == Cell::Kind::kNumber);
+      out << (i ? " " : "") << pad(Shown(row[i]), widths[i], row[i].kind == Cell::Kind::kNumber);
     }
     out << "\n";
   }
@@ -107,35 +107,93 @@ void PrintCsv(std::ostream& out, const Table& t) {
   }
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at s[i], or 0 when the byte there starts none
+// (a stray continuation byte, an overlong form, a surrogate, a cut-off sequence).
+size_t Utf8Length(const std::string& s, size_t i) {
+  const auto at = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = at(i);
+  size_t n;
+  uint32_t min, cp;
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2, min = 0x80, cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3, min = 0x800, cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4, min = 0x10000, cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((at(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (at(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return n;
+}
+
+}  // namespace
+
+// Stored text is not always valid UTF-8 (a client may have written any bytes); JSON must
+// be. Each byte that starts no well-formed sequence is replaced by U+FFFD, as a reader of
+// the text would show it.
 std::string JsonString(const std::string& s) {
   std::string out = "\"";
-  for (char ch : s) {
-    unsigned char c = static_cast<unsigned char>(ch);
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x80) {
+      const size_t n = Utf8Length(s, i);
+      if (n == 0) {
+        out += "\xEF\xBF\xBD";
+        ++i;
+      } else {
+        out.append(s, i, n);
+        i += n;
+      }
+      continue;
+    }
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buf[8];
           std::snprintf(buf, sizeof buf, "\\u%04x", c);
           out += buf;
         } else {
-          out += ch;
+          out += static_cast<char>(c);
         }
     }
+    ++i;
   }
   return out + "\"";
 }
 
 std::string JsonCell(const Cell& c) {
   switch (c.kind) {
-    case Cell::Kind::kNull: return "null";
+    case Cell::Kind::kNull:
+      return "null";
     case Cell::Kind::kNumber:
-    case Cell::Kind::kBool: return c.text;
-    case Cell::Kind::kText: break;
+    case Cell::Kind::kBool:
+      return c.text;
+    case Cell::Kind::kText:
+      break;
   }
   return JsonString(c.text);
 }
