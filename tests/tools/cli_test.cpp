@@ -198,6 +198,16 @@ TEST_F(MorveskTool, CallInvokesAMemberByNameAndFailsWhenTheOperationDoes) {
   EXPECT_EQ(Run("call --db '" + db + "' --format csv Plexo.Dictionary.Count")
                 .exit_code,
             2);
+
+  // Dictionary values that only look like numbers stay text and reach the operation,
+  // whose own error is reported.
+  Outcome text = Run("call --db '" + db + "' CalCurAmount.CheckReturnData \"K=-\"");
+  EXPECT_EQ(text.exit_code, 1);
+  EXPECT_NE(text.err.find("CurrentYear"), std::string::npos) << text.err;
+  Outcome big = Run("call --db '" + db +
+                    "' CalCurAmount.CheckReturnData \"CurrentYear=99999999999;CurrentPeriod=1\"");
+  EXPECT_EQ(big.exit_code, 1);
+  EXPECT_NE(big.err.find("Overflow"), std::string::npos) << big.err;
 }
 
 TEST_F(MorveskTool, CallClosesThePeriodAndReportsTheByRefMessageOfAFailure) {

@@ -2,6 +2,7 @@
 // member late-bound, as a client program would, then prints the result and every
 // by-ref output.
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cstdio>
 #include <iostream>
@@ -71,10 +72,11 @@ Variant DictionaryArgument(const std::string& text) {
     if (eq == std::string::npos) throw UsageError("dictionary entry '" + pair + "' needs KEY=VALUE");
     std::string key = pair.substr(0, eq);
     std::string value = pair.substr(eq + 1);
-    bool whole = !value.empty() && value.size() < 10 &&
-                 std::all_of(value.begin() + (value[0] == '-' ? 1 : 0), value.end(),
-                             [](unsigned char c) { return std::isdigit(c); });
-    dict->Set(key, whole ? Variant(static_cast<int32_t>(std::stol(value))) : Variant(value));
+    // A whole number of Long's range is a number; anything else ("-", "12a", a date) text.
+    int32_t number = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+    const bool whole = !value.empty() && ec == std::errc() && end == value.data() + value.size();
+    dict->Set(key, whole ? Variant(number) : Variant(value));
   }
   return Variant(std::shared_ptr<automation::Dispatch>(dict));
 }
