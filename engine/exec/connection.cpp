@@ -342,7 +342,11 @@ BatchResult ConnectionImpl::CallProcedure(std::string_view name, std::vector<Pro
 }
 
 void ConnectionImpl::BeginTransaction() {
-  if (trancount_ == 0) ExecSql(sql_, "BEGIN");
+  // A unit of work on a file takes the write lock as it begins, waiting for it up to the
+  // busy timeout (then Msg 1222, nothing changed). Begun as a reader, it could not take the
+  // lock later while another writer held it, and would fail at its first write at once.
+  // A memory database's connections share one cache, whose readers must not wait.
+  if (trancount_ == 0) ExecSql(sql_, db_->in_memory() ? "BEGIN" : "BEGIN IMMEDIATE");
   ++trancount_;
 }
 

@@ -21,6 +21,7 @@ class DatabaseImpl : public Database, public std::enable_shared_from_this<Databa
   const std::string& path() const override { return path_; }
   // The database name T-SQL messages show ('company' for company.db).
   const std::string& name() const { return name_; }
+  bool in_memory() const { return memory_; }
 
  private:
   sqlite3* OpenHandle(bool create);

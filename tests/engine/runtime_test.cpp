@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "engine/engine.h"
 #include "engine/exec/connection_internal.h"
@@ -176,6 +178,40 @@ TEST(RuntimeLimits, LongChainsOfOrAndAndRun) {
                        "not (FItemID = 2 or FItemID = 3 or FItemID = 4)")
                 .as_int(),
             1);
+}
+
+// Two units of work on one company file: the second, which reads before it writes as the
+// operations do, waits for the first to commit instead of failing at its first write.
+TEST(RuntimeTransactions, AUnitOfWorkWaitsForAnotherToCommit) {
+  const auto path = std::filesystem::temp_directory_path() / "morvesk-runtime-two-units.db";
+  std::filesystem::remove(path);
+  auto db = Database::Open(path.string());
+  auto first = db->Connect();
+  auto second = db->Connect();
+  first->Execute("create table t (n int)");
+  first->BeginTransaction();
+  first->Execute("insert into t select 1");
+  std::string failure;
+  std::thread other([&] {
+    try {
+      second->BeginTransaction();
+      BatchResult seen = second->Execute("select count(*) from t");
+      second->Execute("insert into t select 2");
+      second->Commit();
+      if (seen.ResultSets()[0]->rows[0][0].as_int() != 1) failure = "read before the commit";
+    } catch (const SqlError& e) {
+      failure = e.message;
+    }
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  first->Commit();
+  other.join();
+  EXPECT_EQ(failure, "");
+  EXPECT_EQ(Scalar(*first, "select sum(n) from t").as_int(), 3);
+  first.reset();
+  second.reset();
+  db.reset();
+  std::filesystem::remove(path);
 }
 
 TEST(RuntimeProcedures, HostCallBindsByPositionConvertsAndReturnsStatus) {
