@@ -21,6 +21,12 @@
 
 #include "base/decimal.h"
 
+// Code written when the decimal lived in the engine still names it engine::Decimal;
+// the alias names the base type and needs nothing from engine/.
+namespace morvesk::engine {
+using base::Decimal;
+}  // namespace morvesk::engine
+
 namespace morvesk::automation {
 
 class Dispatch;
