@@ -454,8 +454,10 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       const std::string kind = AsciiLower(tl.value);
       if (kind != "u" && kind != "v" && kind != "p") NotSupported("OBJECT_ID type '" + tl.value + "'", line);
       if (kind == "p") {
-        Fragment r = Derived(ctx().catalog.FindProcedure(lit.value) ? std::to_string(ObjectIdOf(AsciiLower(lit.value))) : "NULL",
-                          TypeInfo::Of(TypeKind::kInt), {});
+        Fragment r = Derived(ctx().catalog.FindProcedure(lit.value)
+                                 ? std::to_string(ObjectIdOf(AsciiLower(lit.value)))
+                                 : "NULL",
+                             TypeInfo::Of(TypeKind::kInt), {});
         r.nullable = true;
         return r;
       }

@@ -96,8 +96,8 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   std::string sql = "CREATE TABLE " + SchemaOf(temp) + "." + QuoteName(name) + "(";
   for (size_t i = 0; i < s.columns.size(); ++i) {
     const auto& col = s.columns[i];
-    bool in_key =
-        std::find(key_columns.begin(), key_columns.end(), AsciiLower(col.name)) != key_columns.end();
+    bool in_key = std::find(key_columns.begin(), key_columns.end(), AsciiLower(col.name)) !=
+                  key_columns.end();
     sql += (i ? ", " : "") + ColumnSql(col, &col == identity, in_key, f);
   }
   if (identity) sql += ", " + IdentitySeedClause(identity->identity_seed);
@@ -116,7 +116,8 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   for (const auto& k : s.constraints) {
     ++ordinal;
     // A key on the identity column alone is the rowid itself.
-    if (identity && k.columns.size() == 1 && AsciiLower(k.columns[0].name) == AsciiLower(identity->name))
+    if (identity && k.columns.size() == 1 &&
+        AsciiLower(k.columns[0].name) == AsciiLower(identity->name))
       continue;
     AddConstraint(name, temp, k, ordinal);
   }
@@ -205,7 +206,8 @@ void Interpreter::DropIndex(const ast::DropIndexStmt& s) {
       while (sqlite3_step(q.get()) == SQLITE_ROW) {
         std::string n = reinterpret_cast<const char*>(sqlite3_column_text(q.get(), 0));
         size_t p = n.rfind('$');
-        if (p != std::string::npos && AsciiLower(n.substr(p + 1)) == AsciiLower(target.index)) found = n;
+        if (p != std::string::npos && AsciiLower(n.substr(p + 1)) == AsciiLower(target.index))
+          found = n;
       }
     }
     if (found.empty()) {
@@ -231,10 +233,11 @@ void Interpreter::Drop(const ast::DropStmt& s, Frame& f) {
         auto info = c_.catalog_.FindTable(full);
         if (!c_.catalog_.RetireTemp(*info)) ExecSql(c_.sql_, "DROP TABLE " + info->sqlite_name);
         auto& created = f.temp_tables_created;
-        created.erase(
-            std::remove_if(created.begin(), created.end(),
-                           [&](const std::string& x) { return AsciiLower(x) == AsciiLower(info->name); }),
-            created.end());
+        created.erase(std::remove_if(created.begin(), created.end(),
+                                     [&](const std::string& x) {
+                                       return AsciiLower(x) == AsciiLower(info->name);
+                                     }),
+                      created.end());
         c_.catalog_.Bump(info->name);
         continue;
       }

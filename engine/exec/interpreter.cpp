@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <chrono>
 
 #include "base/ascii.h"
 #include "engine/exec/hash_grouping.h"

@@ -118,9 +118,9 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
       idx = position++;
     } else {
       named_seen = true;
-      auto it =
-          std::find_if(proc.params.begin(), proc.params.end(),
-                       [&](const ast::ProcParameter& p) { return AsciiLower(p.name) == AsciiLower(a.name); });
+      auto it = std::find_if(
+          proc.params.begin(), proc.params.end(),
+          [&](const ast::ProcParameter& p) { return AsciiLower(p.name) == AsciiLower(a.name); });
       if (it == proc.params.end()) {
         throw SqlError(8145, 16, a.name + " is not a parameter for procedure " + declared + ".");
       }
@@ -180,7 +180,8 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
 
   for (size_t i = 0; i < args.size(); ++i) {
     if (!args[i].output || arg_param[i] < 0) continue;
-    const Value& v = pf.variables[AsciiLower(proc.params[static_cast<size_t>(arg_param[i])].name)].value;
+    const Value& v =
+        pf.variables[AsciiLower(proc.params[static_cast<size_t>(arg_param[i])].name)].value;
     args[i].value = args[i].out_type ? Convert(v, *args[i].out_type) : v;
   }
   if (pf.return_status) return *pf.return_status;

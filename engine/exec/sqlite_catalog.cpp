@@ -252,7 +252,8 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
   info.is_temp = n.temp;
   bool autoincrement = AsciiLower(create_sql).find("autoincrement") != std::string::npos;
   info.sqlite_name = std::string(schema) + "." + QuoteName(info.name);
-  info.is_compound_view = info.is_view && AsciiLower(create_sql).find(" union ") != std::string::npos;
+  info.is_compound_view =
+      info.is_view && AsciiLower(create_sql).find(" union ") != std::string::npos;
 
   if (info.is_view) {
     auto obj = LoadObject(AsciiLower(info.name));

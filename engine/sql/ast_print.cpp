@@ -603,7 +603,9 @@ class Printer {
 
 }  // namespace
 
-std::string FunctionCall::LowerName() const { return name.empty() ? std::string() : AsciiLower(name.back()); }
+std::string FunctionCall::LowerName() const {
+  return name.empty() ? std::string() : AsciiLower(name.back());
+}
 
 bool Query::IsAssignment() const {
   for (const SelectItem& item : first().items) {

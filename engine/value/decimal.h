@@ -6,23 +6,23 @@
 
 namespace morvesk::engine {
 
+using base::Add;
+using base::AddTo;
+using base::Compare;
 using base::Decimal;
 using base::DecimalSum;
 using base::DecodeKey;
+using base::Div;
 using base::EncodeKey;
 using base::FitsPrecision;
-using base::Rescale;
-using base::TruncateTo;
-using base::Add;
-using base::Sub;
-using base::Mul;
-using base::Div;
 using base::Mod;
-using base::Negate;
-using base::AddTo;
-using base::SubTo;
+using base::Mul;
 using base::MulTo;
+using base::Negate;
+using base::Rescale;
 using base::Round;
-using base::Compare;
+using base::Sub;
+using base::SubTo;
+using base::TruncateTo;
 
 }  // namespace morvesk::engine

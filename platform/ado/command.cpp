@@ -3,9 +3,9 @@
 #include <cctype>
 #include <deque>
 
+#include "base/ascii.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
-#include "base/ascii.h"
 
 namespace morvesk::ado {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <cctype>
 
+#include "base/ascii.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset_filter.h"
-#include "base/ascii.h"
 
 namespace morvesk::ado {
 namespace {

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ascii.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
-#include "base/ascii.h"
 
 namespace morvesk::ado {
 namespace {
@@ -243,8 +243,7 @@ void Recordset::Update() {
   std::vector<std::optional<std::string>> base(data_.columns.size());
   for (size_t c = 0; c < data_.columns.size(); ++c) {
     for (const std::string& column : shape->columns) {
-      if (EqualsNoCase(column, data_.columns[c].name) &&
-          FindField(data_.columns[c].name) == c) {
+      if (EqualsNoCase(column, data_.columns[c].name) && FindField(data_.columns[c].name) == c) {
         base[c] = column;
       }
     }

@@ -1,14 +1,15 @@
 #include "platform/automation/registry_store.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
-#include "platform/automation/com_error.h"
 #include "base/ascii.h"
+#include "platform/automation/com_error.h"
 
 namespace morvesk::automation {
 namespace {

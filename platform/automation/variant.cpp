@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/ascii.h"
 #include "platform/automation/com_error.h"
 #include "platform/automation/dispatch.h"
-#include "base/ascii.h"
 
 namespace morvesk::automation {
 namespace {

@@ -139,9 +139,8 @@ class Variant {
   bool operator==(const Variant& o) const;
 
  private:
-  std::variant<EmptyValue, NullValue, BoolValue, int32_t, int16_t, double, base::Decimal,
-               DateValue, std::string, std::shared_ptr<Dispatch>, std::shared_ptr<VariantArray>,
-               Variant*>
+  std::variant<EmptyValue, NullValue, BoolValue, int32_t, int16_t, double, base::Decimal, DateValue,
+               std::string, std::shared_ptr<Dispatch>, std::shared_ptr<VariantArray>, Variant*>
       v_;
 };
 

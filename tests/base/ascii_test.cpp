@@ -1,9 +1,9 @@
 #include "base/ascii.h"
 
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace morvesk::base {
 namespace {
@@ -42,7 +42,10 @@ TEST(AsciiLower, SameUnderAnotherCLocale) {
   const std::string saved = previous ? previous : "C";
   if (!std::setlocale(LC_CTYPE, "C.UTF-8") && !std::setlocale(LC_CTYPE, "en_US.ISO-8859-1"))
     GTEST_SKIP() << "no other locale installed";
-  EXPECT_EQ(AsciiLower("\xC4" "BC"), "\xC4" "bc");
+  EXPECT_EQ(AsciiLower("\xC4"
+                       "BC"),
+            "\xC4"
+            "bc");
   EXPECT_FALSE(EqualsNoCase("\xC4", "\xE4"));
   std::setlocale(LC_CTYPE, saved.c_str());
 }
