@@ -22,7 +22,7 @@ install(TARGETS morvesk EXPORT MorveskTargets
 install(FILES ${CMAKE_SOURCE_DIR}/include/morvesk/morvesk.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morvesk)
 foreach(header platform/automation/com_error.h platform/automation/dispatch.h
-               platform/automation/variant.h engine/value/decimal.h)
+               platform/automation/variant.h base/decimal.h)
   get_filename_component(header_dir ${header} DIRECTORY)
   install(FILES ${CMAKE_SOURCE_DIR}/${header}
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/morvesk/${header_dir})

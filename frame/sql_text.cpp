@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/value/datetime.h"
+#include "base/datetime.h"
 #include "platform/automation/com_error.h"
 
 namespace morvesk::frame {
@@ -67,9 +67,9 @@ std::optional<std::string> FormatSqlDate(std::string_view text, int add_days) {
   std::string trimmed = TrimBlanks(std::string(text));
   if (trimmed.empty()) return std::nullopt;
   // The server's own reading of date text covers every form callers send.
-  std::optional<engine::DateTime> parsed = engine::DateTime::Parse(trimmed);
+  std::optional<base::DateTime> parsed = base::DateTime::Parse(trimmed);
   if (!parsed) return std::nullopt;
-  engine::DateTime day = engine::DateTime::FromDays(parsed->Days() + add_days);
+  base::DateTime day = base::DateTime::FromDays(parsed->Days() + add_days);
   int y, m, d, hh, mi, ss, ms;
   day.ToParts(y, m, d, hh, mi, ss, ms);
   char buf[48];

@@ -81,10 +81,10 @@ Fragment Binder::ResolveColumn(const ast::ColumnRef& c, const Scope& scope) {
     const SourceColumn* found = nullptr;
     bool qualifier_seen = false;
     for (const Source& src : s->sources) {
-      if (qualified && !EqualNoCase(src.alias, qualifier)) continue;
+      if (qualified && !EqualsNoCase(src.alias, qualifier)) continue;
       qualifier_seen = true;
       for (const SourceColumn& col : src.columns) {
-        if (!EqualNoCase(col.name, column)) continue;
+        if (!EqualsNoCase(col.name, column)) continue;
         if (found != nullptr)
           Fail(209, "Ambiguous column name '" + column + "'.", c.line);
         found = &col;
@@ -296,7 +296,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       if (t == nullptr) Fail(137, "Must declare the scalar variable \"" + v.name + "\".", e.line, 15);
       ParamSource p;
       p.kind = ParamSource::Kind::kVariable;
-      p.variable = Lower(v.name);
+      p.variable = AsciiLower(v.name);
       p.type = *t;
       Fragment f;
       f.type = *t;

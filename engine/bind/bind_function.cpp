@@ -20,7 +20,7 @@ std::optional<std::string> DatePartName(std::string_view word) {
       {"hh", "hour"},          {"minute", "minute"},    {"mi", "minute"},
       {"n", "minute"},         {"second", "second"},    {"ss", "second"},
       {"s", "second"},         {"millisecond", "millisecond"}, {"ms", "millisecond"}};
-  const std::string w = Lower(word);
+  const std::string w = AsciiLower(word);
   for (const auto& [k, v] : kParts)
     if (w == k) return std::string(v);
   return std::nullopt;
@@ -29,7 +29,7 @@ std::optional<std::string> DatePartName(std::string_view word) {
 // A stable, non-NULL object id for a table name (Object_ID needs only identity).
 int64_t ObjectIdOf(std::string_view sqlite_name) {
   uint32_t h = 2166136261u;
-  for (char c : Lower(sqlite_name)) {
+  for (char c : AsciiLower(sqlite_name)) {
     h ^= static_cast<unsigned char>(c);
     h *= 16777619u;
   }
@@ -51,7 +51,7 @@ Fragment Binder::BindConvert(const ast::ConvertExpr& c, Scope& scope) {
 Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
   const std::string name = f.LowerName();
   const int line = f.line;
-  if (f.name.size() > 1 && !(f.name.size() == 2 && EqualNoCase(f.name[0], "dbo")))
+  if (f.name.size() > 1 && !(f.name.size() == 2 && EqualsNoCase(f.name[0], "dbo")))
     NotSupported("Function '" + JoinName(f.name) + "'", line);
   auto argc_is = [&](size_t lo, size_t hi) {
     if (f.args.size() < lo || f.args.size() > hi)
@@ -451,11 +451,13 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       if (t.kind != ast::ExprKind::kLiteral) NotSupported("OBJECT_ID's type argument", line);
       const auto& tl = t.As<ast::LiteralExpr>();
       if (tl.literal_index >= 0) out().value_literals.push_back(tl.literal_index);
-      const std::string kind = Lower(tl.value);
+      const std::string kind = AsciiLower(tl.value);
       if (kind != "u" && kind != "v" && kind != "p") NotSupported("OBJECT_ID type '" + tl.value + "'", line);
       if (kind == "p") {
-        Fragment r = Derived(ctx().catalog.FindProcedure(lit.value) ? std::to_string(ObjectIdOf(Lower(lit.value))) : "NULL",
-                          TypeInfo::Of(TypeKind::kInt), {});
+        Fragment r = Derived(ctx().catalog.FindProcedure(lit.value)
+                                 ? std::to_string(ObjectIdOf(AsciiLower(lit.value)))
+                                 : "NULL",
+                             TypeInfo::Of(TypeKind::kInt), {});
         r.nullable = true;
         return r;
       }

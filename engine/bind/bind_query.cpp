@@ -143,7 +143,7 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
           Fail(8155, "No column name was specified for column " + std::to_string(i + 1) + " of '" +
                          d.alias + "'.",
                ref.line);
-        if (!seen.insert(Lower(nm)).second)
+        if (!seen.insert(AsciiLower(nm)).second)
           Fail(8156, "The column '" + nm + "' was specified multiple times for '" + d.alias + "'.",
                ref.line);
         SourceColumn sc;
@@ -282,7 +282,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       if (item.kind == ast::SelectItem::Kind::kStar) {
         bool matched = false;
         for (const Source& s : b.scope.sources) {
-          if (!item.star_qualifier.empty() && !EqualNoCase(s.alias, item.star_qualifier.back()))
+          if (!item.star_qualifier.empty() && !EqualsNoCase(s.alias, item.star_qualifier.back()))
             continue;
           matched = true;
           for (const SourceColumn& c : s.columns) {
@@ -455,7 +455,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
           oi.expr->As<ast::ColumnRef>().parts.size() == 1) {
         const std::string& nm = oi.expr->As<ast::ColumnRef>().parts[0];
         for (size_t i = 0; i < ncol && position == 0; ++i)
-          if (!assignment && EqualNoCase(first.names[i], nm)) position = static_cast<int>(i + 1);
+          if (!assignment && EqualsNoCase(first.names[i], nm)) position = static_cast<int>(i + 1);
       }
       if (position == 0) {
         const size_t params_before = params_.size();

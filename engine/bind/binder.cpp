@@ -7,12 +7,6 @@
 
 namespace morvesk::engine::bind {
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
-
 void Absorb(Fragment& into, const Fragment& from) {
   into.nullable = into.nullable || from.nullable;
   into.aggregate = into.aggregate || from.aggregate;
@@ -27,16 +21,6 @@ Fragment Derived(std::string sql, TypeInfo type, const std::vector<const Fragmen
   r.nullable = false;
   for (const Fragment* p : parts) Absorb(r, *p);
   return r;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 static std::string Quote(std::string_view s, char q) {
@@ -80,9 +64,9 @@ std::optional<std::pair<size_t, size_t>> LocateColumn(const ast::Expr& e, const 
   std::optional<std::pair<size_t, size_t>> found;
   for (size_t si = 0; si < scope.sources.size(); ++si) {
     const Source& src = scope.sources[si];
-    if (parts.size() > 1 && !EqualNoCase(src.alias, parts[parts.size() - 2])) continue;
+    if (parts.size() > 1 && !EqualsNoCase(src.alias, parts[parts.size() - 2])) continue;
     for (size_t ci = 0; ci < src.columns.size(); ++ci) {
-      if (!EqualNoCase(src.columns[ci].name, parts.back())) continue;
+      if (!EqualsNoCase(src.columns[ci].name, parts.back())) continue;
       if (found) return std::nullopt;
       found = std::make_pair(si, ci);
     }

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/ascii.h"
 #include "engine/bind/translate.h"
 #include "engine/error.h"
 #include "engine/sql/ast.h"
@@ -195,8 +196,8 @@ class Binder {
 
 // ---- helpers shared by the binder's files (binder.cpp) ----
 
-std::string Lower(std::string_view s);
-bool EqualNoCase(std::string_view a, std::string_view b);
+using base::AsciiLower;
+using base::EqualsNoCase;
 std::string QuoteId(std::string_view name);    // "name" with embedded quotes doubled
 std::string QuoteText(std::string_view text);  // 'text' with embedded quotes doubled
 std::string JoinName(const ast::Name& name);   // {"tempdb","","#x"} -> "tempdb..#x"

@@ -7,7 +7,7 @@ namespace morvesk::engine {
 
 const ColumnInfo* TableInfo::Find(std::string_view column) const {
   for (const ColumnInfo& c : columns)
-    if (bind::EqualNoCase(c.name, column)) return &c;
+    if (bind::EqualsNoCase(c.name, column)) return &c;
   return nullptr;
 }
 

@@ -23,7 +23,7 @@ Translation TranslateInsert(Binder& b, const ast::InsertStmt& s) {
     for (const std::string& name : s.columns) {
       const ColumnInfo* c = table->Find(name);
       if (c == nullptr) Fail(207, "Invalid column name '" + name + "'.", s.line);
-      if (!seen.insert(Lower(c->name)).second)
+      if (!seen.insert(AsciiLower(c->name)).second)
         Fail(264, "The column name '" + c->name + "' is specified more than once in the SET "
                   "clause or column list of an INSERT. A column cannot be assigned more than one "
                   "value in the same clause. Modify the clause to make sure that a column is "

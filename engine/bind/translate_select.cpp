@@ -21,7 +21,7 @@ Translation TranslateAssignment(Binder& b, const ast::Query& q) {
     if (t == nullptr)
       Fail(137, "Must declare the scalar variable \"" + item.variable + "\".", item.line, 15);
     types.push_back(*t);
-    names.push_back(Lower(item.variable));
+    names.push_back(AsciiLower(item.variable));
   }
   QueryOptions opts;
   opts.allow_assign = true;
@@ -61,7 +61,7 @@ Translation TranslateInto(Binder& b, const ast::Query& q) {
                  "names. Aliases defined as \"\" or [] are not allowed. Change the alias to a "
                  "valid name.",
            q.line);
-    if (!seen.insert(Lower(nm)).second)
+    if (!seen.insert(AsciiLower(nm)).second)
       Fail(2705, "Column names in each table must be unique. Column name '" + nm + "' in table '" +
                      short_name + "' is specified more than once.",
            q.line);

@@ -17,7 +17,7 @@ DmlTarget BindDmlTarget(Binder& b, const ast::Name& target,
   std::vector<size_t> hits;
   if (target.size() == 1) {
     for (size_t i = 0; i < scope.sources.size(); ++i)
-      if (scope.sources[i].has_alias && EqualNoCase(scope.sources[i].alias, target[0]))
+      if (scope.sources[i].has_alias && EqualsNoCase(scope.sources[i].alias, target[0]))
         hits.push_back(i);
   }
   if (hits.empty()) {
@@ -128,14 +128,14 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
     const std::string& name = sc.column_name.back();
     if (sc.column_name.size() > 1) {
       const std::string& q = sc.column_name[sc.column_name.size() - 2];
-      if (!EqualNoCase(q, tsrc.alias) && !EqualNoCase(q, s.target.back()))
+      if (!EqualsNoCase(q, tsrc.alias) && !EqualsNoCase(q, s.target.back()))
         Fail(4104, "The multi-part identifier \"" + JoinName(sc.column_name) + "\" could not be bound.",
              sc.line);
     }
     const ColumnInfo* c = table.Find(name);
     if (c == nullptr) Fail(207, "Invalid column name '" + name + "'.", sc.line);
     if (c->identity) Fail(8102, "Cannot update identity column '" + c->name + "'.", sc.line);
-    if (!seen.insert(Lower(c->name)).second)
+    if (!seen.insert(AsciiLower(c->name)).second)
       Fail(264, "The column name '" + c->name + "' is specified more than once in the SET clause "
                 "or column list of an INSERT. A column cannot be assigned more than one value in "
                 "the same clause. Modify the clause to make sure that a column is updated only "

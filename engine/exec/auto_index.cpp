@@ -7,6 +7,7 @@
 #include <cctype>
 #include <functional>
 
+#include "base/ascii.h"
 #include "engine/exec/interpreter.h"
 
 namespace morvesk::engine::exec {
@@ -15,11 +16,7 @@ namespace {
 constexpr int kUsesBeforeIndex = 2;
 constexpr int64_t kRowsBeforeIndex = 32;
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using base::AsciiLower;
 
 bool MentionsColumn(const ast::Expr& e) {
   switch (e.kind) {
@@ -76,13 +73,13 @@ void EqualityColumns(const ast::Expr* cond, std::vector<SourceTable>& sources) {
   const auto& parts = col->As<ast::ColumnRef>().parts;
   if (parts.size() > 2) return;
   if (parts.size() == 1) {
-    if (sources.size() == 1) sources[0].columns.push_back(Lower(parts[0]));
+    if (sources.size() == 1) sources[0].columns.push_back(AsciiLower(parts[0]));
     return;
   }
-  const std::string q = Lower(parts[0]);
+  const std::string q = AsciiLower(parts[0]);
   for (auto& src : sources) {
     if (src.qualifier == q) {
-      src.columns.push_back(Lower(parts[1]));
+      src.columns.push_back(AsciiLower(parts[1]));
       return;
     }
   }
@@ -95,7 +92,7 @@ void CollectSources(const ast::TableRef& t, std::vector<SourceTable>& sources,
   switch (t.kind) {
     case ast::TableRefKind::kNamed: {
       const auto& n = t.As<ast::NamedTable>();
-      sources.push_back({n.name.back(), Lower(n.alias.empty() ? n.name.back() : n.alias), {}});
+      sources.push_back({n.name.back(), AsciiLower(n.alias.empty() ? n.name.back() : n.alias), {}});
       break;
     }
     case ast::TableRefKind::kDerived:
@@ -129,14 +126,14 @@ void Interpreter::FindAutoIndexCandidates(const ast::Statement& s, Plan& p) {
     case ast::StmtKind::kUpdate: {
       const auto& u = s.As<ast::UpdateStmt>();
       if (u.target.size() != 1) return;
-      if (u.from.empty()) sources.push_back({u.target[0], Lower(u.target[0]), {}});
+      if (u.from.empty()) sources.push_back({u.target[0], AsciiLower(u.target[0]), {}});
       add_from(u.from, u.where.get());
       break;
     }
     case ast::StmtKind::kDelete: {
       const auto& d = s.As<ast::DeleteStmt>();
       if (d.target.size() != 1) return;
-      if (d.from.empty()) sources.push_back({d.target[0], Lower(d.target[0]), {}});
+      if (d.from.empty()) sources.push_back({d.target[0], AsciiLower(d.target[0]), {}});
       add_from(d.from, d.where.get());
       break;
     }
@@ -170,7 +167,7 @@ void Interpreter::NoteAutoIndexUse(Plan& p) {
     c_.auto_index_version_ = c_.catalog_.version();
   }
   for (const IndexCandidate& cand : p.auto_index_candidates) {
-    std::string key = Lower(cand.table);
+    std::string key = AsciiLower(cand.table);
     for (const auto& c : cand.columns) key += "\x1f" + c;
     if (c_.auto_indexes_.count(key)) continue;
     if (++c_.auto_index_hits_[key] < kUsesBeforeIndex) continue;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/ascii.h"
 #include "engine/exec/interpreter.h"
 #include "engine/exec/storage.h"
 #include "engine/exec/table_ddl.h"
@@ -11,11 +12,7 @@
 namespace morvesk::engine::exec {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using base::AsciiLower;
 
 std::string JoinName(const ast::Name& n) {
   std::string out;
@@ -94,13 +91,13 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   std::vector<std::string> key_columns;
   for (const auto& k : s.constraints) {
     if (k.kind != ast::TableConstraint::Kind::kPrimaryKey) continue;
-    for (const auto& c : k.columns) key_columns.push_back(Lower(c.name));
+    for (const auto& c : k.columns) key_columns.push_back(AsciiLower(c.name));
   }
   std::string sql = "CREATE TABLE " + SchemaOf(temp) + "." + QuoteName(name) + "(";
   for (size_t i = 0; i < s.columns.size(); ++i) {
     const auto& col = s.columns[i];
-    bool in_key =
-        std::find(key_columns.begin(), key_columns.end(), Lower(col.name)) != key_columns.end();
+    bool in_key = std::find(key_columns.begin(), key_columns.end(), AsciiLower(col.name)) !=
+                  key_columns.end();
     sql += (i ? ", " : "") + ColumnSql(col, &col == identity, in_key, f);
   }
   if (identity) sql += ", " + IdentitySeedClause(identity->identity_seed);
@@ -119,7 +116,8 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   for (const auto& k : s.constraints) {
     ++ordinal;
     // A key on the identity column alone is the rowid itself.
-    if (identity && k.columns.size() == 1 && Lower(k.columns[0].name) == Lower(identity->name))
+    if (identity && k.columns.size() == 1 &&
+        AsciiLower(k.columns[0].name) == AsciiLower(identity->name))
       continue;
     AddConstraint(name, temp, k, ordinal);
   }
@@ -208,7 +206,8 @@ void Interpreter::DropIndex(const ast::DropIndexStmt& s) {
       while (sqlite3_step(q.get()) == SQLITE_ROW) {
         std::string n = reinterpret_cast<const char*>(sqlite3_column_text(q.get(), 0));
         size_t p = n.rfind('$');
-        if (p != std::string::npos && Lower(n.substr(p + 1)) == Lower(target.index)) found = n;
+        if (p != std::string::npos && AsciiLower(n.substr(p + 1)) == AsciiLower(target.index))
+          found = n;
       }
     }
     if (found.empty()) {
@@ -234,10 +233,11 @@ void Interpreter::Drop(const ast::DropStmt& s, Frame& f) {
         auto info = c_.catalog_.FindTable(full);
         if (!c_.catalog_.RetireTemp(*info)) ExecSql(c_.sql_, "DROP TABLE " + info->sqlite_name);
         auto& created = f.temp_tables_created;
-        created.erase(
-            std::remove_if(created.begin(), created.end(),
-                           [&](const std::string& x) { return Lower(x) == Lower(info->name); }),
-            created.end());
+        created.erase(std::remove_if(created.begin(), created.end(),
+                                     [&](const std::string& x) {
+                                       return AsciiLower(x) == AsciiLower(info->name);
+                                     }),
+                      created.end());
         c_.catalog_.Bump(info->name);
         continue;
       }

@@ -3,6 +3,7 @@
 // failed step without the violated index inside a savepoint that is then undone).
 #include <cctype>
 
+#include "base/ascii.h"
 #include "engine/exec/database_impl.h"
 #include "engine/exec/interpreter.h"
 #include "engine/exec/storage.h"
@@ -12,11 +13,7 @@
 namespace morvesk::engine::exec {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using base::AsciiLower;
 
 // "UNIQUE constraint failed: t.a, t.b" -> table t, columns a, b.
 bool SplitConstraintMessage(const std::string& message, std::string& table,
@@ -55,9 +52,9 @@ std::vector<std::string> MatchingIndexes(sqlite3* db, const std::string& table, 
     std::string name = Text(list.get(), 1);
     Stmt info = Prepare(db, "PRAGMA " + schema + ".index_info(" + QuoteName(name) + ")");
     std::vector<std::string> cols;
-    while (sqlite3_step(info.get()) == SQLITE_ROW) cols.push_back(Lower(Text(info.get(), 2)));
+    while (sqlite3_step(info.get()) == SQLITE_ROW) cols.push_back(AsciiLower(Text(info.get(), 2)));
     bool same = cols.size() == columns.size();
-    for (size_t i = 0; same && i < cols.size(); ++i) same = cols[i] == Lower(columns[i]);
+    for (size_t i = 0; same && i < cols.size(); ++i) same = cols[i] == AsciiLower(columns[i]);
     if (same) out.push_back(name);
   }
   return out;

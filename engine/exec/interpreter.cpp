@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <chrono>
 
+#include "base/ascii.h"
 #include "engine/exec/hash_grouping.h"
 #include "engine/exec/storage.h"
 #include "engine/exec/table_ddl.h"
@@ -13,11 +14,7 @@
 namespace morvesk::engine::exec {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using base::AsciiLower;
 
 // Storage families: values of one family bind without conversion whatever their
 // precision, scale or length (decimal blobs are scale-independent).
@@ -98,7 +95,7 @@ bool IntegerFits(int64_t v, TypeKind k) {
 }  // namespace
 
 const TypeInfo* Frame::Find(std::string_view name) const {
-  auto it = variables.find(Lower(name));
+  auto it = variables.find(AsciiLower(name));
   return it == variables.end() ? nullptr : &it->second.type;
 }
 
@@ -106,7 +103,7 @@ Variable* Frame::Lookup(std::string_view name) {
   // Translations name variables in lower case already; try that spelling first.
   auto it = variables.find(std::string(name));
   if (it != variables.end()) return &it->second;
-  it = variables.find(Lower(name));
+  it = variables.find(AsciiLower(name));
   return it == variables.end() ? nullptr : &it->second;
 }
 
@@ -420,7 +417,7 @@ Plan& Interpreter::PlanFor(const void* key, Frame& f,
 }
 
 Value Interpreter::SystemValue(const std::string& name) {
-  std::string n = Lower(name);
+  std::string n = AsciiLower(name);
   if (n == "@@rowcount") return Value::Int(c_.rowcount_);
   if (n == "@@error") return Value::Int(c_.error_);
   if (n == "@@trancount") return Value::Int(c_.trancount_);
@@ -697,7 +694,7 @@ std::optional<bool> Interpreter::Condition(const ast::Expr& e, Frame& f) {
 
 void Interpreter::Declare(const ast::DeclareStmt& d, Frame& f) {
   for (const auto& var : d.variables) {
-    std::string key = Lower(var.name);
+    std::string key = AsciiLower(var.name);
     auto it = f.variables.find(key);
     if (it == f.variables.end()) {
       // A DECLARE met again in a loop keeps the variable as it is, as the server does.

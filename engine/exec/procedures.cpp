@@ -4,17 +4,14 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/ascii.h"
 #include "engine/exec/interpreter.h"
 #include "engine/exec/storage.h"
 
 namespace morvesk::engine::exec {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using base::AsciiLower;
 
 }  // namespace
 
@@ -24,7 +21,7 @@ std::shared_ptr<CachedBatch> Interpreter::LoadProcedure(const std::string& name,
     c_.procedures_.clear();
     c_.procedures_version_ = c_.catalog_.version();
   }
-  std::string key = Lower(ParseObjectName(name).name);
+  std::string key = AsciiLower(ParseObjectName(name).name);
   auto source = c_.catalog_.ProcedureSource(name);
   if (!source) return nullptr;
   *declared_name = source->first;
@@ -121,9 +118,9 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
       idx = position++;
     } else {
       named_seen = true;
-      auto it =
-          std::find_if(proc.params.begin(), proc.params.end(),
-                       [&](const ast::ProcParameter& p) { return Lower(p.name) == Lower(a.name); });
+      auto it = std::find_if(
+          proc.params.begin(), proc.params.end(),
+          [&](const ast::ProcParameter& p) { return AsciiLower(p.name) == AsciiLower(a.name); });
       if (it == proc.params.end()) {
         throw SqlError(8145, 16, a.name + " is not a parameter for procedure " + declared + ".");
       }
@@ -143,7 +140,7 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
   }
   for (size_t p = 0; p < n; ++p) {
     const auto& param = proc.params[p];
-    std::string key = Lower(param.name);
+    std::string key = AsciiLower(param.name);
     pf.variables.emplace(key, Variable{param.type.type, Value::Null(param.type.type)});
     int a = supplied_by[p];
     if (a >= 0 && !args[static_cast<size_t>(a)].is_default) {
@@ -183,7 +180,8 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
 
   for (size_t i = 0; i < args.size(); ++i) {
     if (!args[i].output || arg_param[i] < 0) continue;
-    const Value& v = pf.variables[Lower(proc.params[static_cast<size_t>(arg_param[i])].name)].value;
+    const Value& v =
+        pf.variables[AsciiLower(proc.params[static_cast<size_t>(arg_param[i])].name)].value;
     args[i].value = args[i].out_type ? Convert(v, *args[i].out_type) : v;
   }
   if (pf.return_status) return *pf.return_status;

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <functional>
 
+#include "base/ascii.h"
 #include "engine/exec/sqlite_util.h"
 #include "engine/exec/table_ddl.h"
 
@@ -13,22 +14,7 @@ namespace {
 constexpr char kFieldSep = '\x1f';
 constexpr char kRowSep = '\x1e';
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-}  // namespace
-
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-namespace {
+using base::AsciiLower;
 
 std::vector<std::vector<std::string>> SplitRecords(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
@@ -98,7 +84,7 @@ ObjectName ParseObjectName(std::string_view text) {
 }
 
 TypeInfo TypeFromDeclared(std::string_view declared) {
-  std::string d = Lower(declared);
+  std::string d = AsciiLower(declared);
   size_t paren = d.find('(');
   std::string name = d.substr(0, paren);
   while (!name.empty() && name.back() == ' ') name.pop_back();
@@ -209,7 +195,7 @@ void SqliteCatalog::Bump() {
 
 void SqliteCatalog::Bump(std::string_view table) {
   ++version_;
-  tables_.erase(Lower(ParseObjectName(table).name));
+  tables_.erase(AsciiLower(ParseObjectName(table).name));
 }
 
 void SqliteCatalog::SyncWithFile() {
@@ -226,7 +212,7 @@ void SqliteCatalog::SyncWithFile() {
 std::optional<TableInfo> SqliteCatalog::FindTable(std::string_view name) const {
   ObjectName n = ParseObjectName(name);
   if (n.name.empty()) return std::nullopt;
-  std::string key = Lower(n.name);
+  std::string key = AsciiLower(n.name);
   auto it = tables_.find(key);
   if (it != tables_.end()) return it->second;
   auto info = LoadTable(n);
@@ -264,12 +250,13 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
   sqlite3_reset(s);
   if (info.name.rfind("__tsql_", 0) == 0) return std::nullopt;
   info.is_temp = n.temp;
-  bool autoincrement = Lower(create_sql).find("autoincrement") != std::string::npos;
+  bool autoincrement = AsciiLower(create_sql).find("autoincrement") != std::string::npos;
   info.sqlite_name = std::string(schema) + "." + QuoteName(info.name);
-  info.is_compound_view = info.is_view && Lower(create_sql).find(" union ") != std::string::npos;
+  info.is_compound_view =
+      info.is_view && AsciiLower(create_sql).find(" union ") != std::string::npos;
 
   if (info.is_view) {
-    auto obj = LoadObject(Lower(info.name));
+    auto obj = LoadObject(AsciiLower(info.name));
     if (obj) {
       for (auto& f : SplitRecords(obj->columns)) {
         if (f.size() < 3) continue;
@@ -280,7 +267,7 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
         info.columns.push_back(std::move(c));
       }
       if (info.is_compound_view) {
-        if (auto arms = LoadObject(Lower(info.name) + kFieldSep + "arms")) {
+        if (auto arms = LoadObject(AsciiLower(info.name) + kFieldSep + "arms")) {
           for (auto& f : SplitRecords(arms->definition)) {
             if (f.size() != info.columns.size() + 1) {
               info.view_arms.clear();  // written for other columns: not used
@@ -341,7 +328,7 @@ std::optional<SqliteCatalog::ObjectRow> SqliteCatalog::LoadObject(std::string_vi
 std::optional<std::vector<ProcParamInfo>> SqliteCatalog::FindProcedure(
     std::string_view name) const {
   ObjectName n = ParseObjectName(name);
-  auto obj = LoadObject(Lower(n.name));
+  auto obj = LoadObject(AsciiLower(n.name));
   if (!obj || obj->kind != "P") return std::nullopt;
   std::vector<ProcParamInfo> params;
   for (auto& f : SplitRecords(obj->columns)) {
@@ -361,7 +348,7 @@ std::optional<char> SqliteCatalog::ObjectKind(std::string_view name) const {
   ObjectName n = ParseObjectName(name);
   if (auto t = FindTable(name)) return t->is_view ? 'V' : 'U';
   if (n.temp) return std::nullopt;
-  if (auto obj = LoadObject(Lower(n.name))) return obj->kind.empty() ? 'U' : obj->kind[0];
+  if (auto obj = LoadObject(AsciiLower(n.name))) return obj->kind.empty() ? 'U' : obj->kind[0];
   return std::nullopt;
 }
 
@@ -372,7 +359,7 @@ void SqliteCatalog::RecordView(const std::string& name, const std::string& defin
   for (auto& c : columns) {
     cols += c.name + kFieldSep + c.type.ToString() + kFieldSep + (c.nullable ? "1" : "0") + kRowSep;
   }
-  const std::string key = Lower(name);
+  const std::string key = AsciiLower(name);
   Stmt s = Prepare(db_, "INSERT OR REPLACE INTO main.__tsql_objects VALUES(?1, ?2, ?3, ?4, ?5)");
   auto put = [&](const std::string& k, const char* kind, const std::string& def,
                  const std::string& extra) {
@@ -417,7 +404,7 @@ void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& 
             kFieldSep + (p.has_default ? "1" : "0") + kFieldSep + p.default_literal + kRowSep;
   }
   Stmt s = Prepare(db_, "INSERT INTO main.__tsql_objects VALUES(?1, ?2, 'P', ?3, ?4)");
-  std::string key = Lower(name);
+  std::string key = AsciiLower(name);
   sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 3, definition.c_str(), -1, SQLITE_TRANSIENT);
@@ -428,7 +415,7 @@ void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& 
 
 void SqliteCatalog::EraseObject(std::string_view name) {
   Stmt s = Prepare(db_, "DELETE FROM main.__tsql_objects WHERE name_key = ?1");
-  std::string key = Lower(ParseObjectName(name).name);
+  std::string key = AsciiLower(ParseObjectName(name).name);
   sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_step(s.get());
   EraseArms(key);
@@ -437,7 +424,7 @@ void SqliteCatalog::EraseObject(std::string_view name) {
 
 std::optional<std::pair<std::string, std::string>> SqliteCatalog::ProcedureSource(
     std::string_view name) const {
-  auto obj = LoadObject(Lower(ParseObjectName(name).name));
+  auto obj = LoadObject(AsciiLower(ParseObjectName(name).name));
   if (!obj || obj->kind != "P") return std::nullopt;
   return std::make_pair(obj->name, obj->definition);
 }
@@ -447,11 +434,11 @@ std::optional<int64_t> SqliteCatalog::ObjectId(std::string_view name) const {
   auto t = FindTable(name);
   if (!t) {
     if (n.temp) return std::nullopt;
-    auto obj = LoadObject(Lower(n.name));
+    auto obj = LoadObject(AsciiLower(n.name));
     if (!obj) return std::nullopt;
   }
   // A positive id derived from the name; T-SQL callers only test it for NULL or compare it.
-  int64_t id = static_cast<int64_t>(std::hash<std::string>{}(Lower(n.name)) & 0x3fffffff);
+  int64_t id = static_cast<int64_t>(std::hash<std::string>{}(AsciiLower(n.name)) & 0x3fffffff);
   return id == 0 ? 1 : id;
 }
 

@@ -25,8 +25,6 @@ struct ObjectName {
 };
 ObjectName ParseObjectName(std::string_view text);
 
-bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
-
 // T-SQL type of a SQLite declared column type ("decimal(28,10)", "varchar(max)").
 TypeInfo TypeFromDeclared(std::string_view declared);
 

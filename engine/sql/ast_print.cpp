@@ -2,18 +2,13 @@
 // helpers of ast.h.
 #include <sstream>
 
+#include "base/ascii.h"
 #include "engine/sql/ast.h"
 
 namespace morvesk::engine::ast {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
+using base::AsciiLower;
 
 std::string JoinName(const Name& n) {
   std::string out;
@@ -608,7 +603,9 @@ class Printer {
 
 }  // namespace
 
-std::string FunctionCall::LowerName() const { return name.empty() ? std::string() : Lower(name.back()); }
+std::string FunctionCall::LowerName() const {
+  return name.empty() ? std::string() : AsciiLower(name.back());
+}
 
 bool Query::IsAssignment() const {
   for (const SelectItem& item : first().items) {
@@ -618,7 +615,7 @@ bool Query::IsAssignment() const {
 }
 
 bool SetOptionStmt::Is(std::string_view option) const {
-  return options.size() == 1 && options[0] == Lower(option);
+  return options.size() == 1 && options[0] == AsciiLower(option);
 }
 
 std::string ToSql(const Expr& e) {

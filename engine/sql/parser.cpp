@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 
+#include "base/ascii.h"
 #include "engine/error.h"
 
 namespace morvesk::engine::sql {
@@ -13,13 +14,7 @@ namespace {
 
 using namespace ast;
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
+using base::AsciiLower;
 
 bool IsWordToken(const Token& t) { return t.kind == TokenKind::kIdentifier; }
 
@@ -262,7 +257,7 @@ class Parser {
     if (AtWord("cursor")) NotSupported(name_tok, "Cursors");
     std::string name = Take().value;
     // "double precision" is the one two-word type name.
-    if (Lower(name) == "double" && AcceptWord("precision")) name = "float";
+    if (AsciiLower(name) == "double" && AcceptWord("precision")) name = "float";
     std::string text = name;
     std::optional<int> a1, a2;
     if (At(TokenKind::kLParen)) {
@@ -304,7 +299,7 @@ class Parser {
       if (AtWord("select", k)) return ParseSelectStatement();
     }
     if (t.kind != TokenKind::kIdentifier) SyntaxError();
-    std::string w = Lower(t.text);
+    std::string w = AsciiLower(t.text);
     if (w == "select") return ParseSelectStatement();
     if (w == "insert") return ParseInsert();
     if (w == "update") return ParseUpdate();
@@ -333,7 +328,7 @@ class Parser {
     if (w == "goto") NotSupported(t, "GOTO");
     if (w == "merge") NotSupported(t, "MERGE");
     if (w == "open" || w == "fetch" || w == "close" || w == "deallocate") {
-      NotSupported(t, "Cursors (" + Lower(t.text) + ")");
+      NotSupported(t, "Cursors (" + AsciiLower(t.text) + ")");
     }
     if (w == "save") NotSupported(t, "SAVE TRANSACTION");
     if (w == "use") NotSupported(t, "USE");
@@ -432,7 +427,7 @@ class Parser {
         hints.push_back("index");
         continue;
       }
-      hints.push_back(Lower(Take().text));
+      hints.push_back(AsciiLower(Take().text));
     } while (Accept(TokenKind::kComma));
     Expect(TokenKind::kRParen);
     return hints;
@@ -934,7 +929,7 @@ class Parser {
     }
     auto s = Make<SetOptionStmt>(start);
     if (!IsWordToken(Peek())) SyntaxError();
-    std::string option = Lower(Take().text);
+    std::string option = AsciiLower(Take().text);
     s->options.push_back(option);
     if (option == "identity_insert") {
       s->table = ParseMultiPartName();
@@ -946,7 +941,7 @@ class Parser {
       while (AtWord("read") || AtWord("committed") || AtWord("uncommitted") ||
              AtWord("repeatable") || AtWord("snapshot") || AtWord("serializable")) {
         if (!level.empty()) level += ' ';
-        level += Lower(Take().text);
+        level += AsciiLower(Take().text);
       }
       if (level.empty()) SyntaxError();
       s->word = level;
@@ -955,18 +950,18 @@ class Parser {
       s->value = ParseOptionValue();
     } else if (option == "dateformat" || option == "language" || option == "deadlock_priority") {
       if (IsWordToken(Peek()) || At(TokenKind::kQuotedIdentifier)) {
-        s->word = Lower(Take().value);
+        s->word = AsciiLower(Take().value);
       } else {
         s->value = ParseOptionValue();
       }
     } else if (option == "statistics") {
       if (!IsWordToken(Peek())) SyntaxError();
-      s->options.back() += " " + Lower(Take().text);
+      s->options.back() += " " + AsciiLower(Take().text);
       s->on = ParseOnOff();
     } else {
       while (Accept(TokenKind::kComma)) {
         if (!IsWordToken(Peek())) SyntaxError();
-        s->options.push_back(Lower(Take().text));
+        s->options.push_back(AsciiLower(Take().text));
       }
       s->on = ParseOnOff();
     }
@@ -1098,7 +1093,7 @@ class Parser {
     auto s = Make<ExecStmt>(start);
     const Token& name_tok = Peek();
     s->procedure = ParseMultiPartName();
-    std::string last = Lower(s->procedure.back());
+    std::string last = AsciiLower(s->procedure.back());
     if (last == "sp_executesql") NotSupported(name_tok, "Dynamic SQL (sp_executesql)");
     if (IsExecArgStart()) {
       do {
@@ -1795,7 +1790,7 @@ class Parser {
       }
       case TokenKind::kSystemVariable: {
         Take();
-        std::string name = Lower(t.value);
+        std::string name = AsciiLower(t.value);
         if (name == "@@fetch_status" || name == "@@cursor_rows") NotSupported(t, "Cursors (" + t.text + ")");
         auto v = Make<SystemVariableExpr>(t);
         v->name = name;

@@ -4,19 +4,12 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/ascii.h"
+
 namespace morvesk::engine::sql {
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+using base::EqualsNoCase;
 
 // The dialect's reserved words, lower case, sorted for binary search.
 constexpr std::string_view kReserved[] = {

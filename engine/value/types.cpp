@@ -5,14 +5,12 @@
 #include <cctype>
 #include <charconv>
 
+#include "base/ascii.h"
+
 namespace morvesk::engine {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+using base::AsciiLower;
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -30,7 +28,7 @@ bool ParseArgs(std::string_view text, std::optional<int>& a1, std::optional<int>
     size_t comma = text.find(',');
     std::string_view part = Trim(text.substr(0, comma));
     if (slot == nullptr) return false;
-    if (Lower(part) == "max") {
+    if (AsciiLower(part) == "max") {
       *slot = -1;
     } else {
       int v = 0;
@@ -115,7 +113,7 @@ std::optional<TypeInfo> ParseTypeName(std::string_view name, std::optional<int> 
     if (!ParseArgs(name.substr(paren), arg1, arg2)) return std::nullopt;
     name = Trim(name.substr(0, paren));
   }
-  const std::string n = Lower(name);
+  const std::string n = AsciiLower(name);
   auto no_args = [&](TypeKind k) -> std::optional<TypeInfo> {
     if (arg1 || arg2) return std::nullopt;
     return TypeInfo::Of(k);

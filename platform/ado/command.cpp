@@ -3,15 +3,14 @@
 #include <cctype>
 #include <deque>
 
+#include "base/ascii.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
-#include "platform/automation/names.h"
 
 namespace morvesk::ado {
 namespace {
 
 using automation::ComError;
-using automation::EqualsFolded;
 using automation::DispatchTable;
 using automation::In;
 using automation::Opt;
@@ -82,7 +81,7 @@ size_t ParameterCollection::IndexOf(const Variant& index) const {
   if (index.is_string()) {
     std::string name = index.ToString();
     for (size_t i = 0; i < items_.size(); ++i) {
-      if (EqualsFolded(items_[i]->name, name)) return i;
+      if (base::EqualsNoCase(items_[i]->name, name)) return i;
     }
     throw ComError(automation::kErrItemNotFound, ErrorSource(),
                    "Item cannot be found in the collection: no parameter named " + name);

@@ -209,6 +209,14 @@ ProviderResult MapBatch(const engine::BatchResult& b) {
   return out;
 }
 
+// A database error met outside a batch's results (a parameter value the engine refuses)
+// leaves as an automation error without a source, so that the object whose member was
+// called names itself as the source.
+[[noreturn]] void ThrowUnlisted(const engine::SqlError& e) {
+  throw ComError(e.IsConstraintViolation() ? automation::kErrIntegrity : automation::kErrCommand,
+                 std::string(), e.message);
+}
+
 ProviderResult Failure(const engine::SqlError& e) {
   ProviderResult out;
   out.errors.push_back(MapError(e));
@@ -230,6 +238,14 @@ class EngineSession : public ProviderSession {
   }
 
   ProviderResult CallProcedure(std::string_view name, std::vector<ProviderParam>& params) override {
+    try {
+      return CallProcedureChecked(name, params);
+    } catch (const engine::SqlError& e) {
+      ThrowUnlisted(e);
+    }
+  }
+
+  ProviderResult CallProcedureChecked(std::string_view name, std::vector<ProviderParam>& params) {
     std::vector<engine::ProcParam> call;
     std::vector<size_t> index;  // call position -> params position
     for (size_t i = 0; i < params.size(); ++i) {

@@ -2,15 +2,14 @@
 
 #include <cctype>
 
+#include "base/ascii.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset_filter.h"
-#include "platform/automation/names.h"
 
 namespace morvesk::ado {
 namespace {
 
 using automation::ComError;
-using automation::EqualsFolded;
 using automation::DispatchTable;
 using automation::In;
 using automation::Opt;
@@ -234,7 +233,7 @@ const std::vector<ColumnInfo>& Recordset::Columns() const {
 
 std::optional<size_t> Recordset::FindField(std::string_view name) const {
   for (size_t i = 0; i < data_.columns.size(); ++i) {
-    if (EqualsFolded(data_.columns[i].name, name)) return i;
+    if (base::EqualsNoCase(data_.columns[i].name, name)) return i;
   }
   return std::nullopt;
 }

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ascii.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
-#include "platform/automation/names.h"
 
 namespace morvesk::ado {
 namespace {
@@ -22,6 +22,7 @@ namespace {
 using automation::ComError;
 using automation::Variant;
 using automation::VarType;
+using base::EqualsNoCase;
 
 struct Token {
   enum class Kind { kWord, kText, kPunct } kind;
@@ -74,7 +75,7 @@ std::vector<Token> Tokenize(std::string_view s) {
 }
 
 bool IsWord(const Token& t, std::string_view word) {
-  return t.kind == Token::Kind::kWord && automation::EqualsFolded(t.text, word);
+  return t.kind == Token::Kind::kWord && EqualsNoCase(t.text, word);
 }
 
 // The one table a query reads, as written ("t_Stock", "dbo.t_Stock"); empty
@@ -242,15 +243,14 @@ void Recordset::Update() {
   std::vector<std::optional<std::string>> base(data_.columns.size());
   for (size_t c = 0; c < data_.columns.size(); ++c) {
     for (const std::string& column : shape->columns) {
-      if (automation::EqualsFolded(column, data_.columns[c].name) &&
-          FindField(data_.columns[c].name) == c) {
+      if (EqualsNoCase(column, data_.columns[c].name) && FindField(data_.columns[c].name) == c) {
         base[c] = column;
       }
     }
   }
   for (const std::string& k : shape->key) {
     bool read = false;
-    for (const auto& b : base) read = read || (b && automation::EqualsFolded(*b, k));
+    for (const auto& b : base) read = read || (b && EqualsNoCase(*b, k));
     if (!read) NotUpdatable("it did not read " + k + ", a key column of " + shape->name);
   }
 

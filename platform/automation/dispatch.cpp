@@ -3,18 +3,14 @@
 #include <atomic>
 #include <cctype>
 
-#include "engine/error.h"
+#include "base/ascii.h"
 
 namespace morvesk::automation {
 namespace {
 
 std::atomic<int64_t> g_live_objects{0};
 
-std::string Fold(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+std::string Fold(std::string_view s) { return base::AsciiLower(s); }
 
 }  // namespace
 
@@ -130,10 +126,6 @@ Variant Dispatch::Invoke(DispId id, std::vector<Variant>& args, InvokeKind kind)
   } catch (ComError& e) {
     if (e.source.empty()) e.source = ErrorSource();
     throw;
-  } catch (const engine::SqlError& e) {
-    // A database error that no data-access object turned into an error record.
-    throw ComError(e.IsConstraintViolation() ? kErrIntegrity : kErrCommand, ErrorSource(),
-                   e.message);
   } catch (const std::exception& e) {
     throw ComError(kErrFail, ErrorSource(), e.what());
   }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/automation/names.h"
+#include "base/ascii.h"
 #include "platform/automation/registry_store.h"
 #include "platform/automation/server.h"
 
@@ -22,7 +22,7 @@ std::optional<std::string> NormalizeGuid(std::string_view text) {
     } else if (!std::isxdigit(static_cast<unsigned char>(c))) {
       return std::nullopt;
     }
-    out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    out.push_back(base::AsciiLower(c));
   }
   return out;
 }
@@ -53,7 +53,7 @@ void ClassRegistry::Unregister(std::string_view progid_or_clsid) {
   auto guid = NormalizeGuid(progid_or_clsid);
   std::lock_guard lock(mu_);
   std::erase_if(classes_, [&](const ClassInfo& c) {
-    return guid ? c.clsid == *guid : EqualsFolded(c.prog_id, progid_or_clsid);
+    return guid ? c.clsid == *guid : base::EqualsNoCase(c.prog_id, progid_or_clsid);
   });
 }
 
@@ -61,7 +61,7 @@ std::optional<ClassInfo> ClassRegistry::Find(std::string_view progid_or_clsid) c
   auto guid = NormalizeGuid(progid_or_clsid);
   std::lock_guard lock(mu_);
   for (const auto& c : classes_) {
-    if (guid ? c.clsid == *guid : EqualsFolded(c.prog_id, progid_or_clsid)) return c;
+    if (guid ? c.clsid == *guid : base::EqualsNoCase(c.prog_id, progid_or_clsid)) return c;
   }
   return std::nullopt;
 }

@@ -1,14 +1,15 @@
 #include "platform/automation/registry_store.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
+#include "base/ascii.h"
 #include "platform/automation/com_error.h"
-#include "platform/automation/names.h"
 
 namespace morvesk::automation {
 namespace {
@@ -99,7 +100,7 @@ std::vector<StoredTypeLib> RegistryStore::TypeLibs() const { return Read().typel
 std::optional<StoredClass> RegistryStore::FindClass(std::string_view progid_or_clsid) const {
   auto guid = NormalizeGuid(progid_or_clsid);
   for (auto& c : Read().classes) {
-    if (guid ? Guid(c.clsid) == *guid : EqualsFolded(c.prog_id, progid_or_clsid)) return c;
+    if (guid ? Guid(c.clsid) == *guid : base::EqualsNoCase(c.prog_id, progid_or_clsid)) return c;
   }
   return std::nullopt;
 }
@@ -114,7 +115,7 @@ void RegistryStore::AddModule(const ModuleInfo& module, const std::string& libra
   for (const auto& k : module.classes) {
     const std::string clsid = Guid(k.clsid);
     std::erase_if(c.classes, [&](const StoredClass& s) {
-      return Guid(s.clsid) == clsid || EqualsFolded(s.prog_id, k.prog_id);
+      return Guid(s.clsid) == clsid || base::EqualsNoCase(s.prog_id, k.prog_id);
     });
     c.classes.push_back(
         StoredClass{clsid, k.prog_id, Guid(k.iid), k.interface_name, libid, library_path});

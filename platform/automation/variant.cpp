@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/ascii.h"
 #include "platform/automation/com_error.h"
 #include "platform/automation/dispatch.h"
-#include "platform/automation/names.h"
 
 namespace morvesk::automation {
 namespace {
@@ -48,7 +48,7 @@ __int128 Pow10(int n) {
 }
 
 // Decimal -> integer, half to even, as automation rounds.
-__int128 RoundDecimalEven(const engine::Decimal& d) {
+__int128 RoundDecimalEven(const base::Decimal& d) {
   __int128 p = Pow10(d.scale);
   __int128 q = d.unscaled / p;
   __int128 r = d.unscaled % p;
@@ -57,7 +57,7 @@ __int128 RoundDecimalEven(const engine::Decimal& d) {
   return q;
 }
 
-engine::Decimal DecimalFromDouble(double v) {
+base::Decimal DecimalFromDouble(double v) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.15g", v);
   std::string text = buf;
@@ -73,7 +73,7 @@ engine::Decimal DecimalFromDouble(double v) {
     while (text.back() == '0') text.pop_back();
     if (text.back() == '.') text.pop_back();
   }
-  auto d = engine::Decimal::Parse(text);
+  auto d = base::Decimal::Parse(text);
   if (!d) Overflow(VarType::kDecimal);
   return *d;
 }
@@ -85,7 +85,7 @@ std::string DoubleText(double v) {
   return buf;
 }
 
-std::string DecimalText(const engine::Decimal& d) {
+std::string DecimalText(const base::Decimal& d) {
   std::string s = d.ToString();
   if (s.find('.') != std::string::npos) {
     while (s.back() == '0') s.pop_back();
@@ -182,7 +182,7 @@ double Variant::ToDouble() const {
         else if constexpr (std::is_same_v<A, BoolValue>) return a.v;
         else if constexpr (std::is_same_v<A, int32_t> || std::is_same_v<A, int16_t>) return a;
         else if constexpr (std::is_same_v<A, double>) return a;
-        else if constexpr (std::is_same_v<A, engine::Decimal>) return a.ToDouble();
+        else if constexpr (std::is_same_v<A, base::Decimal>) return a.ToDouble();
         else if constexpr (std::is_same_v<A, DateValue>) return a.days;
         else if constexpr (std::is_same_v<A, std::string>) {
           if (auto n = ParseNumber(a)) return *n;
@@ -196,7 +196,7 @@ double Variant::ToDouble() const {
 
 int32_t Variant::ToLong() const {
   const Variant& x = Deref();
-  if (auto* d = std::get_if<engine::Decimal>(&x.v_)) {
+  if (auto* d = std::get_if<base::Decimal>(&x.v_)) {
     __int128 q = RoundDecimalEven(*d);
     if (q > std::numeric_limits<int32_t>::max() || q < std::numeric_limits<int32_t>::min())
       Overflow(VarType::kLong);
@@ -226,31 +226,31 @@ bool Variant::ToBool() const {
   const Variant& x = Deref();
   if (auto* s = std::get_if<std::string>(&x.v_)) {
     std::string_view t = Trim(*s);
-    if (EqualsFolded(t, "true")) return true;
-    if (EqualsFolded(t, "false")) return false;
+    if (base::EqualsNoCase(t, "true")) return true;
+    if (base::EqualsNoCase(t, "false")) return false;
     if (auto n = ParseNumber(t)) return *n != 0;
     Mismatch(x, VarType::kBoolean);
   }
-  if (auto* d = std::get_if<engine::Decimal>(&x.v_)) return !d->IsZero();
+  if (auto* d = std::get_if<base::Decimal>(&x.v_)) return !d->IsZero();
   return ToDouble() != 0;
 }
 
-engine::Decimal Variant::ToDecimal() const {
+base::Decimal Variant::ToDecimal() const {
   const Variant& x = Deref();
   return std::visit(
-      [&](const auto& a) -> engine::Decimal {
+      [&](const auto& a) -> base::Decimal {
         using A = std::decay_t<decltype(a)>;
-        if constexpr (std::is_same_v<A, EmptyValue>) return engine::Decimal{};
-        else if constexpr (std::is_same_v<A, BoolValue>) return engine::Decimal::FromInt(a.v);
+        if constexpr (std::is_same_v<A, EmptyValue>) return base::Decimal{};
+        else if constexpr (std::is_same_v<A, BoolValue>) return base::Decimal::FromInt(a.v);
         else if constexpr (std::is_same_v<A, int32_t> || std::is_same_v<A, int16_t>)
-          return engine::Decimal::FromInt(a);
+          return base::Decimal::FromInt(a);
         else if constexpr (std::is_same_v<A, double>) return DecimalFromDouble(a);
-        else if constexpr (std::is_same_v<A, engine::Decimal>) return a;
+        else if constexpr (std::is_same_v<A, base::Decimal>) return a;
         else if constexpr (std::is_same_v<A, DateValue>) return DecimalFromDouble(a.days);
         else if constexpr (std::is_same_v<A, std::string>) {
           std::string_view t = Trim(a);
           if (!t.empty() && t.front() == '+') t.remove_prefix(1);
-          if (auto d = engine::Decimal::Parse(t)) return *d;
+          if (auto d = base::Decimal::Parse(t)) return *d;
           if (auto n = ParseNumber(t)) return DecimalFromDouble(*n);
           Mismatch(x, VarType::kDecimal);
         } else {
@@ -301,7 +301,7 @@ std::string Variant::ToString() const {
         else if constexpr (std::is_same_v<A, int32_t> || std::is_same_v<A, int16_t>)
           return std::to_string(a);
         else if constexpr (std::is_same_v<A, double>) return DoubleText(a);
-        else if constexpr (std::is_same_v<A, engine::Decimal>) return DecimalText(a);
+        else if constexpr (std::is_same_v<A, base::Decimal>) return DecimalText(a);
         else if constexpr (std::is_same_v<A, DateValue>) return FormatDate(a);
         else if constexpr (std::is_same_v<A, std::string>) return a;
         else {
@@ -337,7 +337,7 @@ Variant Variant::ChangeType(VarType t) const {
     }
     case VarType::kDouble: return Variant(x.ToDouble());
     case VarType::kCurrency: {
-      auto d = engine::Rescale(x.ToDecimal(), 4);
+      auto d = base::Rescale(x.ToDecimal(), 4);
       if (!d) Overflow(t);
       return Variant(*d);
     }
@@ -356,8 +356,8 @@ bool Variant::operator==(const Variant& o) const {
   const Variant& a = Deref();
   const Variant& b = o.Deref();
   if (a.v_.index() != b.v_.index()) return false;
-  if (auto* d = std::get_if<engine::Decimal>(&a.v_)) {
-    return engine::Compare(*d, std::get<engine::Decimal>(b.v_)) == 0;
+  if (auto* d = std::get_if<base::Decimal>(&a.v_)) {
+    return base::Compare(*d, std::get<base::Decimal>(b.v_)) == 0;
   }
   if (auto* arr = std::get_if<std::shared_ptr<VariantArray>>(&a.v_)) {
     const auto& brr = std::get<std::shared_ptr<VariantArray>>(b.v_);
@@ -366,7 +366,7 @@ bool Variant::operator==(const Variant& o) const {
   return std::visit(
       [&](const auto& x) -> bool {
         using X = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<X, engine::Decimal> ||
+        if constexpr (std::is_same_v<X, base::Decimal> ||
                       std::is_same_v<X, std::shared_ptr<VariantArray>>) {
           return false;  // compared above
         } else {

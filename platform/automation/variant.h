@@ -1,7 +1,7 @@
 // The automation value: what late-bound calls pass and return.
 //
 // Representation: a tag plus one alternative held by value. Empty, Null, Boolean
-// (stored as -1 / 0), Integer (16-bit), Long (32-bit), Double, Decimal (the engine's
+// (stored as -1 / 0), Integer (16-bit), Long (32-bit), Double, Decimal (the base layer's
 // exact decimal, no heap), Date (days since 1899-12-30 as a double, the automation
 // convention: the fraction is the time of day), String (UTF-8 text, owned), Object
 // (shared reference to a Dispatch object; a null reference is Nothing), Array (a
@@ -19,7 +19,13 @@
 #include <variant>
 #include <vector>
 
-#include "engine/value/decimal.h"
+#include "base/decimal.h"
+
+// Code written when the decimal lived in the engine still names it engine::Decimal;
+// the alias names the base type and needs nothing from engine/.
+namespace morvesk::engine {
+using base::Decimal;
+}  // namespace morvesk::engine
 
 namespace morvesk::automation {
 
@@ -67,7 +73,7 @@ class Variant {
   Variant(int32_t l) : v_(l) {}
   Variant(int16_t i) : v_(i) {}
   Variant(double d) : v_(d) {}
-  Variant(const engine::Decimal& d) : v_(d) {}
+  Variant(const base::Decimal& d) : v_(d) {}
   Variant(DateValue d) : v_(d) {}
   Variant(std::string s) : v_(std::move(s)) {}
   Variant(std::string_view s) : v_(std::string(s)) {}
@@ -106,7 +112,7 @@ class Variant {
   int16_t ToShort() const;
   double ToDouble() const;
   bool ToBool() const;
-  engine::Decimal ToDecimal() const;
+  base::Decimal ToDecimal() const;
   DateValue ToDate() const;
   std::shared_ptr<Dispatch> ToObject() const;  // Empty and Nothing give a null pointer
   const VariantArray& ToArray() const;
@@ -133,9 +139,8 @@ class Variant {
   bool operator==(const Variant& o) const;
 
  private:
-  std::variant<EmptyValue, NullValue, BoolValue, int32_t, int16_t, double, engine::Decimal,
-               DateValue, std::string, std::shared_ptr<Dispatch>, std::shared_ptr<VariantArray>,
-               Variant*>
+  std::variant<EmptyValue, NullValue, BoolValue, int32_t, int16_t, double, base::Decimal, DateValue,
+               std::string, std::shared_ptr<Dispatch>, std::shared_ptr<VariantArray>, Variant*>
       v_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/ascii.h"
 #include "platform/automation/com_error.h"
 #include "platform/host/app_connection.h"
 
@@ -19,7 +20,7 @@ std::string FoldKey(std::string_view key) {
   std::string out;
   for (char c : key) {
     if (!std::isspace(static_cast<unsigned char>(c))) {
-      out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+      out.push_back(base::AsciiLower(c));
     }
   }
   return out;

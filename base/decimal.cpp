@@ -1,12 +1,12 @@
 // Exact decimal arithmetic on 128-bit scaled integers, with 256-bit intermediates
 // where operands of different scales or a product need more than 38 digits.
-#include "engine/value/decimal.h"
+#include "base/decimal.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 
-namespace morvesk::engine {
+namespace morvesk::base {
 namespace {
 
 using u128 = unsigned __int128;
@@ -714,4 +714,4 @@ std::optional<Decimal> DecimalSum::Result() const {
   return Fit(w, scale_);
 }
 
-}  // namespace morvesk::engine
+}  // namespace morvesk::base

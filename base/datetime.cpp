@@ -1,10 +1,12 @@
 // datetime: calendar arithmetic, text parsing and CONVERT styles.
-#include "engine/value/datetime.h"
+#include "base/datetime.h"
 
 #include <cctype>
 #include <cstdio>
 
-namespace morvesk::engine {
+#include "base/ascii.h"
+
+namespace morvesk::base {
 namespace {
 
 constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -50,7 +52,7 @@ enum class Part { kYear, kQuarter, kMonth, kDayOfYear, kDay, kWeek, kWeekday, kH
 std::optional<Part> ParsePart(std::string_view name) {
   std::string n;
   for (char c : name) {
-    if (c != ' ') n.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    if (c != ' ') n.push_back(AsciiLower(c));
   }
   if (n == "year" || n == "yy" || n == "yyyy") return Part::kYear;
   if (n == "quarter" || n == "qq" || n == "q") return Part::kQuarter;
@@ -97,7 +99,7 @@ struct Cursor {
 int MonthFromName(Cursor& c) {
   std::string word;
   while (c.Alpha()) {
-    word.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c.s[c.i++]))));
+    word.push_back(AsciiLower(c.s[c.i++]));
   }
   if (word.size() < 3) return 0;
   for (int m = 0; m < 12; ++m) {
@@ -516,4 +518,4 @@ std::optional<int64_t> DateDiff(std::string_view datepart, const DateTime& a, co
   return std::nullopt;
 }
 
-}  // namespace morvesk::engine
+}  // namespace morvesk::base

@@ -1,0 +1,30 @@
+// ASCII letter-case folding. T-SQL names (tables, columns, variables, procedures,
+// keywords) and automation names (members, classes, fields) compare without regard to
+// the case of A-Z only; other bytes, including UTF-8 sequences, compare as they are.
+// Independent of the C locale, so a host that sets one changes nothing here.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace morvesk::base {
+
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline std::string AsciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace morvesk::base
