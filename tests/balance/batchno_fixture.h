@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ado/engine_provider.h"
-#include "platform/automation/com_error.h"
 #include "platform/host/unit_of_work.h"
 #include "tests/balance/close_fixture.h"
+#include "tests/common/failing_session.h"
 
 namespace morvesk::balance::test {
 
@@ -21,40 +20,6 @@ struct BatchNoResult {
   std::string err_arg;      // sErrInfo after the call
 };
 
-// The engine's session, except that the first batch containing `marker` fails as a database
-// error would, without running.
-class FailingSession : public ado::ProviderSession {
- public:
-  FailingSession(std::unique_ptr<ado::ProviderSession> inner, std::string marker)
-      : inner_(std::move(inner)), marker_(std::move(marker)) {}
-  ado::ProviderResult Execute(std::string_view text) override {
-    if (text.find(marker_) != std::string_view::npos) {
-      ado::ProviderResult r;
-      r.failed = true;
-      r.errors.push_back({.number = automation::kErrCommand,
-                          .description = "injected failure",
-                          .source = "test provider",
-                          .native_error = 50000,
-                          .sql_state = "42000"});
-      return r;
-    }
-    return inner_->Execute(text);
-  }
-  ado::ProviderResult CallProcedure(std::string_view name,
-                                    std::vector<ado::ProviderParam>& params) override {
-    return inner_->CallProcedure(name, params);
-  }
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  bool InTransaction() const override { return inner_->InTransaction(); }
-  std::string DataSource() const override { return inner_->DataSource(); }
-
- private:
-  std::unique_ptr<ado::ProviderSession> inner_;
-  std::string marker_;
-};
-
 class BatchNoFixture : public CloseFixture {
  protected:
   void TearDown() override {
@@ -62,12 +27,8 @@ class BatchNoFixture : public CloseFixture {
     CloseFixture::TearDown();
   }
 
-  // Sessions opened from now on fail on the first batch that contains `marker`.
-  void FailOnBatchWith(const std::string& marker) {
-    host::SetSessionOpener([marker](const host::ConnectionDescription& d) {
-      return std::make_unique<FailingSession>(ado::OpenEngineSession(d.data_source), marker);
-    });
-  }
+  // Sessions opened from now on fail on every batch that contains `marker`.
+  void FailOnBatchWith(const std::string& marker) { morvesk::test::FailSessionsOn(marker, 0); }
 
   void Item(int id, int track, int is_batch_manager, int batch_manager, int is_auxi,
             int is_kf_period, int kf_period = 0) {

@@ -31,17 +31,6 @@ class CloseFixture : public morvesk::test::CompanyFileFixture {
     Run(kMasterData);
   }
 
-  // The rows of a query's result sets, one line each, cells printed canonically.
-  std::string Dump(const std::string& query) {
-    engine::BatchResult r = sql_->Execute(query);
-    if (!r.ok()) return "error: " + r.errors.front().message;
-    std::string out;
-    for (const engine::Result* rs : r.ResultSets()) {
-      out += morvesk::test::TableText(*rs, morvesk::test::CellStyle::kCanonical);
-    }
-    return out;
-  }
-
   static std::string Cell(const engine::Value& v) {
     return morvesk::test::CellText(v, morvesk::test::CellStyle::kCanonical);
   }

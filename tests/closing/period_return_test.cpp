@@ -79,16 +79,6 @@ class PeriodReturn : public ClosingFixture {
     return {ok, err.ToString()};
   }
 
-  // The rows of a query, one line each, figures canonical.
-  std::string Dump(const std::string& query) {
-    engine::BatchResult r = sql_->Execute(query);
-    if (!r.ok()) return "error: " + r.errors.front().message;
-    std::string out;
-    for (const engine::Result* rs : r.ResultSets()) {
-      out += morvesk::test::TableText(*rs, morvesk::test::CellStyle::kCanonical);
-    }
-    return out;
-  }
   std::string Bal() {
     return Dump(
         "select "

@@ -1,5 +1,6 @@
 // A company database file of its own for each test: the schema loaded, named after the
-// test, removed afterwards; setup SQL runs through Run and fails the test at its first error.
+// test, removed afterwards; setup SQL runs through Run and fails the test at its first error,
+// and Dump prints what a query returns.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 
 #include "company/company.h"
 #include "engine/engine.h"
+#include "tests/common/table_text.h"
 
 namespace morvesk::test {
 
@@ -37,6 +39,18 @@ class CompanyFileFixture : public ::testing::Test {
   void Run(const std::string& text) {
     engine::BatchResult r = sql_->Execute(text);
     ASSERT_TRUE(r.ok()) << r.errors.front().message << "\n" << text;
+  }
+
+  // The rows of a query's result sets, one line each, cells printed canonically; an error
+  // prints as "error: " and its message.
+  std::string Dump(const std::string& query) {
+    engine::BatchResult r = sql_->Execute(query);
+    if (!r.ok()) return "error: " + r.errors.front().message;
+    std::string out;
+    for (const engine::Result* rs : r.ResultSets()) {
+      out += TableText(*rs, CellStyle::kCanonical);
+    }
+    return out;
   }
 
   std::string path_;

@@ -8,44 +8,11 @@
 #include <utility>
 
 #include "maintenance_fixture.h"
-#include "platform/ado/engine_provider.h"
 #include "platform/host/unit_of_work.h"
+#include "tests/common/failing_session.h"
 
 namespace morvesk::maintenance::test {
 namespace {
-
-class FailingSession : public ado::ProviderSession {
- public:
-  FailingSession(std::unique_ptr<ado::ProviderSession> inner, std::string marker, int nth)
-      : inner_(std::move(inner)), marker_(std::move(marker)), nth_(nth) {}
-  ado::ProviderResult Execute(std::string_view text) override {
-    if (text.find(marker_) != std::string_view::npos && --nth_ == 0) {
-      ado::ProviderResult r;
-      r.failed = true;
-      r.errors.push_back({.number = automation::kErrCommand,
-                          .description = "injected failure",
-                          .source = "test provider",
-                          .native_error = 50000,
-                          .sql_state = "42000"});
-      return r;
-    }
-    return inner_->Execute(text);
-  }
-  ado::ProviderResult CallProcedure(std::string_view name,
-                                    std::vector<ado::ProviderParam>& params) override {
-    return inner_->CallProcedure(name, params);
-  }
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  bool InTransaction() const override { return inner_->InTransaction(); }
-  std::string DataSource() const override { return inner_->DataSource(); }
-
- private:
-  std::unique_ptr<ado::ProviderSession> inner_;
-  std::string marker_;
-  int nth_;
-};
 
 class FailureFrames : public MaintenanceFixture {
  protected:
@@ -55,9 +22,7 @@ class FailureFrames : public MaintenanceFixture {
   }
   // The next sessions fail on the nth batch that contains `marker`.
   void FailOn(const std::string& marker, int nth = 1) {
-    host::SetSessionOpener([marker, nth](const host::ConnectionDescription& d) {
-      return std::make_unique<FailingSession>(ado::OpenEngineSession(d.data_source), marker, nth);
-    });
+    morvesk::test::FailSessionsOn(marker, nth);
   }
   // Two items with amounts left on rows without quantity, and one without a
   // cost price per source of prices.

@@ -17,6 +17,7 @@
 #include "platform/automation/variant.h"
 #include "services/morvesk_module.h"
 #include "tests/common/company_file_fixture.h"
+#include "tests/common/table_text.h"
 
 namespace morvesk::maintenance::test {
 
@@ -62,37 +63,6 @@ class MaintenanceFixture : public morvesk::test::CompanyFileFixture {
     }
     ADD_FAILURE() << member << " returned instead of raising";
     return ComError(0, "", "");
-  }
-
-  // The rows of a query, one line each, columns separated by '|'. Decimals lose
-  // trailing zeros, datetimes at midnight print as the date alone, NULL prints
-  // as "NULL".
-  std::string Dump(const std::string& query) {
-    engine::BatchResult r = sql_->Execute(query);
-    if (!r.ok()) return "error: " + r.errors.front().message;
-    std::string out;
-    for (const engine::Result* rs : r.ResultSets()) {
-      for (const auto& row : rs->rows) {
-        for (size_t i = 0; i < row.size(); ++i) {
-          if (i) out += '|';
-          out += Cell(row[i]);
-        }
-        out += '\n';
-      }
-    }
-    return out;
-  }
-
-  static std::string Cell(const engine::Value& v) {
-    if (v.is_null()) return "NULL";
-    std::string s = v.ToString();
-    if (v.is_decimal() && s.find('.') != std::string::npos) {
-      while (s.back() == '0') s.pop_back();
-      if (s.back() == '.') s.pop_back();
-      if (s == "-0") s = "0";
-    }
-    if (v.is_datetime() && s.size() > 10 && s.substr(10) == " 00:00:00.000") s.resize(10);
-    return s;
   }
 
   // Every table a maintenance job writes, for "the database is as it was".

@@ -15,6 +15,7 @@
 #include "platform/automation/variant.h"
 #include "services/morvesk_module.h"
 #include "tests/common/company_file_fixture.h"
+#include "tests/readers/record_set_text.h"
 
 namespace morvesk::readers::test {
 
@@ -53,36 +54,11 @@ class LookupsFixture : public morvesk::test::CompanyFileFixture {
     return std::dynamic_pointer_cast<ado::Recordset>(v.ToObject());
   }
 
-  // A value as text: decimals without trailing zeros (dates at midnight print as the date).
-  static std::string Cell(const Variant& v) {
-    std::string s = v.ToString();
-    if (v.type() == VarType::kDecimal && s.find('.') != std::string::npos) {
-      while (s.back() == '0') s.pop_back();
-      if (s.back() == '.') s.pop_back();
-    }
-    return s;
-  }
-
-  // The rows from the first, one line each, the named columns (all when none are named) separated
-  // by '|'. Leaves the record set at EOF.
+  // The rows from the first, decimals without trailing zeros; the named columns only when
+  // `columns` is given. Leaves the record set at EOF.
   static std::string Rows(const std::shared_ptr<ado::Recordset>& rs,
                           const std::vector<std::string>& columns = {}) {
-    if (!rs) return "(no record set)";
-    if (!rs->IsOpen()) return "(closed)";
-    std::string out;
-    if (rs->RecordCount() == 0) return out;
-    rs->MoveFirst();
-    while (!rs->Eof()) {
-      const size_t n = columns.empty() ? rs->FieldCount() : columns.size();
-      for (size_t i = 0; i < n; ++i) {
-        if (i) out += '|';
-        out += Cell(columns.empty() ? rs->FieldAt(i).Value()
-                                    : rs->Fields(Variant(columns[i])).Value());
-      }
-      out += '\n';
-      rs->MoveNext();
-    }
-    return out;
+    return RecordSetText(rs, columns, FieldStyle::kCanonical);
   }
 
   static std::string ColumnNames(const std::shared_ptr<ado::Recordset>& rs) {

@@ -15,6 +15,7 @@
 #include "platform/automation/variant.h"
 #include "services/morvesk_module.h"
 #include "tests/common/company_file_fixture.h"
+#include "tests/readers/record_set_text.h"
 
 namespace morvesk::readers::test {
 
@@ -53,25 +54,7 @@ class ReadersFixture : public morvesk::test::CompanyFileFixture {
   // named columns only when `columns` is given.
   static std::string Rows(const std::shared_ptr<ado::Recordset>& rs,
                           const std::vector<std::string>& columns = {}) {
-    if (!rs) return "(no record set)";
-    if (!rs->IsOpen()) return "(closed)";
-    std::string out;
-    if (rs->RecordCount() == 0) return out;
-    rs->MoveFirst();
-    while (!rs->Eof()) {
-      if (columns.empty()) {
-        for (size_t i = 0; i < rs->FieldCount(); ++i) {
-          out += (i ? "|" : "") + rs->FieldAt(i).Value().ToString();
-        }
-      } else {
-        for (size_t i = 0; i < columns.size(); ++i) {
-          out += (i ? "|" : "") + rs->Fields(Variant(columns[i])).Value().ToString();
-        }
-      }
-      out += '\n';
-      rs->MoveNext();
-    }
-    return out;
+    return RecordSetText(rs, columns, FieldStyle::kAsIs);
   }
 
   // The first column of the first row of a query on the test's own connection,
