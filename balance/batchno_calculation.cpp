@@ -7,6 +7,7 @@
 #include "frame/sql_text.h"
 #include "platform/ado/connection.h"
 #include "platform/automation/com_error.h"
+#include "platform/host/step_progress.h"
 
 namespace morvesk::balance {
 
@@ -33,8 +34,11 @@ bool CalculateInvBal_Ext_BatchNo(frame::ServiceFrame& self, const std::string& s
                          .lYear = lYear,
                          .start_date = SqlDate(self, "sStartDate", sStartDate),
                          .end_date = SqlDate(self, "sEndDate", sEndDate)};
+  host::EnterStep("batch-level balances");
   RunBatchNoPreparation(*cnn, args);
+  host::EnterStep("batch-level spreading");
   RunBatchNoSpreading(*cnn, args);
+  host::EnterStep("batch-level write-back");
   RunBatchNoWriteBack(*cnn, args);
   return true;
 }

@@ -9,6 +9,7 @@
 #include "frame/sql_text.h"
 #include "platform/ado/connection.h"
 #include "platform/automation/com_error.h"
+#include "platform/host/step_progress.h"
 
 namespace morvesk::balance {
 
@@ -54,9 +55,12 @@ bool CalculateInvBal_Ext(frame::ServiceFrame& self, const std::string& sCnn, int
                              .end_date = FormatDateArgument(self, "sEndDate", sEndDate),
                              .last_day = FormatDateArgument(self, "sEndDate", sEndDate, -1)};
 
+        host::EnterStep("shelf-life dates");
         cnn->Execute(ShelfLifeCopy(), nullptr, ado::kOptionUnspecified);
         RunPeriodBalances(*cnn, args);
+        host::EnterStep("carry-forward");
         RunCarryForward(*cnn, args);
+        host::EnterStep("clean-up");
         cnn->Execute(frame::Lines({"Delete From TempWriteBack ", "Delete From CalculateLog "}),
                      nullptr, ado::kOptionUnspecified);
 

@@ -12,6 +12,7 @@
 #include "frame/sql_text.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/host/step_progress.h"
 
 namespace morvesk::balance {
 
@@ -270,13 +271,16 @@ void SpreadAdjustments(ado::Connection& cnn, const CloseArgs& a, bool batch_item
 }  // namespace
 
 void RunPeriodBalances(ado::Connection& cnn, const CloseArgs& args) {
+  host::EnterStep("period balances");
   cnn.Execute(BuildBalWorkBatch(args), nullptr, -1);
   cnn.Execute(BuildBalWriteBatch(args), nullptr, -1);
   cnn.Execute(BuildBalCloseBatch(args), nullptr, -1);
   cnn.Execute(BuildStockWorkBatch(args), nullptr, -1);
   cnn.Execute(BuildStockDatingBatch(), nullptr, -1);
+  host::EnterStep("spreading price adjustments");
   SpreadAdjustments(cnn, args, /*batch_items=*/true);
   SpreadAdjustments(cnn, args, /*batch_items=*/false);
+  host::EnterStep("stock balances");
   cnn.Execute(BuildStockWriteBatch(args), nullptr, -1);
   cnn.Execute(BuildStockCloseBatch(args), nullptr, -1);
 }

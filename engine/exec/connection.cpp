@@ -345,8 +345,11 @@ void ConnectionImpl::BeginTransaction() {
   // A unit of work on a file takes the write lock as it begins, waiting for it up to the
   // busy timeout (then Msg 1222, nothing changed). Begun as a reader, it could not take the
   // lock later while another writer held it, and would fail at its first write at once.
-  // A memory database's connections share one cache, whose readers must not wait.
-  if (trancount_ == 0) ExecSql(sql_, db_->in_memory() ? "BEGIN" : "BEGIN IMMEDIATE");
+  // A memory database's connections share one cache, whose readers must not wait; a
+  // read-only file has no write lock to take, and its units of work still read.
+  if (trancount_ == 0) {
+    ExecSql(sql_, db_->in_memory() || db_->read_only() ? "BEGIN" : "BEGIN IMMEDIATE");
+  }
   ++trancount_;
 }
 

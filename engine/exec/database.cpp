@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -5,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/connection_secrets.h"
 #include "engine/exec/connection_impl.h"
 #include "engine/exec/database_impl.h"
 #include "engine/exec/sqlite_catalog.h"
@@ -67,10 +70,12 @@ void MaybeProfile(sqlite3* db) {
   if (profile_file) sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE, ProfileStatement, nullptr);
 }
 
+// The server's number for a database that cannot be opened, with the reason in words: a file
+// that is missing or is no company database has nothing to do with a login. A path that came
+// from a connection description is shown without its password.
 SqlError CannotOpen(const std::string& path, const std::string& why) {
   return SqlError(4060, 11,
-                  "Cannot open database \"" + path +
-                      "\" requested by the login. The login failed. (" + why + ")");
+                  "Cannot open database \"" + base::MaskPasswords(path) + "\": " + why);
 }
 
 // An existing database is opened only from a file that can hold one: SQLite would take an
@@ -78,12 +83,52 @@ SqlError CannotOpen(const std::string& path, const std::string& why) {
 void RefuseWhatIsNoCompanyFile(const std::string& path) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
-  if (!std::filesystem::exists(status)) throw CannotOpen(path, "no such file");
+  if (!std::filesystem::exists(status)) throw CannotOpen(path, "the file does not exist");
   if (std::filesystem::is_directory(status)) throw CannotOpen(path, "it is a directory");
   if (std::filesystem::is_regular_file(status) && std::filesystem::file_size(path, ec) == 0 &&
       !ec) {
     throw CannotOpen(path, "the file is empty, not a company database");
   }
+}
+
+// Whether this process can change the file in WAL mode: the file itself, and the folder that
+// must take its -wal and -shm files (or those files, already there and writable).
+bool CanWrite(const std::string& path) {
+  if (access(path.c_str(), W_OK) != 0) return false;
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  if (access(folder.c_str(), W_OK) == 0) return true;
+  return access((path + "-wal").c_str(), W_OK) == 0 && access((path + "-shm").c_str(), W_OK) == 0;
+}
+
+// A file this process cannot write is opened for reading only. With no log of changes
+// waiting beside it, it is read as immutable: SQLite then needs no -shm file, which a
+// read-only folder could not take. Otherwise the log is read through its existing -shm.
+std::string ReadOnlyUri(const std::string& path) {
+  std::string uri = "file:";
+  for (char c : std::filesystem::absolute(path).string()) {
+    if (c == '%' || c == '?' || c == '#') {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+      uri += hex;
+    } else {
+      uri += c;
+    }
+  }
+  std::error_code ec;
+  const auto wal = std::filesystem::file_size(path + "-wal", ec);
+  return uri + (!ec && wal > 0 ? "?mode=ro" : "?mode=ro&immutable=1");
+}
+
+// How long a connection waits for another's write lock before Msg 1222: ten seconds, or
+// MORVESK_LOCK_TIMEOUT milliseconds.
+int LockTimeoutMs() {
+  if (const char* v = std::getenv("MORVESK_LOCK_TIMEOUT")) {
+    char* end = nullptr;
+    const long ms = std::strtol(v, &end, 10);
+    if (end != v && *end == 0 && ms >= 0 && ms <= 3'600'000) return static_cast<int>(ms);
+  }
+  return 10000;
 }
 
 }  // namespace
@@ -99,12 +144,13 @@ DatabaseImpl::DatabaseImpl(std::string path, bool must_exist) : path_(std::move(
     name_ = "memory";
   } else {
     if (must_exist) RefuseWhatIsNoCompanyFile(path_);
-    uri_ = path_;
+    read_only_ = must_exist && !CanWrite(path_);
+    uri_ = read_only_ ? ReadOnlyUri(path_) : path_;
     name_ = std::filesystem::path(path_).stem().string();
   }
   anchor_ = OpenHandle(!must_exist);
   try {
-    if (!memory_) ExecSql(anchor_, "PRAGMA journal_mode=WAL");
+    if (!memory_ && !read_only_) ExecSql(anchor_, "PRAGMA journal_mode=WAL");
     SqliteCatalog::EnsureMetadata(anchor_);
   } catch (const SqlError& e) {
     sqlite3_close_v2(anchor_);
@@ -123,8 +169,9 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
   static std::once_flag configured;
   std::call_once(configured, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
   sqlite3* db = nullptr;
-  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
-  if (create) flags |= SQLITE_OPEN_CREATE;
+  int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI |
+              SQLITE_OPEN_NOMUTEX;
+  if (create && !read_only_) flags |= SQLITE_OPEN_CREATE;
   int rc = sqlite3_open_v2(uri_.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -132,7 +179,7 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
     throw CannotOpen(path_, why);
   }
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, 10000);
+  sqlite3_busy_timeout(db, LockTimeoutMs());
   try {
     // Every commit reaches the disk before it returns (synchronous=FULL syncs the log at each
     // commit): a period close reported as committed survives a power loss.

@@ -22,6 +22,9 @@ class DatabaseImpl : public Database, public std::enable_shared_from_this<Databa
   // The database name T-SQL messages show ('company' for company.db).
   const std::string& name() const { return name_; }
   bool in_memory() const { return memory_; }
+  // A company file this process cannot write (a read-only file or folder): opened for
+  // reading, and any change fails with the server's read-only database error.
+  bool read_only() const { return read_only_; }
 
  private:
   sqlite3* OpenHandle(bool create);
@@ -30,6 +33,7 @@ class DatabaseImpl : public Database, public std::enable_shared_from_this<Databa
   std::string uri_;
   std::string name_;
   bool memory_ = false;
+  bool read_only_ = false;
   sqlite3* anchor_ = nullptr;  // keeps a memory database alive; checks a file opens
 };
 

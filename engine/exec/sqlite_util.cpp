@@ -1,5 +1,7 @@
 #include "engine/exec/sqlite_util.h"
 
+#include <filesystem>
+
 #include "engine/value/sqlfunc.h"
 
 namespace morvesk::engine::exec {
@@ -12,7 +14,15 @@ SqlError ErrorFromSqlite(sqlite3* db, int rc) {
   if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
     return SqlError(1222, 16, "Lock request time out period exceeded.");
   }
+  if ((rc & 0xff) == SQLITE_READONLY) return ReadOnlyDatabaseError(db);
   return SqlError(0, 16, "Storage error: " + text);
+}
+
+SqlError ReadOnlyDatabaseError(sqlite3* db) {
+  const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+  const std::string name = file && *file ? std::filesystem::path(file).stem().string() : "";
+  return SqlError(3906, 16,
+                  "Failed to update database \"" + name + "\" because the database is read-only.");
 }
 
 Stmt Prepare(sqlite3* db, std::string_view sql) {

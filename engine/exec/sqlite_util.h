@@ -43,6 +43,8 @@ class Stmt {
 // T-SQL function library keep their number; SQLite's own errors become 50000-range
 // free of meaning, so they carry number 0 unless mapped by the caller.
 SqlError ErrorFromSqlite(sqlite3* db, int rc);
+// The server's error for a change to a database opened read-only (Msg 3906, naming it).
+SqlError ReadOnlyDatabaseError(sqlite3* db);
 
 // Prepares `sql`; throws SqlError on failure.
 Stmt Prepare(sqlite3* db, std::string_view sql);

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "base/connection_secrets.h"
 #include "engine/engine.h"
 #include "platform/automation/com_error.h"
 
@@ -325,7 +326,9 @@ std::shared_ptr<engine::Database> OpenDatabase(const std::string& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {
       throw ComError(automation::kErrFail, kProviderName,
-                     "Cannot open database \"" + path + "\": the file does not exist");
+                     "Cannot open database \"" + base::MaskPasswords(path) + "\": " +
+                         (fs::is_directory(path, ec) ? "it is a directory, not a company file"
+                                                     : "the file does not exist"));
     }
     key = fs::canonical(path, ec).string();
     if (ec) key = fs::absolute(path).string();
@@ -337,8 +340,16 @@ std::shared_ptr<engine::Database> OpenDatabase(const std::string& path) {
     open.emplace(key, db);
     return db;
   } catch (const engine::SqlError& e) {
-    throw ComError(automation::kErrFail, kProviderName,
-                   "Cannot open database \"" + path + "\": " + e.message);
+    // The engine's message already names the database, by its full path: named once, as the
+    // caller wrote it.
+    std::string message = e.message;
+    const std::string engine_name = "Cannot open database \"" + key + "\"";
+    if (message.rfind(engine_name, 0) == 0) {
+      message = "Cannot open database \"" + path + "\"" + message.substr(engine_name.size());
+    } else if (message.rfind("Cannot open database", 0) != 0) {
+      message = "Cannot open database \"" + path + "\": " + message;
+    }
+    throw ComError(automation::kErrFail, kProviderName, base::MaskPasswords(message));
   }
 }
 
@@ -350,8 +361,9 @@ std::unique_ptr<ProviderSession> OpenEngineSession(const std::string& path) {
   try {
     conn = db->Connect();
   } catch (const engine::SqlError& e) {
-    throw ComError(automation::kErrFail, kProviderName,
-                   "Cannot connect to database \"" + path + "\": " + e.message);
+    throw ComError(
+        automation::kErrFail, kProviderName,
+        base::MaskPasswords("Cannot connect to database \"" + path + "\": " + e.message));
   }
   return std::make_unique<EngineSession>(std::move(db), std::move(conn));
 }

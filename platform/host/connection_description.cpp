@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "base/ascii.h"
+#include "base/connection_secrets.h"
 #include "platform/automation/com_error.h"
 #include "platform/host/app_connection.h"
 
@@ -33,8 +34,9 @@ std::string Unquote(std::string v) {
   return v;
 }
 
+// A rejected description is quoted back without its password.
 [[noreturn]] void Reject(const std::string& why) {
-  throw automation::ComError(automation::kErrFail, kAppConnectionProgId, why);
+  throw automation::ComError(automation::kErrFail, kAppConnectionProgId, base::MaskPasswords(why));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "base/connection_secrets.h"
 #include "platform/ado/engine_provider.h"
 #include "platform/automation/com_error.h"
 #include "platform/host/app_connection.h"
@@ -54,7 +55,8 @@ void UnitOfWork::Bind(std::string_view description) {
     if (resolved != resolved_source_) {
       throw ComError(automation::kErrFail, kAppConnectionProgId,
                      "This call already works on \"" + resolved_source_ +
-                         "\"; one call cannot bind a second database \"" + d.data_source + "\"");
+                         "\"; one call cannot bind a second database \"" +
+                         base::MaskPasswords(d.data_source) + "\"");
     }
     return;
   }

@@ -155,7 +155,7 @@ TEST(RuntimeFiles, AnEmptyFileOrADirectoryIsNoCompanyDatabase) {
   EXPECT_NE(message(empty).find("the file is empty, not a company database"), std::string::npos);
   EXPECT_EQ(std::filesystem::file_size(empty), 0u);
   EXPECT_NE(message(dir).find("it is a directory"), std::string::npos);
-  EXPECT_NE(message(dir / "missing.db").find("no such file"), std::string::npos);
+  EXPECT_NE(message(dir / "missing.db").find("the file does not exist"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 

@@ -70,7 +70,7 @@ TEST_F(PeriodCommands, CloseReopenAndCloseAgainWalkTheCurrentPeriod) {
 
   const Outcome close = Run("close --year 2025 --period 3");
   ASSERT_EQ(close.exit_code, 0) << close.err;
-  EXPECT_NE(close.err.find("CheckEndData: passed"), std::string::npos)
+  EXPECT_NE(close.err.find("CheckEndData           0 passed"), std::string::npos)
       << close.err;
   EXPECT_EQ(CurrentPeriod(), "FValue\n4\n");
 
@@ -115,7 +115,7 @@ TEST_F(PeriodCommands, AnInconsistentClosingBalanceStopsTheCloseUnlessForced) {
   ASSERT_EQ(Run("init --size 300 --seed 5").exit_code, 0);
   const Outcome stopped = Run("close");
   EXPECT_EQ(stopped.exit_code, 1);
-  EXPECT_NE(stopped.err.find("CheckEndData: 本期期末存在成本异常情况"),
+  EXPECT_NE(stopped.err.find("CheckEndData           1 本期期末存在成本异常情况"),
             std::string::npos)
       << stopped.err;
   EXPECT_EQ(CurrentPeriod(), "FValue\n3\n");

@@ -1,7 +1,5 @@
 #include "tools/morvesk/client_periods.h"
 
-#include <cstdio>
-#include <iostream>
 #include <sstream>
 
 #include "platform/ado/engine_provider.h"
@@ -54,8 +52,8 @@ PeriodList ReadPeriods(automation::Dispatch& cal, const std::string& cnn) {
   return list;
 }
 
-int RunEndDataCheck(automation::Dispatch& cal, const std::string& cnn, const YearPeriod& p,
-                    const std::string& start, const std::string& end) {
+std::string EndDataFinding(automation::Dispatch& cal, const std::string& cnn, const YearPeriod& p,
+                           const std::string& start, const std::string& end) {
   // A missing or unreadable costing scope counts as per stock, as the return to an earlier period
   // reads it.
   int32_t cal_type = 1;
@@ -66,12 +64,9 @@ int RunEndDataCheck(automation::Dispatch& cal, const std::string& cnn, const Yea
   Variant err("");
   std::vector<Variant> args{Variant(cnn), Variant(p.period),  Variant(p.year),  Variant(start),
                             Variant(end), Variant::Ref(&err), Variant(cal_type)};
-  if (cal.CallRef("CheckEndData", args).ToBool()) {
-    std::fprintf(stderr, "CheckEndData: passed\n");
-    return 0;
-  }
-  std::cerr << "CheckEndData: " << err.ToString() << "\n";
-  return 1;
+  if (cal.CallRef("CheckEndData", args).ToBool()) return "";
+  const std::string message = err.ToString();
+  return message.empty() ? "the check failed without a message" : message;
 }
 
 CompanyReader::CompanyReader(const std::string& cnn)

@@ -45,10 +45,9 @@ struct PeriodList {
 PeriodList ReadPeriods(automation::Dispatch& cal, const std::string& cnn);
 
 // Runs CheckEndData on the period as the close's checks do, per stock unless the company costs an
-// item's stocks together (IC CalculateType 0). Reports on stderr; returns the number of findings (0
-// or 1).
-int RunEndDataCheck(automation::Dispatch& cal, const std::string& cnn, const YearPeriod& p,
-                    const std::string& start, const std::string& end);
+// item's stocks together (IC CalculateType 0). Returns the check's message, empty when it passed.
+std::string EndDataFinding(automation::Dispatch& cal, const std::string& cnn, const YearPeriod& p,
+                           const std::string& start, const std::string& end);
 
 // Read-only access to the company database outside any unit of work.
 class CompanyReader {

@@ -21,6 +21,7 @@
 #include "services/morvesk_module.h"
 #include "tools/morvesk/cli_args.h"
 #include "tools/morvesk/commands.h"
+#include "tools/morvesk/company_hold.h"
 #include "tools/morvesk/result_format.h"
 #include "tools/morvesk/text_list_arg.h"
 
@@ -106,7 +107,7 @@ std::string JobList() {
 }
 
 std::string Help() {
-  return "usage: morvesk maintain --db FILE [--no-report] JOB [ARG...]\n"
+  return "usage: morvesk maintain --db FILE [--no-report] [--wait] JOB [ARG...]\n"
          "\n"
          "Runs a maintenance job of Morvesk.CalCurAmount on the company database FILE, as\n"
          "one unit of work: a job that fails leaves the database as it was. Then reports,\n"
@@ -114,6 +115,8 @@ std::string Help() {
          "\n"
          "  --db FILE      the company database\n"
          "  --no-report    skip reading the tables before and after (faster on large files)\n"
+         "  --wait         when another close, reopen or maintain runs on the company,\n"
+         "                 wait for it to end instead of giving up\n"
          "\n" +
          JobList() +
          "\n"
@@ -309,7 +312,7 @@ std::string Seconds(double s) {
 
 int RunMaintain(int argc, char** argv, int first) {
   try {
-    Args args(argc, argv, first, ArgSpec{{"--db"}, {"--no-report"}, true});
+    Args args(argc, argv, first, ArgSpec{{"--db"}, {"--no-report", "--wait"}, true});
     if (args.help()) {
       std::cout << Help();
       return kExitOk;
@@ -324,6 +327,16 @@ int RunMaintain(int argc, char** argv, int first) {
     }
     const std::vector<std::string> given(args.positionals().begin() + 1, args.positionals().end());
 
+    // Held from the first read to the report: no close or return moves the period between the
+    // reading before and the reading after, nor under a job that reads the current period.
+    std::unique_ptr<CompanyHold> hold;
+    try {
+      hold = CompanyHold::Take(db, "maintain", args.Has("--wait"));
+    } catch (const CompanyBusy& e) {
+      std::cerr << "morvesk maintain: " << e.what()
+                << "; the job did not run (--wait waits for it to end)\n";
+      return kExitFailed;
+    }
     Progress progress;
     std::shared_ptr<engine::Database> database;
     std::unique_ptr<engine::Connection> conn;

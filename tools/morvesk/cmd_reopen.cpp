@@ -18,6 +18,7 @@
 #include "tools/morvesk/cli_args.h"
 #include "tools/morvesk/client_periods.h"
 #include "tools/morvesk/commands.h"
+#include "tools/morvesk/company_hold.h"
 #include "tools/morvesk/result_format.h"
 
 namespace morvesk::cli {
@@ -27,7 +28,7 @@ using automation::ComError;
 using automation::Variant;
 
 constexpr char kHelp[] =
-    "usage: morvesk reopen --db FILE [--to YEAR/PERIOD] [--drop-vouchers]\n"
+    "usage: morvesk reopen --db FILE [--to YEAR/PERIOD] [--drop-vouchers] [--wait]\n"
     "\n"
     "Returns the inventory ledger to an earlier, closed period, which becomes the\n"
     "current period again: asks CalCurAmount.CheckReturnData, then calls\n"
@@ -39,6 +40,8 @@ constexpr char kHelp[] =
     "  --to YEAR/PERIOD   the period to return to (default: the one before the\n"
     "                     current period)\n"
     "  --drop-vouchers    also remove the target period's cost vouchers\n"
+    "  --wait             when another close, reopen or maintain runs on the\n"
+    "                     company, wait for it to end instead of giving up\n"
     "\n"
     "Prints the rows of each table before and after. Exit code 2 when the target is\n"
     "not a closed period of the inventory ledger, 1 when the check refuses the\n"
@@ -80,12 +83,22 @@ Cell CountCell(const std::optional<int64_t>& n) {
 
 int RunReopen(int argc, char** argv, int first) {
   try {
-    Args args(argc, argv, first, ArgSpec{{"--db", "--to"}, {"--drop-vouchers"}, false});
+    Args args(argc, argv, first, ArgSpec{{"--db", "--to"}, {"--drop-vouchers", "--wait"}, false});
     if (args.help()) {
       std::cout << kHelp;
       return kExitOk;
     }
     const std::string cnn = CompanyDescription(args.Require("--db"));
+    // Held from the first read to the report: the current period read below is the one the
+    // return starts from, whatever other commands wanted to do meanwhile.
+    std::unique_ptr<CompanyHold> hold;
+    try {
+      hold = CompanyHold::Take(args.Require("--db"), "reopen", args.Has("--wait"));
+    } catch (const CompanyBusy& e) {
+      std::cerr << "morvesk reopen: " << e.what()
+                << "; nothing was changed (--wait waits for it to end)\n";
+      return kExitFailed;
+    }
     services::RegisterMorveskClasses();
     std::shared_ptr<automation::Dispatch> cal = automation::CreateObject("Morvesk.CalCurAmount");
     const YearPeriod current = InventoryPeriod(*cal, cnn);
