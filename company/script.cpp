@@ -93,4 +93,27 @@ std::vector<ScriptBatch> SplitBatches(std::string_view script) {
   return batches;
 }
 
+int BatchLines::Add(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  ++line_no_;
+  ++lines_;
+  const int go = (in_block_comment_ || in_string_) ? 0 : GoCount(line);
+  if (go > 0) {
+    current_.repeat = go;
+    return go;
+  }
+  current_.text.append(line);
+  current_.text.push_back('\n');
+  ScanLine(line, in_block_comment_, in_string_);
+  return 0;
+}
+
+bool BatchLines::empty() const { return Trim(current_.text).empty(); }
+
+void BatchLines::Clear() {
+  current_ = ScriptBatch{};
+  current_.first_line = line_no_ + 1;
+  lines_ = 0;
+}
+
 }  // namespace morvesk::company

@@ -41,6 +41,15 @@ struct BatchResult {
   std::vector<const Result*> ResultSets() const;
 };
 
+// Takes a batch's output item by item, in the order the server would send it, as the
+// batch produces it; a caller that prints or forwards results then never holds a whole
+// batch's output at once.
+class ResultSink {
+ public:
+  virtual ~ResultSink() = default;
+  virtual void Take(Result&& item) = 0;
+};
+
 // A parameter of a procedure call made by a command object (not through text).
 struct ProcParam {
   std::string name;       // "@StockID"; empty for positional
@@ -72,6 +81,11 @@ class Connection {
   // batch throws SqlError after undoing that statement's own effects (earlier
   // statements stay); errors the batch goes on after are listed in the result.
   virtual BatchResult Execute(std::string_view batch) = 0;
+
+  // Runs a batch as Execute does, but hands every result set, row count, message and
+  // error to `sink` the moment it is produced: the BatchResult returned (and
+  // PartialResult() after a throw) keeps the errors and return status, not the results.
+  virtual BatchResult ExecuteStreaming(std::string_view batch, ResultSink& sink);
 
   // Calls a stored procedure by name with parameters; OUTPUT parameters are written
   // back into `params`. Same error rules as Execute.

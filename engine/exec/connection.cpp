@@ -249,7 +249,13 @@ int64_t ConnectionImpl::TempTableRows(const std::string& table) {
   return sqlite3_column_int64(st.get(), 0);
 }
 
-BatchResult ConnectionImpl::Execute(std::string_view text) {
+BatchResult ConnectionImpl::Execute(std::string_view text) { return RunText(text, nullptr); }
+
+BatchResult ConnectionImpl::ExecuteStreaming(std::string_view text, ResultSink& sink) {
+  return RunText(text, &sink);
+}
+
+BatchResult ConnectionImpl::RunText(std::string_view text, ResultSink* sink) {
   BatchTimer timer(text);
   ++stats_.batches;
   partial_ = BatchResult{};
@@ -267,6 +273,7 @@ BatchResult ConnectionImpl::Execute(std::string_view text) {
     if (cached) key = sql::ShapeKey(tokens);
   }
   std::shared_ptr<CachedBatch> code;
+  bool large = false;
   if (cached) {
     for (const auto& variant : cache_[key]) {
       if (FitsCached(*variant, literal_tokens)) {
@@ -284,14 +291,17 @@ BatchResult ConnectionImpl::Execute(std::string_view text) {
     ++stats_.parses;
     for (const auto& t : fresh->batch.literals) fresh->literal_types.push_back(t.literal_type);
     code = fresh;
-    if (cached) {
+    // A script's batch of thousands of statements runs once: keeping its parse would hold
+    // memory in proportion to the script, for no later hit.
+    large = fresh->batch.statements.size() > kLargeBatchStatements;
+    if (cached && !large) {
       if (cache_.size() >= 4096) cache_.clear();
       auto& variants = cache_[key];
       if (variants.size() >= kVariants) variants.pop_back();
       variants.insert(variants.begin(), std::move(fresh));
     }
   }
-  if (cached && !recognised) RememberTemplate(text, tokens, key);
+  if (cached && !recognised && !large) RememberTemplate(text, tokens, key);
   std::vector<Value> literals;
   std::vector<std::string> texts;
   literals.reserve(literal_tokens.size());
@@ -300,9 +310,11 @@ BatchResult ConnectionImpl::Execute(std::string_view text) {
     literals.push_back(LiteralValue(t));
     texts.push_back(t.value);
   }
+  std::vector<sql::Token>().swap(tokens);
+  std::vector<sql::Token>().swap(literal_tokens);
 
   BatchResult out;
-  Interpreter in(*this, out);
+  Interpreter in(*this, out, sink);
   try {
     in.RunBatch(*code, std::move(literals), std::move(texts));
   } catch (const SqlError&) {

@@ -96,6 +96,7 @@ class ConnectionImpl : public Connection {
   ~ConnectionImpl() override;
 
   BatchResult Execute(std::string_view batch) override;
+  BatchResult ExecuteStreaming(std::string_view batch, ResultSink& sink) override;
   BatchResult CallProcedure(std::string_view name, std::vector<ProcParam>& params) override;
   const BatchResult& PartialResult() const override { return partial_; }
   void BeginTransaction() override;
@@ -116,11 +117,16 @@ class ConnectionImpl : public Connection {
  private:
   static constexpr size_t kTemplates = 8;
   static constexpr size_t kVariants = 16;
+  // Batches with more statements than this are not cached, and each statement's plan is
+  // let go once it has run (Interpreter::RunBatch).
+  static constexpr size_t kLargeBatchStatements = 1000;
   // Recognises a recent batch text with other literal values: its literals and shape key.
   bool MatchTemplate(std::string_view text, std::vector<sql::Token>& literals, std::string& key);
   void RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
                         const std::string& key);
   static bool FitsCached(const CachedBatch& code, const std::vector<sql::Token>& literals);
+  // Execute and ExecuteStreaming: results to `sink` when one is given.
+  BatchResult RunText(std::string_view text, ResultSink* sink);
 
  public:
   SqliteCatalog& catalog() { return catalog_; }

@@ -213,7 +213,17 @@ void Interpreter::RunBatch(CachedBatch& code, std::vector<Value> literals,
   f.code = &code;
   f.literals = std::move(literals);
   f.literal_texts = std::move(texts);
-  RunList(code.batch.statements, f);
+  if (code.batch.statements.size() <= ConnectionImpl::kLargeBatchStatements) {
+    RunList(code.batch.statements, f);
+    return;
+  }
+  // A large batch (a generated script) would keep a translation and prepared statements
+  // for every statement: a top-level statement runs once, so its plans go when it has run.
+  for (const auto& s : code.batch.statements) {
+    const Flow fl = RunGuarded(*s, f);
+    code.plans.clear();
+    if (fl != Flow::kNormal) return;
+  }
 }
 
 Flow Interpreter::RunList(const std::vector<ast::StatementPtr>& list, Frame& f) {
@@ -584,14 +594,14 @@ void Interpreter::RunQueryStatement(const ast::Statement& s, Frame& f) {
     r.kind = Result::Kind::kRows;
     r.columns = tr.columns;
     r.rows = std::move(rows);
-    out_.results.push_back(std::move(r));
+    Emit(std::move(r));
   }
   c_.rowcount_ = n;
   if (tr.counts_rows && !c_.nocount_) {
     Result r;
     r.kind = Result::Kind::kRowCount;
     r.row_count = n;
-    out_.results.push_back(std::move(r));
+    Emit(std::move(r));
   }
 }
 
@@ -776,11 +786,19 @@ void Interpreter::Transaction(const ast::Statement& s) {
   }
 }
 
+void Interpreter::Emit(Result&& r) {
+  if (sink_) {
+    sink_->Take(std::move(r));
+  } else {
+    out_.results.push_back(std::move(r));
+  }
+}
+
 void Interpreter::AddMessage(std::string text) {
   Result r;
   r.kind = Result::Kind::kMessage;
   r.message = std::move(text);
-  out_.results.push_back(std::move(r));
+  Emit(std::move(r));
 }
 
 void Interpreter::AddError(const SqlError& e) {
@@ -788,7 +806,7 @@ void Interpreter::AddError(const SqlError& e) {
   Result r;
   r.kind = Result::Kind::kError;
   r.error = e;
-  out_.results.push_back(std::move(r));
+  Emit(std::move(r));
 }
 
 namespace {

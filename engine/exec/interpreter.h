@@ -25,7 +25,10 @@ struct CallArg {
 
 class Interpreter {
  public:
-  Interpreter(ConnectionImpl& conn, BatchResult& out) : c_(conn), out_(out) {}
+  // With a sink, result sets, row counts, messages and errors go to it as they are made;
+  // `out` then keeps only the errors and the return status.
+  Interpreter(ConnectionImpl& conn, BatchResult& out, ResultSink* sink = nullptr)
+      : c_(conn), out_(out), sink_(sink) {}
 
   // Runs a whole batch; throws SqlError when an error ends it.
   void RunBatch(CachedBatch& code, std::vector<Value> literals, std::vector<std::string> texts);
@@ -69,6 +72,7 @@ class Interpreter {
   void Exec(const ast::ExecStmt& s, Frame& f);
   void Raiserror(const ast::RaiserrorStmt& s, Frame& f);
   void AddMessage(std::string text);
+  void Emit(Result&& r);
   void AddError(const SqlError& e);
 
   // Definitions (engine/exec/ddl.cpp).
@@ -100,6 +104,7 @@ class Interpreter {
 
   ConnectionImpl& c_;
   BatchResult& out_;
+  ResultSink* sink_ = nullptr;
   const ast::Statement* current_ = nullptr;
   size_t failing_step_ = 0;
 };

@@ -165,41 +165,42 @@ ErrorRecord MapError(const engine::SqlError& e) {
   return r;
 }
 
-ProviderResult MapBatch(const engine::BatchResult& b) {
-  ProviderResult out;
-  for (const auto& r : b.results) {
-    switch (r.kind) {
-      case engine::Result::Kind::kRows: {
-        Rowset rs;
-        for (const auto& c : r.columns) rs.columns.push_back(MapColumn(c));
-        rs.rows.reserve(r.rows.size());
-        for (const auto& row : r.rows) {
-          std::vector<Variant> values;
-          values.reserve(row.size());
-          for (const auto& v : row) values.push_back(ToVariant(v));
-          rs.rows.push_back(std::move(values));
-        }
-        out.rowsets.push_back(std::move(rs));
-        break;
+void MapItem(const engine::Result& r, ProviderResult& out) {
+  switch (r.kind) {
+    case engine::Result::Kind::kRows: {
+      Rowset rs;
+      for (const auto& c : r.columns) rs.columns.push_back(MapColumn(c));
+      rs.rows.reserve(r.rows.size());
+      for (const auto& row : r.rows) {
+        std::vector<Variant> values;
+        values.reserve(row.size());
+        for (const auto& v : row) values.push_back(ToVariant(v));
+        rs.rows.push_back(std::move(values));
       }
-      case engine::Result::Kind::kRowCount: out.records_affected = r.row_count; break;
-      case engine::Result::Kind::kMessage: {
-        // Informational messages reach the Errors collection as warnings, as a
-        // server's PRINT output does.
-        ErrorRecord w;
-        w.number = automation::kErrCommand;
-        w.description = r.message;
-        w.source = kProviderName;
-        w.sql_state = "01000";
-        w.is_warning = true;
-        out.errors.push_back(std::move(w));
-        break;
-      }
-      case engine::Result::Kind::kError:
-        if (r.error) out.errors.push_back(MapError(*r.error));
-        break;
+      out.rowsets.push_back(std::move(rs));
+      break;
     }
+    case engine::Result::Kind::kRowCount: out.records_affected = r.row_count; break;
+    case engine::Result::Kind::kMessage: {
+      // Informational messages reach the Errors collection as warnings, as a
+      // server's PRINT output does.
+      ErrorRecord w;
+      w.number = automation::kErrCommand;
+      w.description = r.message;
+      w.source = kProviderName;
+      w.sql_state = "01000";
+      w.is_warning = true;
+      out.errors.push_back(std::move(w));
+      break;
+    }
+    case engine::Result::Kind::kError:
+      if (r.error) out.errors.push_back(MapError(*r.error));
+      break;
   }
+}
+
+// What the batch leaves besides its items: errors not met as items, its end, its status.
+ProviderResult Finish(ProviderResult out, const engine::BatchResult& b) {
   // Errors the batch went on after are also in b.errors; the ones not already met as
   // results are added so that none is lost.
   size_t listed = 0;
@@ -209,6 +210,20 @@ ProviderResult MapBatch(const engine::BatchResult& b) {
   out.return_status = b.return_status;
   return out;
 }
+
+ProviderResult MapBatch(const engine::BatchResult& b) {
+  ProviderResult out;
+  for (const auto& r : b.results) MapItem(r, out);
+  return Finish(std::move(out), b);
+}
+
+// Maps each item as the engine hands it over: a batch's rows are then held once, as the
+// record set's values, never also as the engine's.
+class MappingSink : public engine::ResultSink {
+ public:
+  void Take(engine::Result&& r) override { MapItem(r, out); }
+  ProviderResult out;
+};
 
 // A database error met outside a batch's results (a parameter value the engine refuses)
 // leaves as an automation error without a source, so that the object whose member was
@@ -232,7 +247,9 @@ class EngineSession : public ProviderSession {
 
   ProviderResult Execute(std::string_view text) override {
     try {
-      return MapBatch(conn_->Execute(text));
+      MappingSink sink;
+      const engine::BatchResult b = conn_->ExecuteStreaming(text, sink);
+      return Finish(std::move(sink.out), b);
     } catch (const engine::SqlError& e) {
       return Failure(e);
     }

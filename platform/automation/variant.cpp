@@ -311,6 +311,10 @@ std::string Variant::ToString() const {
       x.v_);
 }
 
+namespace {
+Variant ConvertTo(const Variant& x, VarType t);
+}  // namespace
+
 Variant Variant::ChangeType(VarType t) const {
   const Variant& x = Deref();
   if (t == VarType::kVariant) return x;
@@ -320,6 +324,19 @@ Variant Variant::ChangeType(VarType t) const {
   }
   // Null reaches only a Variant parameter: a typed one refuses it.
   if (x.is_null() && t != VarType::kNull) Mismatch(x, t);
+  // A refusal names the type asked for, not one the conversion went through (text reads
+  // as a Double on its way to a Long).
+  try {
+    return ConvertTo(x, t);
+  } catch (const ComError& e) {
+    if (e.number == kErrTypeMismatch) Mismatch(x, t);
+    throw;
+  }
+}
+
+namespace {
+
+Variant ConvertTo(const Variant& x, VarType t) {
   switch (t) {
     case VarType::kEmpty: return Variant();
     case VarType::kNull: return Variant::Null();
@@ -351,6 +368,8 @@ Variant Variant::ChangeType(VarType t) const {
     default: Mismatch(x, t);
   }
 }
+
+}  // namespace
 
 bool Variant::operator==(const Variant& o) const {
   const Variant& a = Deref();

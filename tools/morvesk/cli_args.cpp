@@ -2,6 +2,9 @@
 
 #include <cctype>
 #include <charconv>
+#include <iostream>
+
+#include "tools/morvesk/commands.h"
 
 namespace morvesk::cli {
 
@@ -37,6 +40,7 @@ Args::Args(int argc, char** argv, int first, const ArgSpec& allowed) {
         value = argv[++i];
       }
       values_[name] = *value;
+      all_values_.emplace_back(name, *value);
     } else if (allowed.positionals && arg.size() > 1 &&
                (std::isdigit(static_cast<unsigned char>(arg[1])) || arg[1] == '.')) {
       positionals_.push_back(arg);  // a negative number is an argument, not an option
@@ -54,6 +58,14 @@ std::optional<std::string> Args::Get(const std::string& option) const {
   auto it = values_.find(option);
   if (it == values_.end()) return std::nullopt;
   return it->second;
+}
+
+std::vector<std::string> Args::GetAll(const std::string& option) const {
+  std::vector<std::string> out;
+  for (const auto& [name, value] : all_values_) {
+    if (name == option) out.push_back(value);
+  }
+  return out;
 }
 
 std::string Args::Require(const std::string& option) const {
@@ -80,6 +92,12 @@ std::string CompanyDescription(const std::string& path) {
   if (path.find('"') == std::string::npos) return "Data Source=\"" + path + "\"";
   if (path.find('\'') == std::string::npos) return "Data Source='" + path + "'";
   throw UsageError("a company file path cannot hold both ' and \"");
+}
+
+int ReportUsage(const std::string& command, const UsageError& e) {
+  std::cerr << "morvesk " << command << ": " << e.what() << "\n(see 'morvesk " << command
+            << " --help')\n";
+  return kExitUsage;
 }
 
 }  // namespace morvesk::cli

@@ -17,6 +17,10 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Prints a usage mistake of `command` ("sql", "call") the one way the tool does:
+// "morvesk sql: <what>" then "(see 'morvesk sql --help')". Returns kExitUsage.
+int ReportUsage(const std::string& command, const UsageError& e);
+
 struct ArgSpec {
   std::set<std::string> options;  // take a value: "--db", "-f"
   std::set<std::string> flags;    // no value: "--force"
@@ -30,7 +34,9 @@ class Args {
   Args(int argc, char** argv, int first, const ArgSpec& allowed);
 
   bool Has(const std::string& flag_or_option) const;
-  std::optional<std::string> Get(const std::string& option) const;
+  std::optional<std::string> Get(const std::string& option) const;  // the last one given
+  // Every value of an option given more than once ("-v A=1 -v B=2"), in order.
+  std::vector<std::string> GetAll(const std::string& option) const;
   std::string Require(const std::string& option) const;  // UsageError when missing
   // The option as a whole number, or `fallback` when absent; UsageError when not a number.
   int64_t GetInt(const std::string& option, int64_t fallback) const;
@@ -39,6 +45,7 @@ class Args {
 
  private:
   std::map<std::string, std::string> values_;
+  std::vector<std::pair<std::string, std::string>> all_values_;
   std::set<std::string> flags_;
   std::vector<std::string> positionals_;
   bool help_ = false;

@@ -89,7 +89,7 @@ int RunInit(int argc, char** argv, int first) {
     }
     return kExitOk;
   } catch (const UsageError& e) {
-    std::cerr << "morvesk init: " << e.what() << "\n(see morvesk init --help)\n";
+    std::cerr << "morvesk init: " << e.what() << "\n(see 'morvesk init --help')\n";
     return kExitUsage;
   }
 }

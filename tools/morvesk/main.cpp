@@ -1,8 +1,12 @@
 // `morvesk`: the command line of the company database and the service classes.
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
+#include "platform/resources/resource_texts.h"
 #include "tools/morvesk/commands.h"
 
 namespace {
@@ -36,7 +40,33 @@ void PrintUsage(std::ostream& out) {
     const size_t n = std::strlen(s.name);
     out << "  " << s.name << std::string(n < 10 ? 10 - n : 1, ' ') << s.summary << "\n";
   }
-  out << "\n'morvesk <command> --help' describes a command.\n";
+  out << "\n'morvesk help <command>' or 'morvesk <command> --help' describes a command;\n"
+         "'morvesk --version' shows the version.\n";
+}
+
+const Subcommand* Find(const char* name) {
+  for (const Subcommand& s : kSubcommands) {
+    if (std::strcmp(name, s.name) == 0) return &s;
+  }
+  return nullptr;
+}
+
+// MORVESK_LANG chooses the language of the operations' messages. A code without texts
+// falls back to the base language silently inside the library, so the tool says so here.
+void WarnAboutLanguage() {
+  const char* code = std::getenv("MORVESK_LANG");
+  if (code == nullptr || *code == '\0') return;
+  const std::vector<std::string> known =
+      morvesk::resources::ResourceTexts::Languages("TARNINDUSTRY");
+  const std::string wanted = morvesk::resources::UpperAscii(code);
+  for (const std::string& k : known) {
+    if (k == wanted) return;
+  }
+  std::cerr << "morvesk: warning: MORVESK_LANG=" << code
+            << " has no texts; messages come in the base language "
+            << morvesk::resources::kBaseLanguage << ". The codes there are:";
+  for (size_t i = 0; i < known.size(); ++i) std::cerr << (i ? ", " : " ") << known[i];
+  std::cerr << "\n";
 }
 
 }  // namespace
@@ -46,11 +76,27 @@ int main(int argc, char** argv) {
     PrintUsage(std::cerr);
     return morvesk::cli::kExitUsage;
   }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::cout << "morvesk " << MORVESK_VERSION << "\n";
+    return morvesk::cli::kExitOk;
+  }
+  if (std::strcmp(argv[1], "help") == 0 && argc > 2) {
+    const Subcommand* s = Find(argv[2]);
+    if (s == nullptr) {
+      std::cerr << "morvesk help: unknown command '" << argv[2] << "'\n\n";
+      PrintUsage(std::cerr);
+      return morvesk::cli::kExitUsage;
+    }
+    char help[] = "--help";
+    char* help_argv[] = {argv[0], argv[2], help, nullptr};
+    return s->run(3, help_argv, 2);
+  }
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
       std::strcmp(argv[1], "help") == 0) {
     PrintUsage(std::cout);
     return morvesk::cli::kExitOk;
   }
+  WarnAboutLanguage();
   for (const Subcommand& s : kSubcommands) {
     if (std::strcmp(argv[1], s.name) != 0) continue;
     // The one boundary of the tool: whatever a command did not turn into its own message

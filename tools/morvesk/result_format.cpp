@@ -1,8 +1,10 @@
 #include "tools/morvesk/result_format.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <set>
 
 #include "tools/morvesk/cli_args.h"
 
@@ -46,8 +48,9 @@ std::string ColumnName(const Table& t, size_t i, bool for_table) {
   return for_table ? "(No column name)" : "column" + std::to_string(i + 1);
 }
 
+// An empty text is quoted so that it reads back apart from NULL, which is an empty field.
 std::string CsvField(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  if (!s.empty() && s.find_first_of(",\"\r\n") == std::string::npos) return s;
   std::string out = "\"";
   for (char c : s) {
     if (c == '"') out += '"';
@@ -58,12 +61,37 @@ std::string CsvField(const std::string& s) {
 
 }  // namespace
 
-Format ParseFormat(const std::string& text, bool csv_allowed) {
+Format ParseFormat(const std::string& text) {
   if (text == "table") return Format::kTable;
   if (text == "json") return Format::kJson;
-  if (text == "csv" && csv_allowed) return Format::kCsv;
-  throw UsageError("unknown format '" + text + "' (use table" +
-                   std::string(csv_allowed ? ", csv" : "") + " or json)");
+  if (text == "csv") return Format::kCsv;
+  throw UsageError("unknown format '" + text + "' (use table, csv or json)");
+}
+
+std::vector<std::string> DistinctNames(const std::vector<std::string>& columns) {
+  auto fold = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  std::vector<std::string> names;
+  std::set<std::string> taken;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    names.push_back(columns[i].empty() ? "column" + std::to_string(i + 1) : columns[i]);
+  }
+  // Names as given win over generated suffixes: "a, a, a_2" becomes "a, a_3, a_2".
+  std::vector<bool> repeated(names.size());
+  for (size_t i = 0; i < names.size(); ++i) repeated[i] = !taken.insert(fold(names[i])).second;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!repeated[i]) continue;
+    for (int n = 2;; ++n) {
+      const std::string candidate = names[i] + "_" + std::to_string(n);
+      if (taken.insert(fold(candidate)).second) {
+        names[i] = candidate;
+        break;
+      }
+    }
+  }
+  return names;
 }
 
 void PrintTable(std::ostream& out, const Table& t) {
@@ -88,16 +116,32 @@ void PrintTable(std::ostream& out, const Table& t) {
   out << "\n";
   for (const auto& row : t.rows) {
     for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
-      out << (i ? " " : "") << pad(Shown(row[i]), widths[i], row[i].kind == Cell::Kind::kNumber);
+      const bool right = row[i].kind == Cell::Kind::kNumber || row[i].kind == Cell::Kind::kDecimal;
+      out << (i ? " " : "") << pad(Shown(row[i]), widths[i], right);
     }
     out << "\n";
   }
 }
 
-void PrintCsv(std::ostream& out, const Table& t) {
+void PrintVertical(std::ostream& out, const Table& t) {
+  size_t width = 0;
   for (size_t i = 0; i < t.columns.size(); ++i) {
-    out << (i ? "," : "") << CsvField(ColumnName(t, i, false));
+    width = std::max(width, DisplayWidth(ColumnName(t, i, true)));
   }
+  for (size_t r = 0; r < t.rows.size(); ++r) {
+    out << "-[ RECORD " << r + 1 << " ]-\n";
+    for (size_t i = 0; i < t.rows[r].size() && i < t.columns.size(); ++i) {
+      const std::string name = ColumnName(t, i, true);
+      out << name << std::string(width - DisplayWidth(name), ' ') << " | " << Shown(t.rows[r][i])
+          << "\n";
+    }
+  }
+  if (t.rows.empty()) out << "(no rows)\n";
+}
+
+void PrintCsv(std::ostream& out, const Table& t) {
+  const std::vector<std::string> names = DistinctNames(t.columns);
+  for (size_t i = 0; i < names.size(); ++i) out << (i ? "," : "") << CsvField(names[i]);
   out << "\n";
   for (const auto& row : t.rows) {
     for (size_t i = 0; i < row.size(); ++i) {
@@ -192,6 +236,7 @@ std::string JsonCell(const Cell& c) {
     case Cell::Kind::kNumber:
     case Cell::Kind::kBool:
       return c.text;
+    case Cell::Kind::kDecimal:
     case Cell::Kind::kText:
       break;
   }
@@ -199,12 +244,12 @@ std::string JsonCell(const Cell& c) {
 }
 
 void PrintJson(std::ostream& out, const Table& t) {
+  const std::vector<std::string> names = DistinctNames(t.columns);
   out << "[";
   for (size_t r = 0; r < t.rows.size(); ++r) {
     out << (r ? ",\n " : "\n ") << "{";
     for (size_t i = 0; i < t.rows[r].size() && i < t.columns.size(); ++i) {
-      out << (i ? ", " : "") << JsonString(ColumnName(t, i, false)) << ": "
-          << JsonCell(t.rows[r][i]);
+      out << (i ? ", " : "") << JsonString(names[i]) << ": " << JsonCell(t.rows[r][i]);
     }
     out << "}";
   }

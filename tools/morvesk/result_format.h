@@ -1,7 +1,8 @@
 // Printing result sets the way `morvesk sql` and `morvesk call` show them: an
-// aligned table, CSV (header line, RFC 4180 quoting, empty field for NULL) or JSON
-// (an array of row objects per result set). Rows and columns are plain text cells
-// that know whether they are NULL, a number or text.
+// aligned table (or one "column | value" line per field, for wide rows), CSV (header
+// line, RFC 4180 quoting, an unquoted empty field for NULL and "" for the empty text) or
+// JSON (an array of row objects per result set). Rows and columns are plain text cells
+// that know whether they are NULL, a number, an exact decimal or text.
 #pragma once
 
 #include <ostream>
@@ -12,16 +13,18 @@ namespace morvesk::cli {
 
 enum class Format { kTable, kCsv, kJson };
 
-// Parses "table", "csv", "json"; throws UsageError otherwise. `allowed` limits the
-// choice (call offers table and json only).
-Format ParseFormat(const std::string& text, bool csv_allowed = true);
+// Parses "table", "csv", "json"; throws UsageError otherwise.
+Format ParseFormat(const std::string& text);
 
 struct Cell {
-  enum class Kind { kNull, kNumber, kBool, kText };
+  // kDecimal: an exact decimal (decimal, numeric, money); JSON writes it as a string
+  // so that no reader rounds it through a binary double.
+  enum class Kind { kNull, kNumber, kDecimal, kBool, kText };
   Kind kind = Kind::kNull;
   std::string text;  // the value as shown; "NULL" is shown for kNull in tables
   static Cell Null() { return Cell{}; }
   static Cell Number(std::string t) { return Cell{Kind::kNumber, std::move(t)}; }
+  static Cell Decimal(std::string t) { return Cell{Kind::kDecimal, std::move(t)}; }
   static Cell Bool(bool b) { return Cell{Kind::kBool, b ? "true" : "false"}; }
   static Cell Text(std::string t) { return Cell{Kind::kText, std::move(t)}; }
 };
@@ -34,8 +37,15 @@ struct Table {
 // Column names that are empty (an unnamed expression) print as "(No column name)"
 // in tables and as "column<n>" in CSV and JSON.
 void PrintTable(std::ostream& out, const Table& table);
+// One block per row: "-[ RECORD n ]-" then one "column | value" line per field.
+void PrintVertical(std::ostream& out, const Table& table);
 void PrintCsv(std::ostream& out, const Table& table);
 void PrintJson(std::ostream& out, const Table& table);
+
+// The names CSV and JSON use: distinct, so that a reader keyed by name loses no field.
+// An unnamed column is "column<n>" (n its position from 1); a name met before gets
+// "_2", "_3", ... (the first free one), compared without regard to case.
+std::vector<std::string> DistinctNames(const std::vector<std::string>& columns);
 
 // JSON text of one cell and of a string.
 std::string JsonCell(const Cell& cell);
