@@ -144,10 +144,9 @@ TEST_F(ReadOnlyCompany, AReadOnlyFolderIsReadAndRefusesEveryChange) {
   const Outcome periods = RunAsUser("periods" + on);
   EXPECT_EQ(periods.exit_code, 0) << periods.err;
   EXPECT_NE(periods.out.find("current period 2025/3"), std::string::npos) << periods.out;
-  const Outcome reader =
-      RunAsUser("call" + on + " --format csv CalCurAmount.GetCurPeriodStartEnd 3 2025");
+  const Outcome reader = RunAsUser("call" + on + " CalCurAmount.GetCurPeriodStartEnd 3 2025");
   EXPECT_EQ(reader.exit_code, 0) << reader.err;
-  EXPECT_NE(reader.out.find("sStartDate,2025/03/01"), std::string::npos) << reader.out;
+  EXPECT_NE(reader.out.find("2025/03/01"), std::string::npos) << reader.out;
 
   const Outcome update = RunAsUser("sql" + on + " \"update t_ICItem set FCostPrice = 1\"");
   EXPECT_EQ(update.exit_code, 1);

@@ -1,5 +1,7 @@
 #include "tools/morvesk/close_progress.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -91,7 +93,7 @@ class ReportingSession : public ado::ProviderSession {
 }  // namespace
 
 CloseProgress::CloseProgress(Clock::time_point start, bool verbose)
-    : start_(start), verbose_(verbose) {}
+    : start_(start), verbose_(verbose), live_(!verbose && isatty(STDERR_FILENO) != 0) {}
 
 double CloseProgress::Elapsed() const { return SecondsSince(start_); }
 
@@ -101,16 +103,43 @@ void CloseProgress::Step(std::string_view name) {
   while (done < kStepCount && name != kCloseSteps[done]) ++done;
   char share[8] = "    ";
   if (done < kStepCount) std::snprintf(share, sizeof share, "%3d%%", done * 100 / kStepCount);
-  std::fprintf(stderr, "[%8.2fs] %s  %.*s\n", Elapsed(), share, static_cast<int>(name.size()),
+  std::fprintf(stderr, "[%8.2fs] %s  %.*s", Elapsed(), share, static_cast<int>(name.size()),
                name.data());
-  steps_.push_back({std::string(name), Clock::now()});
+  steps_.push_back({std::string(name), Clock::now(), share});
+  // On a terminal the line stays open, and the step's batches are counted on it as they go.
+  if (live_) {
+    std::fflush(stderr);
+    line_open_ = true;
+    last_draw_ = Clock::now();
+  } else {
+    std::fputc('\n', stderr);
+  }
+}
+
+void CloseProgress::Redraw() {
+  // The step's line keeps the time it began; what it has done so far follows its name.
+  const StepRun& s = steps_.back();
+  std::fprintf(stderr, "\r[%8.2fs] %s  %s: %ld batch(es), %.2f s\033[K",
+               std::chrono::duration<double>(s.began - start_).count(), s.share.c_str(),
+               s.name.c_str(), static_cast<long>(s.batches), SecondsSince(s.began));
+  std::fflush(stderr);
+  last_draw_ = Clock::now();
+}
+
+void CloseProgress::CloseLine() {
+  if (!line_open_) return;
+  Redraw();
+  std::fputc('\n', stderr);
+  line_open_ = false;
 }
 
 void CloseProgress::Batch(std::string_view text, double seconds, bool failed) {
   if (!steps_.empty()) ++steps_.back().batches;
+  if (line_open_ && Clock::now() - last_draw_ > std::chrono::milliseconds(200)) Redraw();
   std::string label = BatchLabel(text);
   if (failed) failed_label_ = label;
   if (!verbose_) return;
+  CloseLine();
   if (label == last_label_ && !failed) {
     ++repeats_;
     repeat_seconds_ += seconds;
@@ -134,6 +163,7 @@ void CloseProgress::FlushRepeats() {
 }
 
 void CloseProgress::EndStep() {
+  CloseLine();
   FlushRepeats();
   if (!steps_.empty() && steps_.back().running) {
     steps_.back().seconds = SecondsSince(steps_.back().began);

@@ -1,8 +1,9 @@
 // How `morvesk close` shows its progress on standard error: each step of the close by name as it
 // begins, with the time since the command started and the share of the close's steps done
-// before it; with --verbose, also every batch the close sends (batches of one shape that follow
-// each other on one line) and the whole text of a failing batch. The time and batches of each
-// step are kept for the summary.
+// before it (on a terminal, the line counts the step's batches as they go); with --verbose,
+// also every batch the close sends (batches of one shape that follow each other on one line)
+// and the whole text of a failing batch. The time and batches of each step are kept for the
+// summary.
 #pragma once
 
 #include <chrono>
@@ -32,13 +33,19 @@ class CloseProgress {
  private:
   void FlushRepeats();
   void EndStep();
+  void Redraw();
+  void CloseLine();
   double Elapsed() const;
 
   Clock::time_point start_;
   bool verbose_;
+  bool live_;  // a terminal, without --verbose
+  bool line_open_ = false;
+  Clock::time_point last_draw_;
   struct StepRun {
     std::string name;
     Clock::time_point began;
+    std::string share;
     double seconds = 0;
     int64_t batches = 0;
     bool running = true;
