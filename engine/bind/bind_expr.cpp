@@ -199,8 +199,9 @@ Fragment Binder::Arithmetic(ast::BinaryOp op, Fragment a, Fragment b, int line) 
   if (k == TypeKind::kReal || k == TypeKind::kFloat) {
     a = Convert(std::move(a), TypeInfo::Of(TypeKind::kFloat));
     b = Convert(std::move(b), TypeInfo::Of(TypeKind::kFloat));
-    std::string sql = aop == ArithOp::kDiv ? "t_fdiv(" + a.sql + ", " + b.sql + ")"
-                                           : "(" + a.sql + " " + sym + " " + b.sql + ")";
+    // A result beyond a float's range is the server's overflow error, not an infinity.
+    std::string sql = aop == ArithOp::kDiv ? "t_fchk(t_fdiv(" + a.sql + ", " + b.sql + "))"
+                                           : "t_fchk(" + a.sql + " " + sym + " " + b.sql + ")";
     if (k == TypeKind::kReal) sql = "t_cvt(" + sql + ", 'float', 'real', NULL)";
     return Derived(sql, *rt, {&a, &b});
   }
@@ -352,13 +353,8 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       r.literal = a.literal;
       return r;
     }
-    case ast::ExprKind::kBinary: {
-      const auto& b = e.As<ast::BinaryExpr>();
-      Fragment l = BindExpr(*b.left, scope);
-      Fragment r = BindExpr(*b.right, scope);
-      if (l.predicate || r.predicate) Fail(4145, "A condition cannot be used as a value.", e.line);
-      return Arithmetic(b.op, std::move(l), std::move(r), e.line);
-    }
+    case ast::ExprKind::kBinary:
+      return BindChain(e, scope);
     case ast::ExprKind::kCompare: {
       const auto& c = e.As<ast::CompareExpr>();
       Fragment l = BindExpr(*c.left, scope);

@@ -37,10 +37,19 @@ std::string QuoteId(std::string_view name) { return Quote(name, '"'); }
 std::string QuoteText(std::string_view text) { return Quote(text, '\''); }
 
 std::string JoinName(const ast::Name& name) {
+  // The catalog splits the text again: a part holding a dot, a blank, a bracket or a quote
+  // ([x y], [a.b]) goes back in brackets so that it comes out whole.
   std::string r;
   for (size_t i = 0; i < name.size(); ++i) {
     if (i) r += '.';
-    r += name[i];
+    const std::string& part = name[i];
+    if (part.find_first_of(". \t\r\n[]\"") == std::string::npos) {
+      r += part;
+      continue;
+    }
+    r += '[';
+    for (char c : part) r += c == ']' ? std::string("]]") : std::string(1, c);
+    r += ']';
   }
   return r;
 }

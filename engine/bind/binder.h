@@ -122,6 +122,8 @@ class Binder {
   // Expressions (bind_expr.cpp, bind_function.cpp).
   Fragment BindExpr(const ast::Expr& e, Scope& scope);
   Fragment BindPredicate(const ast::Expr& e, Scope& scope);
+  // A chain of binary operators: a + b - c ... (bind_chain.cpp).
+  Fragment BindChain(const ast::Expr& e, Scope& scope);
   Fragment BindFunction(const ast::FunctionCall& f, Scope& scope);
   Fragment BindConvert(const ast::ConvertExpr& c, Scope& scope);
   Fragment Compare(Fragment a, ast::CompareOp op, Fragment b, int line);

@@ -24,6 +24,40 @@ Translation TranslateStatement(bind::Binder& b, const ast::Statement& stmt) {
   }
 }
 
+// SQLite looks up the name of every numbered parameter ("?12") as it compiles the statement,
+// a scan of all of them each time, so a statement of many thousands of parameters (a long
+// chain or IN list of constants) would take quadratic time to prepare. When the parameters
+// appear once each and in order, "?" says the same and costs nothing.
+void NumberParamsImplicitly(std::string& sql, size_t count) {
+  constexpr size_t kWorthIt = 256;
+  if (count < kWorthIt) return;
+  std::string out;
+  out.reserve(sql.size());
+  size_t next = 1;
+  for (size_t i = 0; i < sql.size();) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      const size_t end = sql.find(c, i + 1);
+      if (end == std::string::npos) return;
+      out.append(sql, i, end + 1 - i);
+      i = end + 1;
+      continue;
+    }
+    if (c != '?') {
+      out += c;
+      ++i;
+      continue;
+    }
+    size_t j = i + 1, n = 0;
+    while (j < sql.size() && sql[j] >= '0' && sql[j] <= '9') n = n * 10 + (sql[j++] - '0');
+    if (n != next) return;
+    ++next;
+    out += '?';
+    i = j;
+  }
+  if (next == count + 1) sql = std::move(out);
+}
+
 }  // namespace
 
 Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
@@ -43,7 +77,11 @@ Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
     }
     t.steps.insert(at, pre.begin(), pre.end());
   }
-  for (SqliteStep& step : t.steps) step.sql = b.ExpandViews(std::move(step.sql));
+  for (SqliteStep& step : t.steps) {
+    step.sql = b.ExpandViews(std::move(step.sql));
+    // A view's own text keeps its numbers: the runtime writes the values in by number.
+    if (ctx.inline_views) NumberParamsImplicitly(step.sql, step.params.size());
+  }
   for (ViewArm& arm : t.union_arms) {
     for (std::string& item : arm.items) item = b.ExpandViews(std::move(item));
     arm.body = b.ExpandViews(std::move(arm.body));
@@ -59,6 +97,7 @@ Translation TranslateScalar(const ast::Expr& expr, const BindContext& ctx) {
     bind::Fail(147, "An aggregate may not appear outside a query.", expr.line);
   Translation& t = b.out();
   t.steps.push_back(SqliteStep{b.ExpandViews("SELECT " + f.sql), b.params()});
+  NumberParamsImplicitly(t.steps.back().sql, t.steps.back().params.size());
   TypeInfo type = f.type;
   if (f.predicate) type = TypeInfo::Of(TypeKind::kBit);
   if (type.kind == TypeKind::kNull) type = TypeInfo::Of(TypeKind::kInt);

@@ -59,9 +59,15 @@ namespace {
 bool EquatedColumns(const ast::Expr& on, const Scope& scope, size_t target, size_t other,
                     std::set<size_t>& keyed) {
   if (on.kind == ast::ExprKind::kLogical) {
-    const auto& l = on.As<ast::LogicalExpr>();
-    return l.op == ast::LogicalOp::kAnd && EquatedColumns(*l.left, scope, target, other, keyed) &&
-           EquatedColumns(*l.right, scope, target, other, keyed);
+    // Along the chain's left links by a loop: the AND chain may be long.
+    const ast::Expr* node = &on;
+    while (node->kind == ast::ExprKind::kLogical) {
+      const auto& l = node->As<ast::LogicalExpr>();
+      if (l.op != ast::LogicalOp::kAnd || !EquatedColumns(*l.right, scope, target, other, keyed))
+        return false;
+      node = l.left.get();
+    }
+    return EquatedColumns(*node, scope, target, other, keyed);
   }
   if (on.kind != ast::ExprKind::kCompare) return false;
   const auto& c = on.As<ast::CompareExpr>();

@@ -28,8 +28,13 @@ bool MentionsColumn(const ast::Expr& e) {
     case ast::ExprKind::kUnary:
       return MentionsColumn(*e.As<ast::UnaryExpr>().operand);
     case ast::ExprKind::kBinary: {
-      const auto& b = e.As<ast::BinaryExpr>();
-      return MentionsColumn(*b.left) || MentionsColumn(*b.right);
+      // Along the chain's left links by a loop: a + b + ... may hold thousands of terms.
+      const ast::Expr* node = &e;
+      while (node->kind == ast::ExprKind::kBinary) {
+        if (MentionsColumn(*node->As<ast::BinaryExpr>().right)) return true;
+        node = node->As<ast::BinaryExpr>().left.get();
+      }
+      return MentionsColumn(*node);
     }
     case ast::ExprKind::kConvert:
       return MentionsColumn(*e.As<ast::ConvertExpr>().operand);
@@ -57,10 +62,16 @@ struct SourceTable {
 void EqualityColumns(const ast::Expr* cond, std::vector<SourceTable>& sources) {
   if (!cond) return;
   if (cond->kind == ast::ExprKind::kLogical) {
-    const auto& l = cond->As<ast::LogicalExpr>();
-    if (l.op != ast::LogicalOp::kAnd) return;
-    EqualityColumns(l.left.get(), sources);
-    EqualityColumns(l.right.get(), sources);
+    // The conjuncts in their written order, found along the chain's left links by a loop.
+    std::vector<const ast::Expr*> conjuncts;
+    const ast::Expr* node = cond;
+    while (node->kind == ast::ExprKind::kLogical &&
+           node->As<ast::LogicalExpr>().op == ast::LogicalOp::kAnd) {
+      conjuncts.push_back(node->As<ast::LogicalExpr>().right.get());
+      node = node->As<ast::LogicalExpr>().left.get();
+    }
+    if (node->kind != ast::ExprKind::kLogical) EqualityColumns(node, sources);
+    for (auto it = conjuncts.rbegin(); it != conjuncts.rend(); ++it) EqualityColumns(*it, sources);
     return;
   }
   if (cond->kind != ast::ExprKind::kCompare) return;

@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "base/ascii.h"
+#include "engine/exec/database_impl.h"
 #include "engine/exec/interpreter.h"
 #include "engine/exec/storage.h"
 #include "engine/exec/table_ddl.h"
@@ -14,10 +15,22 @@ namespace {
 
 using base::AsciiLower;
 
-std::string JoinName(const ast::Name& n) {
-  std::string out;
-  for (size_t i = 0; i < n.size(); ++i) out += (i ? "." : "") + n[i];
-  return out;
+std::string JoinName(const ast::Name& name) {
+  // The catalog splits the text again: a part holding a dot, a blank, a bracket or a quote
+  // ([x y], [a.b]) goes back in brackets so that it comes out whole.
+  std::string r;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i) r += '.';
+    const std::string& part = name[i];
+    if (part.find_first_of(". \t\r\n[]\"") == std::string::npos) {
+      r += part;
+      continue;
+    }
+    r += '[';
+    for (char c : part) r += c == ']' ? std::string("]]") : std::string(1, c);
+    r += ']';
+  }
+  return r;
 }
 
 [[noreturn]] void AlreadyExists(const std::string& name) {
@@ -35,9 +48,10 @@ std::string JoinName(const ast::Name& n) {
 std::string Interpreter::ColumnSql(const ast::ColumnDef& col, bool identity_key,
                                    bool force_not_null, Frame& f) {
   std::string sql = QuoteName(col.name) + " ";
-  if (identity_key) return sql + "INTEGER PRIMARY KEY AUTOINCREMENT";
+  if (identity_key)
+    return sql + "INTEGER PRIMARY KEY AUTOINCREMENT" + IdentityRangeClause(col.name, col.type.type);
   const TypeInfo& t = col.type.type;
-  sql += t.ToString();
+  sql += DeclaredType(t);
   if (t.IsText()) sql += " COLLATE TSQL";
   if (force_not_null || col.nullable == false || col.identity) sql += " NOT NULL";
   if (col.default_value) {
@@ -74,6 +88,16 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   bool temp = !name.empty() && name[0] == '#';
   if (c_.catalog_.ObjectKind(JoinName(s.table))) AlreadyExists(name);
 
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    for (size_t k = 0; k < i; ++k) {
+      if (AsciiLower(s.columns[k].name) == AsciiLower(s.columns[i].name)) {
+        throw SqlError(2705, 16,
+                       "Column names in each table must be unique. Column name '" +
+                           s.columns[i].name + "' in table '" + name +
+                           "' is specified more than once.");
+      }
+    }
+  }
   const ast::ColumnDef* identity = nullptr;
   for (const auto& col : s.columns) {
     if (!col.identity) continue;
@@ -151,6 +175,18 @@ void Interpreter::AlterTableAdd(const ast::AlterTableAddStmt& s, Frame& f) {
           "empty to allow addition of this column. Column '" +
               col.name + "' cannot be added to non-empty table '" + info->name +
               "' because it does not satisfy these conditions.");
+    }
+    // DEFAULT NULL fills the rows already there with NULL, which the column refuses.
+    if (col.nullable == false && col.default_value &&
+        col.default_value->kind == ast::ExprKind::kNull) {
+      Stmt any = Prepare(c_.sql_, "SELECT 1 FROM " + info->sqlite_name + " LIMIT 1");
+      if (sqlite3_step(any.get()) == SQLITE_ROW) {
+        const std::string where =
+            (info->is_temp ? std::string("tempdb") : c_.db_->name()) + ".dbo." + info->name;
+        throw SqlError(515, 16,
+                       "Cannot insert the value NULL into column '" + col.name + "', table '" +
+                           where + "'; column does not allow nulls. ALTER TABLE fails.");
+      }
     }
     ExecSql(c_.sql_,
             "ALTER TABLE " + info->sqlite_name + " ADD COLUMN " + ColumnSql(col, false, false, f));
@@ -310,6 +346,17 @@ void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
   }
   std::string sql =
       InlineParams(tr.steps[0], [&](const ParamSource& p) { return ParamValue(p, f); });
+  for (size_t i = 0; i < tr.columns.size(); ++i) {
+    for (size_t k = 0; k < i; ++k) {
+      if (!tr.columns[i].name.empty() &&
+          AsciiLower(tr.columns[k].name) == AsciiLower(tr.columns[i].name)) {
+        throw SqlError(4506, 16,
+                       "Column names in each view or function must be unique. Column name '" +
+                           tr.columns[i].name + "' in view or function '" + name +
+                           "' is specified more than once.");
+      }
+    }
+  }
   if (kind) {
     ExecSql(c_.sql_, "DROP VIEW main." + QuoteName(name));
     c_.catalog_.EraseObject(name);

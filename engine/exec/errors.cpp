@@ -140,6 +140,12 @@ SqlError Interpreter::MapStepError(int rc, const std::string& message, const ast
       }
       break;
     case SQLITE_CONSTRAINT_CHECK:
+      if (size_t at = message.find(kIdentityRangeMarker); at != std::string::npos) {
+        return SqlError(8115, 16,
+                        "Arithmetic overflow error converting IDENTITY to data type " +
+                            message.substr(at + kIdentityRangeMarker.size()) + ".");
+      }
+      [[fallthrough]];
     case SQLITE_CONSTRAINT_FOREIGNKEY:
       return SqlError(547, 16,
                       std::string("The ") + (update ? "UPDATE" : "INSERT") +
@@ -151,7 +157,7 @@ SqlError Interpreter::MapStepError(int rc, const std::string& message, const ast
     return SqlError(1222, 16, "Lock request time out period exceeded.");
   }
   if ((rc & 0xff) == SQLITE_READONLY) return ReadOnlyDatabaseError(c_.sql_);
-  return SqlError(0, 16, "Storage error: " + message);
+  return StorageFailure(rc, message);
 }
 
 }  // namespace morvesk::engine::exec

@@ -119,6 +119,12 @@ void SqliteCatalog::EnsureMetadata(sqlite3* db) {
 
 void SqliteCatalog::EnsureTempMetadata(sqlite3* db) {
   ExecSql(db, "CREATE TABLE IF NOT EXISTS temp.__tsql_dropped(name_key TEXT PRIMARY KEY)");
+  // Temporary procedures (#name) belong to the session, as #temp tables do: they are
+  // recorded in the connection's temporary schema, never in the company file.
+  ExecSql(db,
+          "CREATE TABLE IF NOT EXISTS temp.__tsql_objects("
+          "name_key TEXT PRIMARY KEY, name TEXT NOT NULL, kind TEXT NOT NULL, "
+          "definition TEXT, columns TEXT)");
 }
 
 namespace {
@@ -196,6 +202,8 @@ void SqliteCatalog::Bump() {
 void SqliteCatalog::Bump(std::string_view table) {
   ++version_;
   tables_.erase(AsciiLower(ParseObjectName(table).name));
+  // Callers may pass a table's own name as declared ("x y"), which is not a name text.
+  tables_.erase(AsciiLower(table));
 }
 
 void SqliteCatalog::SyncWithFile() {
@@ -314,9 +322,18 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
   return info;
 }
 
+namespace {
+
+// Where the record of an object lives: a #name is the session's own.
+std::string ObjectsTable(std::string_view key) {
+  return !key.empty() && key[0] == '#' ? "temp.__tsql_objects" : "main.__tsql_objects";
+}
+
+}  // namespace
+
 std::optional<SqliteCatalog::ObjectRow> SqliteCatalog::LoadObject(std::string_view key) const {
-  Stmt s = Prepare(
-      db_, "SELECT name, kind, definition, columns FROM main.__tsql_objects WHERE name_key = ?1");
+  Stmt s = Prepare(db_, "SELECT name, kind, definition, columns FROM " + ObjectsTable(key) +
+                            " WHERE name_key = ?1");
   sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
   int rc = sqlite3_step(s.get());
   if (rc == SQLITE_DONE) return std::nullopt;
@@ -347,7 +364,6 @@ std::optional<std::vector<ProcParamInfo>> SqliteCatalog::FindProcedure(
 std::optional<char> SqliteCatalog::ObjectKind(std::string_view name) const {
   ObjectName n = ParseObjectName(name);
   if (auto t = FindTable(name)) return t->is_view ? 'V' : 'U';
-  if (n.temp) return std::nullopt;
   if (auto obj = LoadObject(AsciiLower(n.name))) return obj->kind.empty() ? 'U' : obj->kind[0];
   return std::nullopt;
 }
@@ -403,8 +419,8 @@ void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& 
     cols += p.name + kFieldSep + p.type.ToString() + kFieldSep + (p.output ? "1" : "0") +
             kFieldSep + (p.has_default ? "1" : "0") + kFieldSep + p.default_literal + kRowSep;
   }
-  Stmt s = Prepare(db_, "INSERT INTO main.__tsql_objects VALUES(?1, ?2, 'P', ?3, ?4)");
   std::string key = AsciiLower(name);
+  Stmt s = Prepare(db_, "INSERT INTO " + ObjectsTable(key) + " VALUES(?1, ?2, 'P', ?3, ?4)");
   sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 3, definition.c_str(), -1, SQLITE_TRANSIENT);
@@ -414,8 +430,8 @@ void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& 
 }
 
 void SqliteCatalog::EraseObject(std::string_view name) {
-  Stmt s = Prepare(db_, "DELETE FROM main.__tsql_objects WHERE name_key = ?1");
   std::string key = AsciiLower(ParseObjectName(name).name);
+  Stmt s = Prepare(db_, "DELETE FROM " + ObjectsTable(key) + " WHERE name_key = ?1");
   sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_step(s.get());
   EraseArms(key);
@@ -433,7 +449,6 @@ std::optional<int64_t> SqliteCatalog::ObjectId(std::string_view name) const {
   ObjectName n = ParseObjectName(name);
   auto t = FindTable(name);
   if (!t) {
-    if (n.temp) return std::nullopt;
     auto obj = LoadObject(AsciiLower(n.name));
     if (!obj) return std::nullopt;
   }

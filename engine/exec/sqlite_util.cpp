@@ -15,7 +15,7 @@ SqlError ErrorFromSqlite(sqlite3* db, int rc) {
     return SqlError(1222, 16, "Lock request time out period exceeded.");
   }
   if ((rc & 0xff) == SQLITE_READONLY) return ReadOnlyDatabaseError(db);
-  return SqlError(0, 16, "Storage error: " + text);
+  return StorageFailure(rc, text);
 }
 
 SqlError ReadOnlyDatabaseError(sqlite3* db) {

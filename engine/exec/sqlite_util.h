@@ -43,6 +43,12 @@ class Stmt {
 // T-SQL function library keep their number; SQLite's own errors become 50000-range
 // free of meaning, so they carry number 0 unless mapped by the caller.
 SqlError ErrorFromSqlite(sqlite3* db, int rc);
+// The number of a storage failure that no T-SQL error stands for (the engine's own).
+constexpr int kStorageFailureError = 50900;
+// A storage failure with SQLite's result code and text as the user sees it: the server's
+// error where one means the same, otherwise kStorageFailureError with a plain message. The
+// text goes to the engine log (storage_errors.cpp says where).
+SqlError StorageFailure(int rc, const std::string& text);
 // The server's error for a change to a database opened read-only (Msg 3906, naming it).
 SqlError ReadOnlyDatabaseError(sqlite3* db);
 

@@ -29,10 +29,31 @@ std::string IdentitySeedClause(int64_t seed) {
   return "CONSTRAINT " + QuoteName(std::string(kSeedMarker) + std::to_string(seed)) + " CHECK (1)";
 }
 
+std::string IdentityRangeClause(const std::string& column, const TypeInfo& type) {
+  const char* name = nullptr;
+  const char* range = nullptr;
+  switch (type.kind) {
+    case TypeKind::kTinyInt: name = "tinyint", range = "0 AND 255"; break;
+    case TypeKind::kSmallInt: name = "smallint", range = "-32768 AND 32767"; break;
+    case TypeKind::kInt: name = "int", range = "-2147483648 AND 2147483647"; break;
+    default: return {};
+  }
+  return " CONSTRAINT " + QuoteName(std::string(kIdentityRangeMarker) + name) + " CHECK (" +
+         QuoteName(column) + " BETWEEN " + range + ")";
+}
+
 std::optional<int64_t> IdentitySeedFromSql(std::string_view sql) {
   size_t p = sql.find(kSeedMarker);
   if (p == std::string_view::npos) return std::nullopt;
   return std::strtoll(std::string(sql.substr(p + kSeedMarker.size(), 24)).c_str(), nullptr, 10);
+}
+
+std::string DeclaredType(const TypeInfo& t) {
+  // SQLite reads a declared type's arguments as numbers: max is written as -1, which the
+  // catalog reads back as max.
+  std::string declared = t.ToString();
+  if (size_t at = declared.find("(max)"); at != std::string::npos) declared.replace(at, 5, "(-1)");
+  return declared;
 }
 
 std::vector<std::string> CreateTableSql(const TableInfo& t) {
@@ -44,10 +65,10 @@ std::vector<std::string> CreateTableSql(const TableInfo& t) {
     sql += (i ? ", " : "") + QuoteName(c.name) + " ";
     if (c.identity && !identity) {
       identity = &c;
-      sql += "INTEGER PRIMARY KEY AUTOINCREMENT";
+      sql += "INTEGER PRIMARY KEY AUTOINCREMENT" + IdentityRangeClause(c.name, c.type);
       continue;
     }
-    sql += c.type.ToString();
+    sql += DeclaredType(c.type);
     if (c.type.IsText()) sql += " COLLATE TSQL";
     if (!c.nullable) sql += " NOT NULL";
     if (c.has_default) sql += " DEFAULT (" + c.default_sql + ")";

@@ -30,6 +30,13 @@ std::optional<IndexName> ParseIndexSqliteName(std::string_view sqlite_name);
 std::string IdentitySeedClause(int64_t seed);
 std::optional<int64_t> IdentitySeedFromSql(std::string_view create_sql);
 
+// The CHECK that keeps an identity column of a type narrower than bigint within its type:
+// the server stops numbering there with 8115 (errors.cpp reads the marker back). Empty for
+// bigint.
+constexpr std::string_view kIdentityRangeMarker = "tsql_identity_range$";
+std::string IdentityRangeClause(const std::string& column, const TypeInfo& type);
+// A column's T-SQL type as written in SQLite's CREATE TABLE (varchar(max) as varchar(-1)).
+std::string DeclaredType(const TypeInfo& t);
 // Statements that create `t` (in temp when t.is_temp) with its columns' T-SQL types,
 // identity and defaults; run them in order.
 std::vector<std::string> CreateTableSql(const TableInfo& t);

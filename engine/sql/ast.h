@@ -145,6 +145,7 @@ enum class BinaryOp : uint8_t { kAdd, kSub, kMul, kDiv, kMod, kBitAnd, kBitOr, k
 struct BinaryExpr : Expr {
   static constexpr ExprKind kKind = ExprKind::kBinary;
   BinaryExpr() : Expr(kKind) {}
+  ~BinaryExpr() override;
   BinaryOp op = BinaryOp::kAdd;
   ExprPtr left, right;
 };
@@ -164,9 +165,31 @@ enum class LogicalOp : uint8_t { kAnd, kOr };
 struct LogicalExpr : Expr {
   static constexpr ExprKind kKind = ExprKind::kLogical;
   LogicalExpr() : Expr(kKind) {}
+  ~LogicalExpr() override;
   LogicalOp op = LogicalOp::kAnd;
   ExprPtr left, right;
 };
+
+// The left operand of a chain node: a chain of N terms (a + b + ..., a OR b OR ...) is a
+// left-deep tree N nodes deep, which every walker takes apart with a loop along these links
+// rather than by recursion. Null for any other node.
+inline ExprPtr* LeftLink(Expr& e) {
+  if (e.kind == ExprKind::kBinary) return &static_cast<BinaryExpr&>(e).left;
+  if (e.kind == ExprKind::kLogical) return &static_cast<LogicalExpr&>(e).left;
+  return nullptr;
+}
+
+// Frees a chain's left side one node at a time.
+inline void ReleaseChain(ExprPtr left) {
+  while (left) {
+    ExprPtr* link = LeftLink(*left);
+    if (link == nullptr) break;
+    ExprPtr next = std::move(*link);
+    left = std::move(next);
+  }
+}
+inline BinaryExpr::~BinaryExpr() { ReleaseChain(std::move(left)); }
+inline LogicalExpr::~LogicalExpr() { ReleaseChain(std::move(left)); }
 
 struct IsNullExpr : Expr {
   static constexpr ExprKind kKind = ExprKind::kIsNull;

@@ -189,9 +189,32 @@ class Printer {
     }
   }
 
+  // A left-deep chain is printed by a loop along its left links (see ast::LeftLink), so its
+  // length costs no stack.
   void Infix(const ast::Expr& l, const char* op, const ast::Expr& r) {
-    out += "(";
-    Expr(l);
+    std::vector<const ast::Expr*> spine;
+    const ast::Expr* head = &l;
+    while (head->kind == ast::ExprKind::kBinary || head->kind == ast::ExprKind::kLogical) {
+      spine.push_back(head);
+      head = head->kind == ast::ExprKind::kBinary ? head->As<ast::BinaryExpr>().left.get()
+                                                  : head->As<ast::LogicalExpr>().left.get();
+    }
+    out.append(spine.size() + 1, '(');
+    Expr(*head);
+    for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+      const ast::Expr& node = **it;
+      out += " ";
+      if (node.kind == ast::ExprKind::kBinary) {
+        out += BinaryText(node.As<ast::BinaryExpr>().op);
+        out += " ";
+        Expr(*node.As<ast::BinaryExpr>().right);
+      } else {
+        out += node.As<ast::LogicalExpr>().op == ast::LogicalOp::kAnd ? "AND" : "OR";
+        out += " ";
+        Expr(*node.As<ast::LogicalExpr>().right);
+      }
+      out += ")";
+    }
     out += " ";
     out += op;
     out += " ";

@@ -4,6 +4,7 @@
 #include "engine/sql/parser.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 
 #include "base/ascii.h"
@@ -101,6 +102,33 @@ class Parser {
   }
 
   // ---- errors -------------------------------------------------------------
+
+  // Nesting (parentheses, function arguments, unary operators, subqueries, blocks) deeper
+  // than this is refused with the server's error 191 before the stack runs out: the parser,
+  // the binder and the translator all recurse along the nesting, and a host may run the
+  // engine on a thread with a small stack (1 MB is enough for this depth).
+  static constexpr int kMaxNesting = 256;
+
+  class Nesting {
+   public:
+    explicit Nesting(Parser& p) : p_(p) {
+      if (++p_.depth_ > kMaxNesting) {
+        --p_.depth_;
+        SqlError e(191, 15,
+                   "Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                   "break it up into smaller queries.",
+                   p_.Peek().line);
+        e.column = p_.Peek().column;
+        throw e;
+      }
+    }
+    ~Nesting() { --p_.depth_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+   private:
+    Parser& p_;
+  };
 
   // Incorrect syntax near the current token (near the last one at the end of the batch).
   [[noreturn]] void SyntaxError() const {
@@ -267,11 +295,18 @@ class Parser {
         a1 = -1;
         text += "(max)";
       } else {
-        a1 = static_cast<int>(ParseStructuralInteger());
-        text += "(" + std::to_string(*a1);
+        // A number beyond an int is no type's argument: kept out of range rather than cut
+        // to 32 bits (decimal(4294967306,2) is not decimal(10,2)).
+        auto argument = [&] {
+          const int64_t v = ParseStructuralInteger();
+          text += std::to_string(v);
+          return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+        };
+        text += "(";
+        a1 = argument();
         if (Accept(TokenKind::kComma)) {
-          a2 = static_cast<int>(ParseStructuralInteger());
-          text += "," + std::to_string(*a2);
+          text += ",";
+          a2 = argument();
         }
         text += ")";
       }
@@ -291,6 +326,7 @@ class Parser {
 
   // statement -> select | insert | update | delete | ... (dispatch on the first word)
   StatementPtr ParseStatement(bool first_in_batch) {
+    Nesting nesting(*this);
     const Token& t = Peek();
     if (t.kind == TokenKind::kLParen) {
       // A query in parentheses may start a statement: (SELECT ...) UNION ...
@@ -1254,6 +1290,7 @@ class Parser {
 
   // query -> branch { UNION [ALL] branch } [ORDER BY order_item {, order_item}]
   std::unique_ptr<Query> ParseQuery() {
+    Nesting nesting(*this);
     auto q = Make<Query>(Peek());
     q->branches.push_back(ParseBranch(SetOp::kNone, true));
     for (;;) {
@@ -1518,6 +1555,7 @@ class Parser {
 
   // The right side of a join; "a JOIN b JOIN c ON p ON q" nests (b JOIN c ON p) under q.
   TableRefPtr ParseJoinRight(JoinType outer) {
+    Nesting nesting(*this);
     TableRefPtr right = ParseTablePrimary();
     if (outer == JoinType::kCross) return right;
     JoinType type;
@@ -1538,6 +1576,7 @@ class Parser {
 
   // table_primary -> name [[AS] alias] [hints] | '(' query ')' [AS] alias | '(' table_source ')'
   TableRefPtr ParseTablePrimary() {
+    Nesting nesting(*this);
     const Token& start = Peek();
     if (start.kind == TokenKind::kLParen) {
       if (IsQueryStart(1)) {
@@ -1594,6 +1633,7 @@ class Parser {
 
   // expr -> and_expr { OR and_expr }
   ExprPtr ParseExpr() {
+    Nesting nesting(*this);
     ExprPtr left = ParseAnd();
     while (AtWord("or")) {
       const Token& at = Take();
@@ -1623,6 +1663,7 @@ class Parser {
   // not_expr -> NOT not_expr | predicate
   ExprPtr ParseNot() {
     if (AtWord("not")) {
+      Nesting nesting(*this);
       const Token& at = Take();
       auto e = Make<UnaryExpr>(at);
       e->op = UnaryOp::kNot;
@@ -1764,6 +1805,7 @@ class Parser {
       case TokenKind::kTilde: op = UnaryOp::kBitNot; break;
       default: return ParsePrimary();
     }
+    Nesting nesting(*this);
     Take();
     auto e = Make<UnaryExpr>(t);
     e->op = op;
@@ -1942,6 +1984,7 @@ class Parser {
   std::vector<Token> toks_;
   std::string_view source_;
   size_t pos_ = 0;
+  int depth_ = 0;
   std::set<int> structural_;
 };
 

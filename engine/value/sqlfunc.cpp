@@ -293,6 +293,7 @@ void RegisterSqlFunctions(sqlite3* db) {
   sqlfn::RegisterStringFunctions(db);
   sqlfn::RegisterLikeFunctions(db);
   sqlfn::RegisterDateFunctions(db);
+  sqlfn::RegisterChainFunctions(db);
 }
 
 }  // namespace morvesk::engine

@@ -23,6 +23,7 @@
 //   t_fround(x, n, f)        ROUND on float/int values
 //   t_idiv(a, b) t_imod(a,b) integer division/remainder truncating toward zero; b = 0 -> 8134
 //   t_fdiv(a, b)             float division; b = 0 -> 8134
+//   t_fchk(x)                float arithmetic's result; beyond a float's range -> 8115
 //   t_dtof(x)                decimal blob -> REAL
 //   t_dtoi(x)                decimal blob -> INTEGER truncated toward zero (8115 on overflow)
 //   t_dsum(x)  (aggregate)   exact sum of decimal blobs; NULL when no non-NULL input
@@ -46,6 +47,8 @@
 //   t_text(x, kind)          any storage value -> its T-SQL text form (decimals with all scale
 //                            digits), used where a number or date meets '+' with text
 //   t_raise(number, severity, message)  raises that error (used for RAISERROR-like checks)
+//   t_fold(program, x1..xn), t_foldp(program, t_pack(...) | t_packs(...))  a long chain of
+//                            integer/decimal + - * evaluated left to right (sqlfunc_chain.cpp)
 //
 // Collation TSQL: case-insensitive (ASCII and Latin-1 letters), trailing blanks
 // ignored; the translator appends "COLLATE TSQL" to text comparisons, GROUP BY,

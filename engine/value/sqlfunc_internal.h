@@ -93,5 +93,6 @@ void RegisterConvertFunctions(sqlite3* db);
 void RegisterStringFunctions(sqlite3* db);
 void RegisterLikeFunctions(sqlite3* db);
 void RegisterDateFunctions(sqlite3* db);
+void RegisterChainFunctions(sqlite3* db);
 
 }  // namespace morvesk::engine::sqlfn

@@ -1,0 +1,1 @@
+select 1e-400 as z

@@ -1,0 +1,1 @@
+select 1 as a order by 99999999999999999999

@@ -1,0 +1,1 @@
+create procedure #q as select 1
