@@ -308,7 +308,8 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
     case ast::ExprKind::kSystemVariable: {
       const auto& v = e.As<ast::SystemVariableExpr>();
       static const char* kKnown[] = {"@@rowcount", "@@error", "@@identity", "@@trancount",
-                                     "@@fetch_status", "@@spid", "@@nestlevel"};
+                                     "@@fetch_status", "@@spid", "@@nestlevel",
+                                     "@@version", "@@servername"};
       if (std::none_of(std::begin(kKnown), std::end(kKnown),
                        [&](const char* k) { return v.name == k; }))
         NotSupported(v.name, e.line);
@@ -316,6 +317,8 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       p.kind = ParamSource::Kind::kSystem;
       p.variable = v.name;
       p.type = v.name == "@@identity" ? TypeInfo::Decimal(38, 0) : TypeInfo::Of(TypeKind::kInt);
+      if (v.name == "@@version") p.type = TypeInfo{TypeKind::kNVarChar, 0, 0, 300};
+      if (v.name == "@@servername") p.type = TypeInfo{TypeKind::kNVarChar, 0, 0, 128};
       Fragment f;
       f.type = p.type;
       f.param = AddParam(std::move(p));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/bind/binder.h"
+#include "engine/bind/object_id.h"
 
 namespace morvesk::engine::bind {
 namespace {
@@ -24,16 +25,6 @@ std::optional<std::string> DatePartName(std::string_view word) {
   for (const auto& [k, v] : kParts)
     if (w == k) return std::string(v);
   return std::nullopt;
-}
-
-// A stable, non-NULL object id for a table name (Object_ID needs only identity).
-int64_t ObjectIdOf(std::string_view sqlite_name) {
-  uint32_t h = 2166136261u;
-  for (char c : AsciiLower(sqlite_name)) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 16777619u;
-  }
-  return static_cast<int64_t>(h & 0x7fffffff) | 1;
 }
 
 }  // namespace
@@ -426,6 +417,10 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
   }
 
   // ---- catalog ----
+  if (name == "db_name") {
+    argc_is(0, 0);
+    return Derived("t_db_name()", TypeInfo{TypeKind::kNVarChar, 0, 0, 128}, {});
+  }
   if (name == "scope_identity") {
     // No triggers insert behind the caller's back, so the scope's last identity is @@IDENTITY.
     argc_is(0, 0);
@@ -455,7 +450,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       if (kind != "u" && kind != "v" && kind != "p") NotSupported("OBJECT_ID type '" + tl.value + "'", line);
       if (kind == "p") {
         Fragment r = Derived(ctx().catalog.FindProcedure(lit.value)
-                                 ? std::to_string(ObjectIdOf(AsciiLower(lit.value)))
+                                 ? std::to_string(ProcedureObjectId(lit.value))
                                  : "NULL",
                              TypeInfo::Of(TypeKind::kInt), {});
         r.nullable = true;
@@ -463,8 +458,11 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       }
     }
     std::optional<TableInfo> t = ctx().catalog.FindTable(lit.value);
-    Fragment r = Derived(t ? std::to_string(ObjectIdOf(t->sqlite_name)) : std::string("NULL"),
-                      TypeInfo::Of(TypeKind::kInt), {});
+    std::string id = t ? std::to_string(ObjectIdOf(t->sqlite_name)) : std::string("NULL");
+    // Without a type, a procedure's name gives its id too.
+    if (!t && f.args.size() == 1 && ctx().catalog.FindProcedure(lit.value))
+      id = std::to_string(ProcedureObjectId(lit.value));
+    Fragment r = Derived(id, TypeInfo::Of(TypeKind::kInt), {});
     r.nullable = true;
     return r;
   }

@@ -7,6 +7,7 @@
 #include "engine/exec/database_impl.h"
 #include "engine/exec/interpreter.h"
 #include "engine/exec/storage.h"
+#include "engine/exec/system_catalog.h"
 #include "engine/sql/lexer.h"
 
 namespace morvesk::engine::exec {
@@ -88,6 +89,7 @@ ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle
                              nullptr, nullptr, nullptr);
   convert_ = Prepare(sql_, "SELECT t_cvt(?1, ?2, ?3, NULL)");
   SqliteCatalog::EnsureTempMetadata(sql_);
+  RegisterSystemCatalog(sql_, &catalog_, DatabaseNameOf(db_->path()));
 }
 
 ConnectionImpl::~ConnectionImpl() {

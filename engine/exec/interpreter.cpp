@@ -9,6 +9,8 @@
 #include "base/ascii.h"
 #include "engine/exec/hash_grouping.h"
 #include "engine/exec/storage.h"
+#include "engine/exec/system_catalog.h"
+#include "engine/exec/system_procedures.h"
 #include "engine/exec/table_ddl.h"
 
 namespace morvesk::engine::exec {
@@ -437,8 +439,8 @@ Value Interpreter::SystemValue(const std::string& name) {
   }
   if (n == "@@spid") return Value::Int(51, TypeKind::kSmallInt);
   if (n == "@@fetch_status") return Value::Int(-1);
-  if (n == "@@version") return Value::Text("Morvesk embedded T-SQL engine");
-  if (n == "@@servername") return Value::Text("MORVESK");
+  if (n == "@@version") return Value::Text(ProductVersionText(), TypeKind::kNVarChar);
+  if (n == "@@servername") return Value::Text("MORVESK", TypeKind::kNVarChar);
   throw SqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
 }
 
@@ -874,9 +876,13 @@ void Interpreter::Raiserror(const ast::RaiserrorStmt& s, Frame& f) {
   std::string text;
   if (msg.is_int()) {
     number = static_cast<int>(msg.as_int());
-    text = "Error " + std::to_string(number) + ", severity " + std::to_string(severity) +
-           ", state " + std::to_string(st) +
-           " was raised, but no message with that error number was found.";
+    if (auto known = SystemMessageText(number)) {
+      text = FormatRaiserror(*known, args);
+    } else {
+      text = "Error " + std::to_string(number) + ", severity " + std::to_string(severity) +
+             ", state " + std::to_string(st) +
+             " was raised, but no message with that error number was found.";
+    }
   } else {
     Value t = Convert(msg, TypeInfo::VarChar(2047));
     text = FormatRaiserror(t.is_null() ? std::string() : t.as_text(), args);

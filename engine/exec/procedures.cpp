@@ -7,6 +7,7 @@
 #include "base/ascii.h"
 #include "engine/exec/interpreter.h"
 #include "engine/exec/storage.h"
+#include "engine/exec/system_procedures.h"
 
 namespace morvesk::engine::exec {
 namespace {
@@ -23,6 +24,7 @@ std::shared_ptr<CachedBatch> Interpreter::LoadProcedure(const std::string& name,
   }
   std::string key = AsciiLower(ParseObjectName(name).name);
   auto source = c_.catalog_.ProcedureSource(name);
+  if (!source) source = SystemProcedureSource(name);
   if (!source) return nullptr;
   *declared_name = source->first;
   auto it = c_.procedures_.find(key);

@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "base/ascii.h"
+#include "engine/bind/object_id.h"
 #include "engine/exec/sqlite_util.h"
+#include "engine/exec/system_catalog.h"
 #include "engine/exec/table_ddl.h"
 
 namespace morvesk::engine::exec {
@@ -218,6 +220,8 @@ void SqliteCatalog::SyncWithFile() {
 }
 
 std::optional<TableInfo> SqliteCatalog::FindTable(std::string_view name) const {
+  // sys.tables and its kin: their qualifier is part of their name.
+  if (auto view = SystemView(name)) return view;
   ObjectName n = ParseObjectName(name);
   if (n.name.empty()) return std::nullopt;
   std::string key = AsciiLower(n.name);
@@ -363,6 +367,8 @@ std::optional<std::vector<ProcParamInfo>> SqliteCatalog::FindProcedure(
 
 std::optional<char> SqliteCatalog::ObjectKind(std::string_view name) const {
   ObjectName n = ParseObjectName(name);
+  // The catalog views are read only: no DDL finds them.
+  if (SystemView(name)) return std::nullopt;
   if (auto t = FindTable(name)) return t->is_view ? 'V' : 'U';
   if (auto obj = LoadObject(AsciiLower(n.name))) return obj->kind.empty() ? 'U' : obj->kind[0];
   return std::nullopt;
@@ -452,9 +458,7 @@ std::optional<int64_t> SqliteCatalog::ObjectId(std::string_view name) const {
     auto obj = LoadObject(AsciiLower(n.name));
     if (!obj) return std::nullopt;
   }
-  // A positive id derived from the name; T-SQL callers only test it for NULL or compare it.
-  int64_t id = static_cast<int64_t>(std::hash<std::string>{}(AsciiLower(n.name)) & 0x3fffffff);
-  return id == 0 ? 1 : id;
+  return t ? ObjectIdOf(t->sqlite_name) : ProcedureObjectId(n.name);
 }
 
 }  // namespace morvesk::engine::exec
