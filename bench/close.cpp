@@ -68,8 +68,11 @@ class CloseClock : public morvesk::engine::exec::WorkClock {
     int order = 0;  // first appearance
     int64_t count = 0;
     double seconds = 0;
+    double cpu = 0;  // processor time of this process between the batch's start and end
     std::string text;
   };
+
+  CloseClock() : last_cpu_(CpuNow()) {}
 
   void Statement(int line, double seconds) override { pending_.emplace_back(line, seconds); }
 
@@ -77,6 +80,11 @@ class CloseClock : public morvesk::engine::exec::WorkClock {
     const std::string label = Label(text, 0);
     Entry& b = Add(batches_, label, seconds);
     if (b.text.empty()) b.text = label;
+    // Everything since the previous batch ended: the batch and the operation's own work
+    // that prepared it.
+    const double now = CpuNow(), before = last_cpu_;
+    b.cpu += now - before;
+    last_cpu_ = now;
     for (const auto& [line, s] : pending_) {
       Entry& e = Add(statements_, label + "\x1f" + std::to_string(line), s);
       if (e.text.empty()) e.text = "line " + std::to_string(line) + ": " + Label(text, line);
@@ -84,6 +92,7 @@ class CloseClock : public morvesk::engine::exec::WorkClock {
     pending_.clear();
     if (text.starts_with("Declare @Amount")) {
       spread_seconds += seconds;
+      spread_cpu += now - before;
       ++spread_batches;
     }
     total_seconds += seconds;
@@ -91,13 +100,15 @@ class CloseClock : public morvesk::engine::exec::WorkClock {
 
   // The largest groups, largest first, with their share of all batch time.
   void Print(int top) const {
-    std::printf("  %-78s %8s %9s %6s\n", "batch (numbers masked)", "runs", "seconds", "share");
+    std::printf("  %-78s %8s %9s %6s %7s\n", "batch (numbers masked)", "runs", "seconds", "share",
+                "cpu s");
     PrintTop(batches_, top, "  ");
     std::printf("  %-78s %8s %9s %6s\n", "  statement", "runs", "seconds", "share");
     PrintTop(statements_, top, "    ");
   }
 
   double spread_seconds = 0;
+  double spread_cpu = 0;
   int64_t spread_batches = 0;
   double total_seconds = 0;
 
@@ -142,16 +153,20 @@ class CloseClock : public morvesk::engine::exec::WorkClock {
   void PrintTop(const std::map<std::string, Entry>& from, int top, const char* indent) const {
     std::vector<const Entry*> all;
     for (const auto& [key, e] : from) all.push_back(&e);
-    std::sort(all.begin(), all.end(),
-              [](const Entry* a, const Entry* b) { return a->seconds > b->seconds; });
+    std::sort(all.begin(), all.end(), [](const Entry* a, const Entry* b) {
+      return (a->cpu > 0 ? a->cpu : a->seconds) > (b->cpu > 0 ? b->cpu : b->seconds);
+    });
     for (int i = 0; i < top && i < static_cast<int>(all.size()); ++i) {
       const Entry& e = *all[static_cast<size_t>(i)];
-      std::printf("%s%-76.76s %8lld %9.3f %5.1f%%\n", indent, e.text.c_str(),
+      std::printf("%s%-76.76s %8lld %9.3f %5.1f%%", indent, e.text.c_str(),
                   static_cast<long long>(e.count), e.seconds,
                   total_seconds > 0 ? 100 * e.seconds / total_seconds : 0.0);
+      if (e.cpu > 0) std::printf(" %7.3f", e.cpu);
+      std::printf("\n");
     }
   }
 
+  double last_cpu_;
   std::vector<std::pair<int, double>> pending_;
   std::map<std::string, Entry> batches_;
   std::map<std::string, Entry> statements_;
@@ -438,8 +453,9 @@ int RunCloseChild(const std::string& path, int year, int period, const PeriodDat
   if (!ok) std::fprintf(stderr, "close failed: %s\n", err.ToString().c_str());
   const double spread_rate =
       clock.spread_seconds > 0 ? clock.spread_batches / clock.spread_seconds : 0.0;
-  std::printf("  batches %.3f s, %lld adjustments spread in %.3f s (%.0f/s)\n", clock.total_seconds,
-              static_cast<long long>(clock.spread_batches), clock.spread_seconds, spread_rate);
+  std::printf("  batches %.3f s, %lld adjustments spread in %.3f s (%.0f/s), %.3f s cpu\n",
+              clock.total_seconds, static_cast<long long>(clock.spread_batches),
+              clock.spread_seconds, spread_rate, clock.spread_cpu);
   clock.Print(top);
   std::fflush(stdout);
   const std::string result =

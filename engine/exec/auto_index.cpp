@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "base/ascii.h"
+#include "engine/exec/auto_index_order.h"
 #include "engine/exec/interpreter.h"
 
 namespace morvesk::engine::exec {
@@ -183,11 +184,11 @@ void Interpreter::NoteAutoIndexUse(Plan& p) {
     if (c_.auto_indexes_.count(key)) continue;
     if (++c_.auto_index_hits_[key] < kUsesBeforeIndex) continue;
     std::string name = "__auto_" + cand.table;
+    for (const auto& c : cand.columns) name += "_" + c;
+    std::vector<std::string> order = cand.columns;
+    if (auto info = c_.catalog_.FindTable(cand.table)) OrderIndexColumns(*info, order);
     std::string cols;
-    for (const auto& c : cand.columns) {
-      name += "_" + c;
-      cols += (cols.empty() ? "" : ", ") + QuoteName(c);
-    }
+    for (const auto& c : order) cols += (cols.empty() ? "" : ", ") + QuoteName(c);
     if (!c_.IndexExists(name)) {
       // A scan of a few dozen rows costs less than keeping an index up to date (and
       // than preparing the connection's statements again after the schema change).
