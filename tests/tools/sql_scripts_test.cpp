@@ -154,6 +154,22 @@ TEST_F(SqlScripts, CsvTellsNullFromTheEmptyText) {
   EXPECT_EQ(both.out, "a\n\"\"\n\n");
 }
 
+// Wide rows read one field a line; names align, NULL and numbers show as in tables.
+TEST_F(SqlScripts, VerticalTablesPrintOneLinePerField) {
+  const std::string db = Demo();
+  Outcome o = Sql(db, "--vertical",
+                  "select top 2 FItemID, null as nothing, 'x' as a from t_Stock order by FItemID\n"
+                  "select 1 as n where 1 = 0\n");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  const Outcome ids =
+      Sql(db, "--format csv \"select top 2 FItemID from t_Stock order by FItemID\"");
+  const std::string first = ids.out.substr(8, ids.out.find('\n', 8) - 8);
+  const std::string second = ids.out.substr(9 + first.size(), ids.out.size() - 10 - first.size());
+  EXPECT_EQ(o.out, "-[ RECORD 1 ]-\nFItemID | " + first + "\nnothing | NULL\na       | x\n" +
+                       "-[ RECORD 2 ]-\nFItemID | " + second +
+                       "\nnothing | NULL\na       | x\n\n(no rows)\n");
+}
+
 // Output leaves as each statement completes: what a batch produced before a statement that
 // ends it is printed, ahead of the error.
 TEST_F(SqlScripts, ResultsPrintedBeforeTheStatementThatEndsTheBatch) {

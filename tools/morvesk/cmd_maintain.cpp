@@ -404,7 +404,7 @@ int RunMaintain(int argc, char** argv, int first) {
       return kExitFailed;
     }
   } catch (const UsageError& e) {
-    std::cerr << "morvesk maintain: " << e.what() << "\n(see morvesk maintain --help)\n";
+    std::cerr << "morvesk maintain: " << e.what() << "\n(see 'morvesk maintain --help')\n";
     return kExitUsage;
   }
 }
