@@ -135,6 +135,8 @@ std::vector<Object> ListObjects(sqlite3* db) {
                    "AND s.name NOT LIKE '\\_\\_tsql\\_%' ESCAPE '\\' "
                    "UNION ALL SELECT name, 'proc', 0, definition FROM main.__tsql_objects "
                    "WHERE kind = 'P' "
+                   "UNION ALL SELECT name, 'proc', 1, definition FROM temp.__tsql_objects "
+                   "WHERE kind = 'P' "
                    "UNION ALL SELECT s.name, s.type, 1, NULL FROM temp.sqlite_schema AS s "
                    "WHERE s.type = 'table' AND s.name LIKE '#%' AND NOT EXISTS (SELECT 1 FROM "
                    "temp.__tsql_dropped AS d WHERE d.name_key = lower(s.name)) "

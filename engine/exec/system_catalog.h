@@ -7,8 +7,9 @@
 // the objects afresh every time a statement reads them, from SQLite's schema and the
 // runtime's object table, so a cached plan never shows a stale list and a batch sees
 // the objects it made a moment before. As in the server, the company's database holds
-// its tables, views and procedures; the session's #temp tables appear only in the
-// tempdb views (tempdb.sys.tables, tempdb.INFORMATION_SCHEMA.COLUMNS, ...).
+// its tables, views and procedures; the session's #temp tables and temporary
+// procedures appear only in the tempdb views (tempdb.sys.tables,
+// tempdb.INFORMATION_SCHEMA.COLUMNS, ...).
 #pragma once
 
 #include <sqlite3.h>

@@ -17,6 +17,11 @@ namespace {
   "  union all select object_id, name, column_id, user_type_id, max_length, [precision], scale,\n" \
   "    collation_name, is_nullable, is_identity from tempdb.sys.columns) as c\n"
 
+#define MORVESK_ALL_PARAMETERS                                                            \
+  "(select object_id, name, parameter_id, user_type_id, max_length, [precision], scale\n" \
+  "  from sys.parameters union all select object_id, name, parameter_id, user_type_id,\n" \
+  "  max_length, [precision], scale from tempdb.sys.parameters) as p"
+
 // The last part of a qualified name, brackets taken off: "tempdb..[#x]" -> "#x".
 #define MORVESK_BARE_NAME                                      \
   "set @name = replace(replace(@objname, '[', ''), ']', '')\n" \
@@ -59,7 +64,8 @@ constexpr const char* kSpHelp =
     "where o.object_id = @id\n"
     "if @type = 'P'\n"
     "begin\n"
-    "  if exists (select 1 from sys.parameters as p where p.object_id = @id)\n"
+    "  if exists (select 1 from " MORVESK_ALL_PARAMETERS
+    " where p.object_id = @id)\n"
     "    select Parameter_name = p.name, [Type] = t.name, Length = convert(int, "
     "p.max_length),\n"
     "      Prec = convert(int, case when p.[precision] > 0 then p.[precision]\n"
@@ -70,7 +76,8 @@ constexpr const char* kSpHelp =
     "      Param_order = p.parameter_id,\n"
     "      Collation = case when t.collation_name is null then null\n"
     "        else convert(nvarchar(128), 'SQL_Latin1_General_CP1_CI_AS') end\n"
-    "    from sys.parameters as p join sys.types as t on t.user_type_id = "
+    "    from " MORVESK_ALL_PARAMETERS
+    " join sys.types as t on t.user_type_id = "
     "p.user_type_id\n"
     "    where p.object_id = @id\n"
     "    order by p.parameter_id\n"
@@ -130,7 +137,9 @@ constexpr const char* kSpHelpText =
     "declare @at int, @end int, @nl int, @line nvarchar(max)\n" MORVESK_BARE_NAME
     "select @id = o.object_id from " MORVESK_ALL_OBJECTS
     "where o.name = @name\n" MORVESK_MISSING_OBJECT
-    "select @def = m.definition from sys.sql_modules as m where m.object_id = @id\n"
+    "select @def = m.definition from (select object_id, definition from sys.sql_modules\n"
+    "  union all select object_id, definition from tempdb.sys.sql_modules) as m\n"
+    "where m.object_id = @id\n"
     "if @def is null\n"
     "begin\n"
     "  raiserror(15197, 16, 1, @objname)\n"
@@ -254,6 +263,7 @@ constexpr const char* kSpColumns =
 
 #undef MORVESK_ALL_OBJECTS
 #undef MORVESK_ALL_COLUMNS
+#undef MORVESK_ALL_PARAMETERS
 #undef MORVESK_BARE_NAME
 #undef MORVESK_MISSING_OBJECT
 
