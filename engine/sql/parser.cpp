@@ -108,6 +108,8 @@ class Parser {
   // the binder and the translator all recurse along the nesting, and a host may run the
   // engine on a thread with a small stack (1 MB is enough for this depth).
   static constexpr int kMaxNesting = 256;
+  // Values of one IN list (SQLite binds at most 250,000 parameters in a statement).
+  static constexpr size_t kMaxInList = 200000;
 
   class Nesting {
    public:
@@ -1746,6 +1748,19 @@ class Parser {
         e->subquery = ParseQuery();
       } else {
         do {
+          // A list longer than a statement can hold parameters for is refused as the server
+          // refuses a plan it has no resources for, before it is bound.
+          if (e->list.size() == kMaxInList) {
+            SqlError err(8623, 16,
+                         "The query processor ran out of internal resources and could not "
+                         "produce a query plan. This is a rare event and only expected for "
+                         "extremely complex queries or queries that reference a very large "
+                         "number of tables or partitions. Please simplify the query. If you "
+                         "believe you have received this message in error, contact Customer "
+                         "Support Services for more information.",
+                         at.line);
+            throw err;
+          }
           e->list.push_back(ParseExpr());
         } while (Accept(TokenKind::kComma));
       }
