@@ -172,12 +172,26 @@ void TReplicate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   int64_t n = sqlite3_value_int64(argv[1]);
   if (n < 0) return sqlite3_result_null(ctx);
   std::string s = ArgText(argv[0]);
-  if (!s.empty() && static_cast<uint64_t>(n) > (1u << 30) / s.size()) {
-    return sqlite3_result_error_toobig(ctx);
+  // The result is a varchar(8000), and the server cuts a replicated text at 8000 characters
+  // (replicate('x', 2000000000) is 8000 x's, not an error).
+  constexpr size_t kMaxChars = 8000;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  size_t chars = 0;
+  for (size_t i = 0; i < s.size();) {
+    NextChar(p, s.size(), i);
+    ++chars;
   }
+  if (chars == 0) return ResultText(ctx, "");
+  const uint64_t times = std::min<uint64_t>(static_cast<uint64_t>(n), kMaxChars / chars + 1);
   std::string out;
-  out.reserve(s.size() * static_cast<size_t>(n));
-  for (int64_t i = 0; i < n; ++i) out += s;
+  out.reserve(s.size() * times);
+  for (uint64_t i = 0; i < times; ++i) out += s;
+  if (times * chars > kMaxChars) {
+    const auto* q = reinterpret_cast<const unsigned char*>(out.data());
+    size_t at = 0;
+    for (size_t k = 0; k < kMaxChars; ++k) NextChar(q, out.size(), at);
+    out.resize(at);
+  }
   ResultText(ctx, out);
 }
 
