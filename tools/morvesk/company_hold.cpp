@@ -11,13 +11,19 @@
 namespace morvesk::cli {
 namespace {
 
-// What the lock file says about its holder: "close by process 123 since 2026-12-06 19:20:01".
+// What the lock file says about its holder: "a close (process 123, started 2026-12-06 19:20:01)".
+// A holder writes its note just after it takes the lock, so a note still empty is read again
+// for a moment before the holder goes unnamed.
 std::string Holder(int fd) {
-  char buf[256];
-  const ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
-  std::string text(buf, n > 0 ? static_cast<size_t>(n) : 0);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text.empty() ? "another command" : text;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    char buf[256];
+    const ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
+    std::string text(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (!text.empty()) return text;
+    usleep(20'000);
+  }
+  return "another command";
 }
 
 void WriteHolder(int fd, const std::string& command) {
