@@ -34,22 +34,33 @@ constexpr size_t kMaxNestedTerms = 24;
 
 char OperatorChar(ast::BinaryOp op) {
   switch (op) {
-    case ast::BinaryOp::kAdd: return '+';
-    case ast::BinaryOp::kSub: return '-';
-    case ast::BinaryOp::kMul: return '*';
-    case ast::BinaryOp::kDiv: return '/';
-    case ast::BinaryOp::kMod: return '%';
-    default: return 0;
+    case ast::BinaryOp::kAdd:
+      return '+';
+    case ast::BinaryOp::kSub:
+      return '-';
+    case ast::BinaryOp::kMul:
+      return '*';
+    case ast::BinaryOp::kDiv:
+      return '/';
+    case ast::BinaryOp::kMod:
+      return '%';
+    default:
+      return 0;
   }
 }
 
 int IntegerKind(TypeKind k) {
   switch (k) {
-    case TypeKind::kTinyInt: return 0;
-    case TypeKind::kSmallInt: return 1;
-    case TypeKind::kInt: return 2;
-    case TypeKind::kBigInt: return 3;
-    default: return -1;
+    case TypeKind::kTinyInt:
+      return 0;
+    case TypeKind::kSmallInt:
+      return 1;
+    case TypeKind::kInt:
+      return 2;
+    case TypeKind::kBigInt:
+      return 3;
+    default:
+      return -1;
   }
 }
 
@@ -190,8 +201,8 @@ Fragment Binder::BindChain(const ast::Expr& e, Scope& scope) {
   // Left nested, as a short chain.
   Fragment nested = std::move(operands.front());
   for (size_t i = 0; i < nodes.size(); ++i)
-    nested = Arithmetic(nodes[i]->op, std::move(nested), std::move(operands[i + 1]),
-                        nodes[i]->line);
+    nested =
+        Arithmetic(nodes[i]->op, std::move(nested), std::move(operands[i + 1]), nodes[i]->line);
   return nested;
 }
 

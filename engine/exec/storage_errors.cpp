@@ -34,10 +34,10 @@ void WriteLog(int rc, const std::string& text) {
     out = stderr;
   } else {
     std::error_code ec;
-    std::string path = target && *target
-                           ? std::string(target)
-                           : (std::filesystem::temp_directory_path(ec) / "morvesk-engine.log")
-                                 .string();
+    std::string path =
+        target && *target
+            ? std::string(target)
+            : (std::filesystem::temp_directory_path(ec) / "morvesk-engine.log").string();
     out = std::fopen(path.c_str(), "a");
     close = out != nullptr;
   }

@@ -26,9 +26,9 @@ namespace morvesk::engine::sqlfn {
 namespace {
 
 struct Step {
-  char op;         // '+', '-', '*', '/', '%'
-  char cls;        // 'i' integer, 'd' decimal, 'f' float
-  int kind = 3;    // integer steps: 0 tinyint, 1 smallint, 2 int, 3 bigint
+  char op;            // '+', '-', '*', '/', '%'
+  char cls;           // 'i' integer, 'd' decimal, 'f' float
+  int kind = 3;       // integer steps: 0 tinyint, 1 smallint, 2 int, 3 bigint
   int p = 38, s = 0;  // decimal steps
 };
 
@@ -110,9 +110,12 @@ class Fold {
       return true;
     }
     switch (st.cls) {
-      case 'd': return DecimalStep(st, x);
-      case 'f': return FloatStep(st, x);
-      default: return IntegerStep(st, x);
+      case 'd':
+        return DecimalStep(st, x);
+      case 'f':
+        return FloatStep(st, x);
+      default:
+        return IntegerStep(st, x);
     }
   }
 
@@ -122,18 +125,26 @@ class Fold {
       return;
     }
     switch (acc_.kind) {
-      case Operand::Kind::kNull: return sqlite3_result_null(ctx_);
-      case Operand::Kind::kInt: return sqlite3_result_int64(ctx_, acc_.i);
-      case Operand::Kind::kDouble: return sqlite3_result_double(ctx_, acc_.f);
-      case Operand::Kind::kDecimal: return ResultDecimal(ctx_, acc_.d);
+      case Operand::Kind::kNull:
+        return sqlite3_result_null(ctx_);
+      case Operand::Kind::kInt:
+        return sqlite3_result_int64(ctx_, acc_.i);
+      case Operand::Kind::kDouble:
+        return sqlite3_result_double(ctx_, acc_.f);
+      case Operand::Kind::kDecimal:
+        return ResultDecimal(ctx_, acc_.d);
     }
   }
 
  private:
   bool AsDecimal(const Operand& x, Decimal& out) {
     switch (x.kind) {
-      case Operand::Kind::kInt: out = Decimal::FromInt(x.i); return true;
-      case Operand::Kind::kDecimal: out = x.d; return true;
+      case Operand::Kind::kInt:
+        out = Decimal::FromInt(x.i);
+        return true;
+      case Operand::Kind::kDecimal:
+        out = x.d;
+        return true;
       default: {
         auto d = Decimal::FromDoubleNatural(x.f);
         if (!d) {
@@ -147,9 +158,12 @@ class Fold {
   }
   static double AsDouble(const Operand& x) {
     switch (x.kind) {
-      case Operand::Kind::kInt: return static_cast<double>(x.i);
-      case Operand::Kind::kDecimal: return x.d.ToDouble();
-      default: return x.f;
+      case Operand::Kind::kInt:
+        return static_cast<double>(x.i);
+      case Operand::Kind::kDecimal:
+        return x.d.ToDouble();
+      default:
+        return x.f;
     }
   }
 
@@ -158,9 +172,15 @@ class Fold {
     if (!AsDecimal(acc_, a) || !AsDecimal(x, b)) return false;
     std::optional<Decimal> r;
     switch (st.op) {
-      case '+': r = AddTo(a, b, st.s); break;
-      case '-': r = SubTo(a, b, st.s); break;
-      case '*': r = MulTo(a, b, st.s); break;
+      case '+':
+        r = AddTo(a, b, st.s);
+        break;
+      case '-':
+        r = SubTo(a, b, st.s);
+        break;
+      case '*':
+        r = MulTo(a, b, st.s);
+        break;
       case '/':
         if (b.IsZero()) return DivideByZero();
         r = Div(a, b, st.s);
@@ -185,9 +205,15 @@ class Fold {
     const double a = AsDouble(acc_), b = AsDouble(x);
     double r = 0;
     switch (st.op) {
-      case '+': r = a + b; break;
-      case '-': r = a - b; break;
-      case '*': r = a * b; break;
+      case '+':
+        r = a + b;
+        break;
+      case '-':
+        r = a - b;
+        break;
+      case '*':
+        r = a * b;
+        break;
       default:
         if (b == 0) return DivideByZero();
         r = a / b;
@@ -206,12 +232,11 @@ class Fold {
     static constexpr struct {
       int64_t low, high;
       const char* name;
-    } kRanges[] = {{0, 255, "tinyint"},
-                   {-32768, 32767, "smallint"},
-                   {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
-                    "int"},
-                   {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
-                    "bigint"}};
+    } kRanges[] = {
+        {0, 255, "tinyint"},
+        {-32768, 32767, "smallint"},
+        {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), "int"},
+        {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), "bigint"}};
     if (acc_.kind != Operand::Kind::kInt || x.kind != Operand::Kind::kInt) {
       sqlite3_result_error(ctx_, "integer chain step on a non-integer", -1);
       return false;
@@ -220,9 +245,15 @@ class Fold {
     int64_t r = 0;
     bool overflow = false;
     switch (st.op) {
-      case '+': overflow = __builtin_add_overflow(a, b, &r); break;
-      case '-': overflow = __builtin_sub_overflow(a, b, &r); break;
-      case '*': overflow = __builtin_mul_overflow(a, b, &r); break;
+      case '+':
+        overflow = __builtin_add_overflow(a, b, &r);
+        break;
+      case '-':
+        overflow = __builtin_sub_overflow(a, b, &r);
+        break;
+      case '*':
+        overflow = __builtin_mul_overflow(a, b, &r);
+        break;
       default:
         if (b == 0) return DivideByZero();
         if (a == std::numeric_limits<int64_t>::min() && b == -1) {
@@ -233,8 +264,7 @@ class Fold {
         break;
     }
     // A remainder always fits its operands' type.
-    if (overflow ||
-        (st.op != '%' && (r < kRanges[st.kind].low || r > kRanges[st.kind].high))) {
+    if (overflow || (st.op != '%' && (r < kRanges[st.kind].low || r > kRanges[st.kind].high))) {
       FailOverflow(ctx_, "expression", kRanges[st.kind].name);
       return false;
     }
@@ -255,7 +285,9 @@ class Fold {
 
 bool ReadOperand(sqlite3_context* ctx, sqlite3_value* v, Operand& out) {
   switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL: out.kind = Operand::Kind::kNull; return true;
+    case SQLITE_NULL:
+      out.kind = Operand::Kind::kNull;
+      return true;
     case SQLITE_INTEGER:
       out.kind = Operand::Kind::kInt;
       out.i = sqlite3_value_int64(v);

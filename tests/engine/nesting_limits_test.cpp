@@ -80,12 +80,10 @@ TEST(NestingLimits, DeepNestingGivesError191OnASmallStack) {
     EXPECT_EQ(Outcome(*c, "select 1 where " + Repeat("not ", 100000) + "1 = 1").number, 191);
     EXPECT_EQ(Outcome(*c, "select " + Repeat("abs(", 10000) + "1" + Repeat(")", 10000)).number,
               191);
-    EXPECT_EQ(Outcome(*c, "select " + Repeat("(", 11000) + "1" + Repeat(")", 11000)).number,
-              191);
+    EXPECT_EQ(Outcome(*c, "select " + Repeat("(", 11000) + "1" + Repeat(")", 11000)).number, 191);
     EXPECT_EQ(Outcome(*c, Repeat("if 1 = 1 ", 20000) + "print 'x'").number, 191);
     EXPECT_EQ(
-        Outcome(*c, "select * from " + Repeat("(select * from ", 3000) + "t" +
-                        Repeat(") d", 3000))
+        Outcome(*c, "select * from " + Repeat("(select * from ", 3000) + "t" + Repeat(") d", 3000))
             .number,
         191);
     // Moderate nesting within what the text and SQLite allow runs.
@@ -94,10 +92,9 @@ TEST(NestingLimits, DeepNestingGivesError191OnASmallStack) {
     EXPECT_EQ(Scalar(*c, "select " + Repeat("- ", 20) + "5").as_int(), 5);
     // Nested subqueries of every depth up to a hundred either run or give 191.
     for (int depth : {5, 10, 20, 40, 100}) {
-      ExpectRunsOrTooDeep(*c,
-                          "select " + Repeat("(select ", depth) + "FItemID from t" +
-                              Repeat(")", depth),
-                          std::to_string(depth) + " nested subqueries");
+      ExpectRunsOrTooDeep(
+          *c, "select " + Repeat("(select ", depth) + "FItemID from t" + Repeat(")", depth),
+          std::to_string(depth) + " nested subqueries");
       ExpectRunsOrTooDeep(*c,
                           "select FItemID from t where FItemID in " +
                               Repeat("(select FItemID from t where FItemID in ", depth) + "(1)" +
@@ -139,10 +136,10 @@ TEST(NestingLimits, HundredThousandTermChainsRun) {
   EXPECT_EQ(Scalar(*c, "select FQty" + Repeat("+FQty", 99999) + " from t").ToString(),
             "25000.0000000000");
   EXPECT_EQ(Scalar(*c, "select FItemID" + Repeat(" * 1 + 0", 50000) + " from t").as_int(), 3);
-  RecordProperty("seconds",
-                 std::to_string(std::chrono::duration<double>(
-                                    std::chrono::steady_clock::now() - start)
-                                    .count()));
+  RecordProperty(
+      "seconds",
+      std::to_string(
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()));
 }
 
 TEST(NestingLimits, ChainsKeepEachStepsTypeAndOverflow) {

@@ -114,27 +114,108 @@ std::vector<std::string> Pieces(const std::string& text) {
   return out;
 }
 
-const std::vector<std::string> kEdgeTokens = {
-    "1e309", "1e-400", "99999999999999999999", "2147483647", "-2147483648",
-    "9223372036854775807", "-9223372036854775808", "0", "-1", "1.5",
-    "99999999999999999999999999999999999999", "0.00000000000000000000000000000000000001", "NULL",
-    "''", "N'x'", "'x'", "0x00", "(", ")", ",", "not", "-", "+", "*", "/", "%", "abs(", "(select 1)",
-    "select", "from", "where", "group by", "having", "order by", "union all select", "into", "#t",
-    "##g", "[x y]", "[a.b]", "[\"q]", "[]", "sqlite_master", "sqlite_sequence", "__tsql_objects",
-    "varchar(max)", "nvarchar(max)", "varbinary(max)", "decimal(38,38)", "decimal(4294967306,2)",
-    "float", "money", "bigint", "identity(1,1)", "replicate('x', 2000000000)", "round(1.5, -2147483648)",
-    "convert(datetime, '99991231')", "dateadd(yy, 2147483647, 0)", "cast('x' as int)", "avg(distinct",
-    "sum(", "count(*)", "top 0", "distinct", "exec", "create procedure #p as select 1", "begin",
-    "end", "begin tran", "rollback", "commit", "while 1=0", "if 1=1", "declare @v int", "@v",
-    "@@rowcount", "@@identity", ";", "'", "\"", "[", "]", "\x01", std::string("\0", 1),
-    "in (1,2,3)", "like '%'", "between 1 and 2", "is null", "case when 1=1 then 1 end",
-    "default", "primary key", "unique", "not null", "check (1=1)"};
+const std::vector<std::string> kEdgeTokens = {"1e309",
+                                              "1e-400",
+                                              "99999999999999999999",
+                                              "2147483647",
+                                              "-2147483648",
+                                              "9223372036854775807",
+                                              "-9223372036854775808",
+                                              "0",
+                                              "-1",
+                                              "1.5",
+                                              "99999999999999999999999999999999999999",
+                                              "0.00000000000000000000000000000000000001",
+                                              "NULL",
+                                              "''",
+                                              "N'x'",
+                                              "'x'",
+                                              "0x00",
+                                              "(",
+                                              ")",
+                                              ",",
+                                              "not",
+                                              "-",
+                                              "+",
+                                              "*",
+                                              "/",
+                                              "%",
+                                              "abs(",
+                                              "(select 1)",
+                                              "select",
+                                              "from",
+                                              "where",
+                                              "group by",
+                                              "having",
+                                              "order by",
+                                              "union all select",
+                                              "into",
+                                              "#t",
+                                              "##g",
+                                              "[x y]",
+                                              "[a.b]",
+                                              "[\"q]",
+                                              "[]",
+                                              "sqlite_master",
+                                              "sqlite_sequence",
+                                              "__tsql_objects",
+                                              "varchar(max)",
+                                              "nvarchar(max)",
+                                              "varbinary(max)",
+                                              "decimal(38,38)",
+                                              "decimal(4294967306,2)",
+                                              "float",
+                                              "money",
+                                              "bigint",
+                                              "identity(1,1)",
+                                              "replicate('x', 2000000000)",
+                                              "round(1.5, -2147483648)",
+                                              "convert(datetime, '99991231')",
+                                              "dateadd(yy, 2147483647, 0)",
+                                              "cast('x' as int)",
+                                              "avg(distinct",
+                                              "sum(",
+                                              "count(*)",
+                                              "top 0",
+                                              "distinct",
+                                              "exec",
+                                              "create procedure #p as select 1",
+                                              "begin",
+                                              "end",
+                                              "begin tran",
+                                              "rollback",
+                                              "commit",
+                                              "while 1=0",
+                                              "if 1=1",
+                                              "declare @v int",
+                                              "@v",
+                                              "@@rowcount",
+                                              "@@identity",
+                                              ";",
+                                              "'",
+                                              "\"",
+                                              "[",
+                                              "]",
+                                              "\x01",
+                                              std::string("\0", 1),
+                                              "in (1,2,3)",
+                                              "like '%'",
+                                              "between 1 and 2",
+                                              "is null",
+                                              "case when 1=1 then 1 end",
+                                              "default",
+                                              "primary key",
+                                              "unique",
+                                              "not null",
+                                              "check (1=1)"};
 
 class Mutator {
  public:
   explicit Mutator(uint64_t seed) : rng_(seed) {}
 
-  size_t Below(size_t n) { return n == 0 ? 0 : std::uniform_int_distribution<size_t>(0, n - 1)(rng_); }
+  size_t Below(size_t n) {
+    return n == 0 ? 0 : std::uniform_int_distribution<size_t>(0, n - 1)(rng_);
+  }
 
   std::string Mutate(const std::string& text, const std::vector<std::string>& pool) {
     std::vector<std::string> p = Pieces(text);
@@ -204,13 +285,29 @@ class Mutator {
 };
 
 // Texts of the storage layer that must never reach a user.
-const char* const kStorageTexts[] = {
-    "Storage error", "sqlite", "SQLite", "no such table", "no such column", "no such function",
-    "constraint failed", "parser stack overflow", "Expression tree is too large",
-    "too many SQL variables", "misuse of aggregate", "SQL logic error", "near \"",
-    "unrecognized token", "incomplete input", "duplicate column name", "datatype mismatch",
-    "string or blob too big", "malformed", "wrong number of arguments", "integer overflow",
-    "already exists", "__tsql"};
+const char* const kStorageTexts[] = {"Storage error",
+                                     "sqlite",
+                                     "SQLite",
+                                     "no such table",
+                                     "no such column",
+                                     "no such function",
+                                     "constraint failed",
+                                     "parser stack overflow",
+                                     "Expression tree is too large",
+                                     "too many SQL variables",
+                                     "misuse of aggregate",
+                                     "SQL logic error",
+                                     "near \"",
+                                     "unrecognized token",
+                                     "incomplete input",
+                                     "duplicate column name",
+                                     "datatype mismatch",
+                                     "string or blob too big",
+                                     "malformed",
+                                     "wrong number of arguments",
+                                     "integer overflow",
+                                     "already exists",
+                                     "__tsql"};
 
 // The storage text a message shows, if any; a text the batch itself holds (a name it uses,
 // echoed in "Invalid object name") does not count.
@@ -269,13 +366,20 @@ int main(int argc, char** argv) {
   Options o;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string k = argv[i], v = argv[i + 1];
-    if (k == "--seed") o.seed = std::stoull(v);
-    else if (k == "--iterations") o.iterations = std::stol(v);
-    else if (k == "--seconds") o.seconds = std::stod(v);
-    else if (k == "--cases") o.case_dirs.push_back(v);
-    else if (k == "--sql") o.sql_dirs.push_back(v);
-    else if (k == "--corpus") o.corpus = v;
-    else if (k == "--save") o.save = v;
+    if (k == "--seed")
+      o.seed = std::stoull(v);
+    else if (k == "--iterations")
+      o.iterations = std::stol(v);
+    else if (k == "--seconds")
+      o.seconds = std::stod(v);
+    else if (k == "--cases")
+      o.case_dirs.push_back(v);
+    else if (k == "--sql")
+      o.sql_dirs.push_back(v);
+    else if (k == "--corpus")
+      o.corpus = v;
+    else if (k == "--save")
+      o.save = v;
     else {
       std::cerr << "unknown option " << k << "\n";
       return 2;
@@ -308,8 +412,7 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   long i = 0;
   for (; i < o.iterations; ++i) {
-    if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
-        o.seconds)
+    if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > o.seconds)
       break;
     const std::string& base = pool[m.Below(pool.size())];
     Check(m.Mutate(base, pool), tally, o.save);
