@@ -306,7 +306,6 @@ const char* const kStorageTexts[] = {"Storage error",
                                      "malformed",
                                      "wrong number of arguments",
                                      "integer overflow",
-                                     "already exists",
                                      "__tsql"};
 
 // The storage text a message shows, if any; a text the batch itself holds (a name it uses,
