@@ -11,10 +11,14 @@
 //
 // The run is reproducible for a seed and iteration count; the time bound only stops it
 // early on a slow machine. Before each batch runs, its text is written to last_input.sql in
-// the working folder, so a batch that ends the process is left there to add to the corpus.
+// the working folder; with --save, every failing batch is kept there to add to the corpus.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -317,16 +321,14 @@ std::string StorageText(const std::string& message, const std::string& batch) {
 }
 
 struct Tally {
-  long runs = 0, ok = 0, errors = 0, own_number = 0, failures = 0;
+  long runs = 0, ok = 0, errors = 0, own_number = 0, failures = 0, stopped = 0;
 };
 
-void Check(const std::string& batch, Tally& tally, const fs::path& save) {
-  {
-    std::ofstream last("last_input.sql", std::ios::binary | std::ios::trunc);
-    last << batch;
-  }
-  ++tally.runs;
-  std::string problem;
+// Outcomes of one batch, as its process's exit code.
+enum Outcome { kRan = 0, kError = 1, kFailed = 2, kOwnNumberError = 3 };
+
+Outcome RunOne(const std::string& batch, std::string& problem) {
+  Outcome outcome = kRan;
   try {
     auto db = Database::Open(":memory:");
     auto c = db->Connect();
@@ -336,10 +338,8 @@ void Check(const std::string& batch, Tally& tally, const fs::path& save) {
         if (!StorageText(e.message, batch).empty()) problem = "storage text: " + e.message;
         if (e.number == 0) problem = "error without a number: " + e.message;
       }
-      ++tally.ok;
     } catch (const SqlError& e) {
-      ++tally.errors;
-      if (e.number == 50900) ++tally.own_number;
+      outcome = e.number == 50900 ? kOwnNumberError : kError;
       if (!StorageText(e.message, batch).empty()) problem = "storage text: " + e.message;
       if (e.number == 0) problem = "error without a number: " + e.message;
     }
@@ -348,9 +348,63 @@ void Check(const std::string& batch, Tally& tally, const fs::path& save) {
   } catch (const std::exception& e) {
     problem = std::string("exception: ") + e.what();
   }
-  if (problem.empty()) return;
+  return problem.empty() ? outcome : kFailed;
+}
+
+// Each batch runs in a child process: one that ends its process is reported and kept without
+// ending the run, and one that never ends (a WHILE whose counter a mutation broke loops on
+// the server too) is stopped after kBatchSeconds and counted apart.
+constexpr unsigned kBatchSeconds = 10;
+
+void Check(const std::string& batch, Tally& tally, const fs::path& save) {
+  {
+    std::ofstream last("last_input.sql", std::ios::binary | std::ios::trunc);
+    last << batch;
+  }
+  ++tally.runs;
+  std::cout.flush();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    alarm(kBatchSeconds);
+    std::string problem;
+    const Outcome outcome = RunOne(batch, problem);
+    if (!problem.empty()) std::cout << "FAILED: " << problem << "\n";
+    std::cout.flush();
+    _exit(outcome);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) {
+    std::cerr << "cannot run a batch in a process of its own\n";
+    std::exit(2);
+  }
+  bool failed = false;
+  if (WIFSIGNALED(status)) {
+    if (WTERMSIG(status) == SIGALRM) {
+      ++tally.stopped;
+      return;
+    }
+    std::cout << "FAILED: the batch ended its process (signal " << WTERMSIG(status) << ")\n";
+    failed = true;
+  } else {
+    switch (WEXITSTATUS(status)) {
+      case kRan:
+        ++tally.ok;
+        break;
+      case kError:
+        ++tally.errors;
+        break;
+      case kOwnNumberError:
+        ++tally.errors;
+        ++tally.own_number;
+        break;
+      default:
+        failed = true;
+        break;
+    }
+  }
+  if (!failed) return;
   ++tally.failures;
-  std::cout << "FAILED: " << problem << "\n  batch: " << batch.substr(0, 400) << "\n";
+  std::cout << "  batch: " << batch.substr(0, 400) << "\n";
   if (!save.empty()) {
     fs::create_directories(save);
     std::ofstream out(save / ("failure_" + std::to_string(tally.failures) + ".sql"),
@@ -419,6 +473,7 @@ int main(int argc, char** argv) {
   std::cout << pool.size() << " seed batches, " << corpus_runs << " corpus inputs, " << i
             << " mutations run: " << tally.ok << " ran, " << tally.errors
             << " ended with a T-SQL error (" << tally.own_number
-            << " with the engine's storage-failure number), " << tally.failures << " failures\n";
+            << " with the engine's storage-failure number), " << tally.stopped << " stopped after "
+            << kBatchSeconds << " s, " << tally.failures << " failures\n";
   return tally.failures == 0 ? 0 : 1;
 }
