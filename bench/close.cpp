@@ -24,6 +24,7 @@
 
 #include "company/company.h"
 #include "engine/engine.h"
+#include "engine/exec/company_vfs.h"
 #include "engine/exec/connection_internal.h"
 #include "platform/automation/registry.h"
 #include "services/morvesk_module.h"
@@ -151,7 +152,9 @@ int CompareText(void*, int na, const void* a, int nb, const void* b) {
 // Plain SQLite reading the same bill lines once, grouped by the balance key.
 double Floor(const std::string& path) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+  morvesk::engine::exec::RegisterCompanyVfs();
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY,
+                      morvesk::engine::exec::kCompanyVfs) != SQLITE_OK) {
     std::fprintf(stderr, "cannot open %s\n", path.c_str());
     std::exit(1);
   }
