@@ -39,6 +39,7 @@
 #include "base/decimal.h"
 #include "company/company.h"
 #include "engine/engine.h"
+#include "engine/exec/company_vfs.h"
 #include "engine/exec/connection_internal.h"
 #include "platform/automation/registry.h"
 #include "services/morvesk_module.h"
@@ -177,10 +178,16 @@ class CloseClock : public morvesk::engine::exec::WorkClock {
   std::exit(1);
 }
 
-sqlite3* OpenPlain(const std::string& path, int flags) {
+sqlite3* OpenPlain(const std::string& path, int flags, const char* vfs = nullptr) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) Fail("cannot open " + path);
+  if (sqlite3_open_v2(path.c_str(), &db, flags, vfs) != SQLITE_OK) Fail("cannot open " + path);
   return db;
+}
+
+// A company file read with plain SQLite, through the file layer that reads its header.
+sqlite3* OpenCompanyFile(const std::string& path) {
+  morvesk::engine::exec::RegisterCompanyVfs();
+  return OpenPlain(path, SQLITE_OPEN_READONLY, morvesk::engine::exec::kCompanyVfs);
 }
 
 void Exec(sqlite3* db, const char* sql) {
@@ -212,7 +219,7 @@ int64_t CopyFloorLines(const std::string& company, const PeriodDates& dates,
   const auto from = morvesk::base::DateTime::Parse(dates.start);
   const auto to = morvesk::base::DateTime::Parse(dates.end);
   if (!from || !to) Fail("bad period dates " + dates.start + " " + dates.end);
-  sqlite3* src = OpenPlain(company, SQLITE_OPEN_READONLY);
+  sqlite3* src = OpenCompanyFile(company);
   sqlite3* dst = OpenPlain(floor_path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   Exec(dst, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF");
   Exec(dst,
@@ -372,7 +379,7 @@ std::string CanonicalCell(sqlite3_stmt* st, int col, const std::string& declared
 // row, sorted. Read with plain SQLite, not through the engine being compared.
 void DumpTables(const std::string& company, const std::filesystem::path& dir) {
   std::filesystem::create_directories(dir);
-  sqlite3* db = OpenPlain(company, SQLITE_OPEN_READONLY);
+  sqlite3* db = OpenCompanyFile(company);
   for (const char* table : kDumpTables) {
     std::vector<std::string> names, types;
     sqlite3_stmt* info = nullptr;

@@ -2,7 +2,9 @@
 // opened by any SQLite program the TSQL collation and the engine's functions
 // that the stored views, defaults and indexes call, and adds conversions that
 // turn the stored forms of decimal and datetime values into ordinary SQLite
-// text and reals.
+// text and reals. It also registers the company file layer as the process's
+// default VFS, without which stock SQLite refuses a company file ("file is not a
+// database"), and stays loaded so that later connections get all of it.
 //
 //   decimal_text(x [, scale])  a stored decimal as text: "12798.0000000000"
 //   with the
@@ -19,6 +21,7 @@
 
 #include <string>
 
+#include "engine/exec/company_vfs.h"
 #include "engine/value/sqlfunc.h"
 #include "engine/value/sqlfunc_internal.h"
 
@@ -147,6 +150,23 @@ int Register(sqlite3 *db, char **pzErrMsg) {
   return SQLITE_OK;
 }
 
+// Every connection opened after the load gets the collation and functions too.
+int AutoRegister(sqlite3 *db, char **pzErrMsg, const sqlite3_api_routines *) {
+  return Register(db, pzErrMsg);
+}
+
+// Registers on `db`, makes the company file layer the process's default (so that a plain
+// open of a company file works) and stays loaded: the layer and the later connections
+// need the library for as long as the process runs.
+int Load(sqlite3 *db, char **pzErrMsg) {
+  const int rc = Register(db, pzErrMsg);
+  if (rc != SQLITE_OK)
+    return rc;
+  morvesk::engine::exec::RegisterCompanyVfs(true);
+  sqlite3_auto_extension(reinterpret_cast<void (*)(void)>(AutoRegister));
+  return SQLITE_OK_LOAD_PERMANENTLY;
+}
+
 } // namespace
 
 extern "C" {
@@ -156,7 +176,7 @@ __attribute__((visibility("default"))) int
 sqlite3_morvesksqlite_init(sqlite3 *db, char **pzErrMsg,
                            const sqlite3_api_routines *pApi) {
   SQLITE_EXTENSION_INIT2(pApi);
-  return Register(db, pzErrMsg);
+  return Load(db, pzErrMsg);
 }
 
 // The generic entry point, for hosts that load the file under another name.
@@ -164,7 +184,7 @@ __attribute__((visibility("default"))) int
 sqlite3_extension_init(sqlite3 *db, char **pzErrMsg,
                        const sqlite3_api_routines *pApi) {
   SQLITE_EXTENSION_INIT2(pApi);
-  return Register(db, pzErrMsg);
+  return Load(db, pzErrMsg);
 }
 
 } // extern "C"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/connection_secrets.h"
+#include "engine/exec/company_vfs.h"
 #include "engine/exec/connection_impl.h"
 #include "engine/exec/database_impl.h"
 #include "engine/exec/sqlite_catalog.h"
@@ -172,7 +173,8 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
   int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI |
               SQLITE_OPEN_NOMUTEX;
   if (create && !read_only_) flags |= SQLITE_OPEN_CREATE;
-  int rc = sqlite3_open_v2(uri_.c_str(), &db, flags, nullptr);
+  if (!memory_) RegisterCompanyVfs();
+  int rc = sqlite3_open_v2(uri_.c_str(), &db, flags, memory_ ? nullptr : kCompanyVfs);
   if (rc != SQLITE_OK) {
     std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);

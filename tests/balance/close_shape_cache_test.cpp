@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "company/company.h"
+#include "engine/exec/company_vfs.h"
 #include "engine/exec/connection_internal.h"
 #include "platform/automation/registry.h"
 #include "platform/automation/variant.h"
@@ -22,7 +23,9 @@ namespace {
 // Every row of the tables a close writes, as stored, sorted: identical files print alike.
 std::string Contents(const std::string& path) {
   sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  engine::exec::RegisterCompanyVfs();
+  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, engine::exec::kCompanyVfs),
+            SQLITE_OK);
   std::string out;
   for (const char* table : {"t_CC_Bal", "t_CC_Stock", "t_CC_Stock_BatchNo", "T_CC_Inventory",
                             "t_SystemProfile", "T_CC_StockBillEntry"}) {

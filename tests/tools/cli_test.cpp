@@ -1,10 +1,13 @@
 // The `morvesk` tool end to end: the built binary run as a person runs it, its
 // standard output, standard error and exit code checked.
+#include <sqlite3.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "engine/exec/company_vfs.h"
 #include "tests/tools/tool_fixture.h"
 
 namespace morvesk::test {
@@ -76,10 +79,19 @@ TEST_F(MorveskTool, SqlPrintsResultSetsAsTableCsvAndJson) {
 // becomes U+FFFD, well-formed characters stay as they are.
 TEST_F(MorveskTool, JsonOfTextThatIsNotUtf8IsStillValid) {
   const std::string db = Demo();
-  const std::string raw = "sqlite3 '" + db +
-                          "' \"update t_MeasureUnit set FName = cast(x'ff41c3a9e282' as text) "
-                          "where FItemID = 301\" 2>&1";
-  ASSERT_EQ(std::system(raw.c_str()), 0);
+  // Bytes no T-SQL text can carry, written straight through SQLite.
+  morvesk::engine::exec::RegisterCompanyVfs();
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(db.c_str(), &raw, SQLITE_OPEN_READWRITE,
+                            morvesk::engine::exec::kCompanyVfs),
+            SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(raw,
+                         "update t_MeasureUnit set FName = cast(x'ff41c3a9e282' as text) "
+                         "where FItemID = 301",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(raw);
+  sqlite3_close(raw);
   Outcome json = Run("sql --db '" + db +
                      "' --format json \"select FName from t_MeasureUnit where FItemID = 301\"");
   ASSERT_EQ(json.exit_code, 0) << json.err;
