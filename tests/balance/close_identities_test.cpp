@@ -4,6 +4,7 @@
 // stock rows, and the next period opens with this period's closings. The expected side is
 // computed here from the bill lines and the balance rows as they stood before the close.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -37,8 +38,10 @@ constexpr const char* kMovements =
 class CloseIdentitiesTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    path_ =
-        (std::filesystem::temp_directory_path() / "morvesk-balance-close-identities.db").string();
+    // One file per process: ctest runs each test of the suite in a process of its own, at once.
+    path_ = (std::filesystem::temp_directory_path() /
+             ("morvesk-balance-close-identities-" + std::to_string(::getpid()) + ".db"))
+                .string();
     company::GenerateOptions options;
     options.lines_per_period = 20000;
     options.seed = 5;
