@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "base/ascii.h"
+#include "engine/bind/binder.h"
 #include "engine/exec/database_impl.h"
 #include "engine/exec/interpreter.h"
 #include "engine/exec/storage.h"
@@ -14,24 +15,7 @@ namespace morvesk::engine::exec {
 namespace {
 
 using base::AsciiLower;
-
-std::string JoinName(const ast::Name& name) {
-  // The catalog splits the text again: a part holding a dot, a blank, a bracket or a quote
-  // ([x y], [a.b]) goes back in brackets so that it comes out whole.
-  std::string r;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (i) r += '.';
-    const std::string& part = name[i];
-    if (part.find_first_of(". \t\r\n[]\"") == std::string::npos) {
-      r += part;
-      continue;
-    }
-    r += '[';
-    for (char c : part) r += c == ']' ? std::string("]]") : std::string(1, c);
-    r += ']';
-  }
-  return r;
-}
+using bind::JoinName;
 
 [[noreturn]] void AlreadyExists(const std::string& name) {
   throw SqlError(2714, 16, "There is already an object named '" + name + "' in the database.");

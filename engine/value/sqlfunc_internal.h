@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.h"
 #include "engine/error.h"
 #include "engine/value/datetime.h"
 #include "engine/value/decimal.h"
@@ -86,7 +87,7 @@ inline uint32_t NextChar(const unsigned char* s, size_t n, size_t& i) {
   i += len;
   return cp;
 }
-void AppendUtf8(std::string& out, uint32_t cp);
+using base::AppendUtf8;
 
 void RegisterDecimalFunctions(sqlite3* db);
 void RegisterConvertFunctions(sqlite3* db);

@@ -9,26 +9,13 @@
 #include <iostream>
 #include <iterator>
 
-namespace morvesk::cli {
-namespace {
+#include "base/utf8.h"
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+namespace morvesk::cli {
+
+using base::AppendUtf8;
+
+namespace {
 
 std::string FromUtf16(const std::string& bytes, bool big_endian) {
   if (bytes.size() % 2 != 0) throw ScriptError("the UTF-16 text ends in the middle of a character");

@@ -4,9 +4,13 @@
 #include <fstream>
 #include <iostream>
 
+#include "base/utf8.h"
 #include "tools/morvesk/cli_args.h"
 
 namespace morvesk::cli {
+
+using base::AppendUtf8;
+
 
 using automation::Variant;
 using automation::VariantArray;
@@ -22,24 +26,6 @@ VariantArray LinesOf(std::istream& in) {
     list.push_back(Variant(line));
   }
   return list;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // json_list -> '[' [ string { ',' string } ] ']'
