@@ -9,10 +9,8 @@
 
 namespace morvesk::cli {
 
-using base::AppendUtf8;
-
-
 using automation::Variant;
+using base::AppendUtf8;
 using automation::VariantArray;
 
 namespace {
