@@ -33,7 +33,7 @@ install(EXPORT MorveskTargets NAMESPACE Morvesk:: DESTINATION ${morvesk_cmake_di
 file(WRITE ${CMAKE_BINARY_DIR}/MorveskConfig.cmake
      "include(\${CMAKE_CURRENT_LIST_DIR}/MorveskTargets.cmake)\n")
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/MorveskConfigVersion.cmake
-                                 VERSION 5.8.0 COMPATIBILITY SameMajorVersion)
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/MorveskConfig.cmake
               ${CMAKE_BINARY_DIR}/MorveskConfigVersion.cmake
         DESTINATION ${morvesk_cmake_dir})
@@ -46,7 +46,7 @@ includedir=${prefix}/@CMAKE_INSTALL_INCLUDEDIR@
 
 Name: morvesk
 Description: Inventory costing library with an embedded T-SQL company database (C++20)
-Version: 5.8.0
+Version: @PROJECT_VERSION@
 Libs: -L${libdir} -lmorvesk
 Cflags: -std=c++20 -I${includedir} -I${includedir}/morvesk
 ]=])
