@@ -138,8 +138,10 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
     }
     NoteAggregate(scope, "", '?', a);
     const TypeInfo t = AvgResultType(a.type);
+    if ((a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney) && f.distinct)
+      return aggregate(a, "t_davg_" + std::to_string(t.scale) + "(DISTINCT " + a.sql + ")", t);
     if (a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney)
-      return aggregate(a, "t_davg(" + distinct + a.sql + ", " + std::to_string(t.scale) + ")", t);
+      return aggregate(a, "t_davg(" + a.sql + ", " + std::to_string(t.scale) + ")", t);
     if (a.type.IsInteger())
       return aggregate(a, "t_idiv(sum(" + distinct + a.sql + "), count(" + distinct + a.sql + "))",
                        t);

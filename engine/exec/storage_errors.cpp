@@ -71,6 +71,28 @@ SqlError StorageFailure(int rc, const std::string& text) {
                     "partitions. Please simplify the query. If you believe you have received this "
                     "message in error, contact Customer Support Services for more information.");
   }
+  if (Contains(text, "cannot reference objects in database temp")) {
+    return SqlError(4508, 16,
+                    "Views or functions are not allowed on temporary tables. Table names that "
+                    "begin with '#' denote temporary tables.");
+  }
+  // A view whose base table was dropped since: the server names the missing object.
+  if (const size_t at = text.find("no such table: "); at != std::string::npos) {
+    std::string name = text.substr(at + 15);
+    if (name.rfind("main.", 0) == 0) name.erase(0, 5);
+    return SqlError(208, 16, "Invalid object name '" + name + "'.");
+  }
+  // SQLite's own sum of 64-bit integers (SUM and AVG of bigint) ran past the range.
+  if (Contains(text, "integer overflow")) {
+    return SqlError(8115, 16,
+                    "Arithmetic overflow error converting expression to data type bigint.");
+  }
+  if (const size_t at = text.find("object name reserved for internal use: ");
+      at != std::string::npos) {
+    return SqlError(kStorageFailureError, 16,
+                    "The name '" + text.substr(at + 39) +
+                        "' is reserved by the database's storage. Choose another name.");
+  }
   if ((rc & 0xff) == SQLITE_NOMEM) {
     return SqlError(701, 17,
                     "There is insufficient system memory in resource pool 'default' to run this "

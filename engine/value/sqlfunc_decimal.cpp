@@ -2,6 +2,8 @@
 // ROUND, and the SUM/AVG aggregates over decimal keys.
 #include <sqlite3.h>
 
+#include <cstdint>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -349,6 +351,19 @@ void AvgFinalScaled(sqlite3_context* ctx) {
   ResultDecimal(ctx, *q);
 }
 
+// t_davg_<s>(x): t_davg(x, s) with the scale in the function's name, for AVG(DISTINCT x),
+// since SQLite takes DISTINCT only on an aggregate of one argument.
+void AvgFinalNamedScale(sqlite3_context* ctx) {
+  SumState* st = State(ctx, false);
+  if (!st || st->sum.empty()) return sqlite3_result_null(ctx);
+  auto r = st->sum.Result();
+  if (!r) return FailOverflow(ctx, kExpression, "numeric");
+  const int scale = static_cast<int>(reinterpret_cast<intptr_t>(sqlite3_user_data(ctx)));
+  auto q = Div(*r, Decimal::FromInt(st->sum.count()), scale);
+  if (!q) return FailOverflow(ctx, kExpression, "numeric");
+  ResultDecimal(ctx, *q);
+}
+
 void DefineAggregate(sqlite3* db, const char* name, int nargs,
                      void (*step)(sqlite3_context*, int, sqlite3_value**),
                      void (*final)(sqlite3_context*)) {
@@ -388,6 +403,14 @@ void RegisterDecimalFunctions(sqlite3* db) {
   DefineAggregate(db, "t_dsum", 1, SumStep, SumFinal);
   DefineAggregate(db, "t_davg", 1, SumStep, AvgFinal);
   DefineAggregate(db, "t_davg", 2, AvgStep, AvgFinalScaled);
+  for (intptr_t scale = 0; scale <= 38; ++scale) {
+    const std::string name = "t_davg_" + std::to_string(scale);
+    if (sqlite3_create_function_v2(db, name.c_str(), 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   reinterpret_cast<void*>(scale), nullptr, SumStep,
+                                   AvgFinalNamedScale, nullptr) != SQLITE_OK) {
+      throw SqlError(0, 16, "Cannot register the aggregate " + name);
+    }
+  }
 }
 
 }  // namespace morvesk::engine::sqlfn
