@@ -123,7 +123,12 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
       const TypeInfo t = SumResultType(a.type);
       Fragment r;
       char kind = '?';
-      if (a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney) {
+      if (a.type.kind == TypeKind::kMoney) {  // the sum is money and may not leave its range
+        r = aggregate(a,
+                      "t_mchk(t_dsum(" + distinct + a.sql + "), " + std::to_string(t.precision) +
+                          ")",
+                      t);
+      } else if (a.type.kind == TypeKind::kDecimal) {
         r = aggregate(a, "t_dsum(" + distinct + a.sql + ")", t);
         kind = 'd';
       } else if (t.kind == TypeKind::kInt) {  // a sum beyond int is an overflow, not a bigint

@@ -26,8 +26,10 @@
 //   t_fchk(x)                float arithmetic's result; beyond a float's range -> 8115
 //   t_dtof(x)                decimal blob -> REAL
 //   t_dtoi(x)                decimal blob -> INTEGER truncated toward zero (8115 on overflow)
+//   t_mchk(x, p)             x when inside the range of money (p 19) or smallmoney (p 10), else 8115
 //   t_dsum(x)  (aggregate)   exact sum of decimal blobs; NULL when no non-NULL input
 //   t_davg(x, s) (aggregate) exact average, truncated to scale s (t_davg(x): scale max(own, 6))
+//   t_davg_<s>(x) (aggregate) t_davg(x, s) with s in the name: AVG(DISTINCT x) of decimals
 //   t_cvt(x, from, to, style)  CAST/CONVERT: `from` and `to` are T-SQL type texts
 //                            ("decimal(28,10)", "varchar(30)", "datetime", "float(10)"),
 //                            style an integer or NULL. Text->number failures raise 245/8114,

@@ -351,6 +351,23 @@ void AvgFinalScaled(sqlite3_context* ctx) {
   ResultDecimal(ctx, *q);
 }
 
+// t_mchk(x, p): x when it lies in the range of money (p 19: a 64-bit count of ten-thousandths)
+// or smallmoney (p 10: a 32-bit one), else the server's overflow error.
+void TMoneyCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  Decimal d;
+  bool is_null;
+  if (!ArgDecimal(ctx, argv[0], d, is_null)) return;
+  const bool small = sqlite3_value_int(argv[1]) == 10;
+  const __int128 high = small ? INT32_MAX : INT64_MAX;
+  const __int128 low = small ? INT32_MIN : INT64_MIN;
+  const std::optional<Decimal> r = Rescale(d, 4);
+  if (!r || r->unscaled > high || r->unscaled < low) {
+    return FailOverflow(ctx, kExpression, small ? "smallmoney" : "money");
+  }
+  ResultDecimal(ctx, d);
+}
+
 // t_davg_<s>(x): t_davg(x, s) with the scale in the function's name, for AVG(DISTINCT x),
 // since SQLite takes DISTINCT only on an aggregate of one argument.
 void AvgFinalNamedScale(sqlite3_context* ctx) {
@@ -400,6 +417,7 @@ void RegisterDecimalFunctions(sqlite3* db) {
   Define(db, "t_fdiv", 2, TFDiv);
   Define(db, "t_dtof", 1, TDToF);
   Define(db, "t_dtoi", 1, TDToI);
+  Define(db, "t_mchk", 2, TMoneyCheck);
   DefineAggregate(db, "t_dsum", 1, SumStep, SumFinal);
   DefineAggregate(db, "t_davg", 1, SumStep, AvgFinal);
   DefineAggregate(db, "t_davg", 2, AvgStep, AvgFinalScaled);
