@@ -3,22 +3,22 @@
 namespace morvesk::host {
 
 ado::ProviderResult TransactionGuard::Execute(std::string_view text) {
-  ado::ProviderResult r = inner_->Execute(text);
+  ado::ProviderResult r = inner().Execute(text);
   Check();
   return r;
 }
 
 ado::ProviderResult TransactionGuard::CallProcedure(std::string_view name,
                                                     std::vector<ado::ProviderParam>& params) {
-  ado::ProviderResult r = inner_->CallProcedure(name, params);
+  ado::ProviderResult r = inner().CallProcedure(name, params);
   Check();
   return r;
 }
 
 void TransactionGuard::Check() {
-  if (!armed_ || inner_->InTransaction()) return;
+  if (!armed_ || inner().InTransaction()) return;
   lost_ = true;
-  inner_->BeginTransaction();
+  inner().BeginTransaction();
 }
 
 }  // namespace morvesk::host

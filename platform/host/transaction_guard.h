@@ -12,27 +12,19 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ado/provider.h"
+#include "platform/ado/forwarding_session.h"
 
 namespace morvesk::host {
 
-class TransactionGuard : public ado::ProviderSession {
+class TransactionGuard : public ado::ForwardingSession {
  public:
   // `inner` has its transaction begun.
   explicit TransactionGuard(std::shared_ptr<ado::ProviderSession> inner)
-      : inner_(std::move(inner)) {}
+      : ForwardingSession(std::move(inner)) {}
 
   ado::ProviderResult Execute(std::string_view text) override;
   ado::ProviderResult CallProcedure(std::string_view name,
                                     std::vector<ado::ProviderParam>& params) override;
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  bool InTransaction() const override { return inner_->InTransaction(); }
-  std::string DataSource() const override { return inner_->DataSource(); }
-  std::optional<ado::TableShape> DescribeTable(std::string_view name) override {
-    return inner_->DescribeTable(name);
-  }
 
   // Whether the database rolled the unit of work's transaction back during the call.
   bool lost() const { return lost_; }
@@ -43,7 +35,6 @@ class TransactionGuard : public ado::ProviderSession {
  private:
   void Check();
 
-  std::shared_ptr<ado::ProviderSession> inner_;
   bool lost_ = false;
   bool armed_ = true;
 };

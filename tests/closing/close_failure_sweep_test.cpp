@@ -13,6 +13,7 @@
 
 #include "company/company.h"
 #include "platform/ado/engine_provider.h"
+#include "platform/ado/forwarding_session.h"
 #include "platform/automation/registry.h"
 #include "platform/automation/variant.h"
 #include "platform/host/unit_of_work.h"
@@ -27,26 +28,16 @@ using automation::Variant;
 using morvesk::test::DumpCompanyFile;
 
 // The engine's session, counting the batches sent through it.
-class CountingSession : public ado::ProviderSession {
+class CountingSession : public ado::ForwardingSession {
  public:
   CountingSession(std::unique_ptr<ado::ProviderSession> inner, int* count)
-      : inner_(std::move(inner)), count_(count) {}
+      : ForwardingSession(std::move(inner)), count_(count) {}
   ado::ProviderResult Execute(std::string_view text) override {
     ++*count_;
-    return inner_->Execute(text);
+    return ForwardingSession::Execute(text);
   }
-  ado::ProviderResult CallProcedure(std::string_view name,
-                                    std::vector<ado::ProviderParam>& params) override {
-    return inner_->CallProcedure(name, params);
-  }
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  bool InTransaction() const override { return inner_->InTransaction(); }
-  std::string DataSource() const override { return inner_->DataSource(); }
 
  private:
-  std::unique_ptr<ado::ProviderSession> inner_;
   int* count_;
 };
 

@@ -10,16 +10,17 @@
 #include <vector>
 
 #include "platform/ado/engine_provider.h"
+#include "platform/ado/forwarding_session.h"
 #include "platform/automation/com_error.h"
 #include "platform/host/unit_of_work.h"
 
 namespace morvesk::test {
 
-class FailingSession : public ado::ProviderSession {
+class FailingSession : public ado::ForwardingSession {
  public:
   // Fails the nth batch containing `marker`; with nth 0, every one.
   FailingSession(std::unique_ptr<ado::ProviderSession> inner, std::string marker, int nth)
-      : inner_(std::move(inner)), marker_(std::move(marker)), nth_(nth) {}
+      : ForwardingSession(std::move(inner)), marker_(std::move(marker)), nth_(nth) {}
   ado::ProviderResult Execute(std::string_view text) override {
     if (text.find(marker_) != std::string_view::npos && (nth_ == 0 || --nth_ == 0)) {
       ado::ProviderResult r;
@@ -31,20 +32,10 @@ class FailingSession : public ado::ProviderSession {
                           .sql_state = "42000"});
       return r;
     }
-    return inner_->Execute(text);
+    return ForwardingSession::Execute(text);
   }
-  ado::ProviderResult CallProcedure(std::string_view name,
-                                    std::vector<ado::ProviderParam>& params) override {
-    return inner_->CallProcedure(name, params);
-  }
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  bool InTransaction() const override { return inner_->InTransaction(); }
-  std::string DataSource() const override { return inner_->DataSource(); }
 
  private:
-  std::unique_ptr<ado::ProviderSession> inner_;
   std::string marker_;
   int nth_;
 };

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "platform/ado/engine_provider.h"
+#include "platform/ado/forwarding_session.h"
 #include "platform/host/step_progress.h"
 #include "platform/host/unit_of_work.h"
 
@@ -51,11 +52,11 @@ std::string BatchLabel(std::string_view text) {
 }
 
 // The engine's session with every batch timed and reported.
-class ReportingSession : public ado::ProviderSession {
+class ReportingSession : public ado::ForwardingSession {
  public:
   ReportingSession(std::unique_ptr<ado::ProviderSession> inner,
                    std::shared_ptr<CloseProgress> progress)
-      : inner_(std::move(inner)), progress_(std::move(progress)) {}
+      : ForwardingSession(std::move(inner)), progress_(std::move(progress)) {}
 
   ado::ProviderResult Execute(std::string_view text) override {
     // MORVESK_CLOSE_TRACE=FILE keeps every batch the close sends, GO-separated, for replay
@@ -68,25 +69,19 @@ class ReportingSession : public ado::ProviderSession {
       }
     }
     const Clock::time_point t0 = Clock::now();
-    ado::ProviderResult r = inner_->Execute(text);
+    ado::ProviderResult r = ForwardingSession::Execute(text);
     progress_->Batch(text, SecondsSince(t0), r.failed);
     return r;
   }
   ado::ProviderResult CallProcedure(std::string_view name,
                                     std::vector<ado::ProviderParam>& params) override {
     const Clock::time_point t0 = Clock::now();
-    ado::ProviderResult r = inner_->CallProcedure(name, params);
+    ado::ProviderResult r = ForwardingSession::CallProcedure(name, params);
     progress_->Batch("Exec " + std::string(name), SecondsSince(t0), r.failed);
     return r;
   }
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void Commit() override { inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  bool InTransaction() const override { return inner_->InTransaction(); }
-  std::string DataSource() const override { return inner_->DataSource(); }
 
  private:
-  std::unique_ptr<ado::ProviderSession> inner_;
   std::shared_ptr<CloseProgress> progress_;
 };
 
