@@ -1,13 +1,14 @@
 // A mutation run over the T-SQL engine: batches taken from the engine's case files and from
-// the company's stored procedures, changed at random (tokens dropped, repeated, swapped,
-// replaced by values at the edge of their types, fragments repeated to nest deeply), and
-// run on a fresh in-memory database. A batch may fail, but only with a T-SQL error: the run
-// fails when a batch ends the process, throws anything but the engine's error, or shows the
-// storage layer's own text or an error without a number. The inputs of the corpus folder
-// (batches that once crashed the engine) run first, every time.
+// the company's stored procedures, and the batches of a recorded period close, changed at random
+// (tokens dropped, repeated, swapped, replaced by values at the edge of their types, fragments
+// repeated to nest deeply), and run on a fresh in-memory database (a recorded close's batches on a
+// fresh copy of the demo company, so that they meet the tables they were written for). A batch may
+// fail, but only with a T-SQL error: the run fails when a batch ends the process, throws anything
+// but the engine's error, or shows the storage layer's own text or an error without a number. The
+// inputs of the corpus folder (batches that once crashed the engine) run first, every time.
 //
 //   engine_fuzz --seed N --iterations N --seconds S --cases DIR --sql DIR --corpus DIR
-//               [--save DIR]
+//               [--close FILE] [--save DIR]
 //
 // The run is reproducible for a seed and iteration count; the time bound only stops it
 // early on a slow machine. Before each batch runs, its text is written to last_input.sql in
@@ -29,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "company/company.h"
 #include "engine/engine.h"
 
 namespace {
@@ -42,8 +44,12 @@ struct Options {
   long iterations = 20000;
   double seconds = 30;
   std::vector<fs::path> case_dirs, sql_dirs;
-  fs::path corpus, save;
+  fs::path corpus, save, close;
 };
+
+// The demo company the recorded close's batches run on, made once per run; each such batch
+// runs on a copy of it of its own.
+const fs::path kCompanyFile = "fuzz_demo_company.db";
 
 std::string ReadFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -327,10 +333,15 @@ struct Tally {
 // Outcomes of one batch, as its process's exit code.
 enum Outcome { kRan = 0, kError = 1, kFailed = 2, kOwnNumberError = 3 };
 
-Outcome RunOne(const std::string& batch, std::string& problem) {
+Outcome RunOne(const std::string& batch, bool on_company, std::string& problem) {
   Outcome outcome = kRan;
   try {
-    auto db = Database::Open(":memory:");
+    std::string path = ":memory:";
+    if (on_company) {
+      path = "fuzz_company_" + std::to_string(getpid()) + ".db";
+      fs::copy_file(kCompanyFile, path, fs::copy_options::overwrite_existing);
+    }
+    auto db = Database::Open(path);
     auto c = db->Connect();
     try {
       auto r = c->Execute(batch);
@@ -356,7 +367,14 @@ Outcome RunOne(const std::string& batch, std::string& problem) {
 // the server too) is stopped after kBatchSeconds and counted apart.
 constexpr unsigned kBatchSeconds = 10;
 
-void Check(const std::string& batch, Tally& tally, const fs::path& save) {
+// Removes the copy of the company a batch's process ran on, and its log files.
+void RemoveCopy(pid_t pid) {
+  const std::string path = "fuzz_company_" + std::to_string(pid) + ".db";
+  std::error_code ec;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path + suffix, ec);
+}
+
+void Check(const std::string& batch, bool on_company, Tally& tally, const fs::path& save) {
   {
     std::ofstream last("last_input.sql", std::ios::binary | std::ios::trunc);
     last << batch;
@@ -367,7 +385,7 @@ void Check(const std::string& batch, Tally& tally, const fs::path& save) {
   if (pid == 0) {
     alarm(kBatchSeconds);
     std::string problem;
-    const Outcome outcome = RunOne(batch, problem);
+    const Outcome outcome = RunOne(batch, on_company, problem);
     if (!problem.empty()) std::cout << "FAILED: " << problem << "\n";
     std::cout.flush();
     _exit(outcome);
@@ -377,6 +395,7 @@ void Check(const std::string& batch, Tally& tally, const fs::path& save) {
     std::cerr << "cannot run a batch in a process of its own\n";
     std::exit(2);
   }
+  if (on_company) RemoveCopy(pid);
   bool failed = false;
   if (WIFSIGNALED(status)) {
     if (WTERMSIG(status) == SIGALRM) {
@@ -431,6 +450,8 @@ int main(int argc, char** argv) {
       o.sql_dirs.push_back(v);
     else if (k == "--corpus")
       o.corpus = v;
+    else if (k == "--close")
+      o.close = v;
     else if (k == "--save")
       o.save = v;
     else {
@@ -451,6 +472,12 @@ int main(int argc, char** argv) {
     for (const auto& f : sorted(d, ".test")) BatchesOfCaseFile(ReadFile(f), pool);
   for (const auto& d : o.sql_dirs)
     for (const auto& f : sorted(d, ".sql")) BatchesOfScript(ReadFile(f), pool);
+  // Seeds before `company_from` run on the in-memory database, the rest on the company.
+  const size_t company_from = pool.size();
+  if (!o.close.empty()) {
+    BatchesOfScript(ReadFile(o.close), pool);
+    morvesk::company::CreateCompany(kCompanyFile.string(), {}, /*force=*/true);
+  }
   if (pool.empty()) {
     std::cerr << "no batches to start from\n";
     return 2;
@@ -458,7 +485,7 @@ int main(int argc, char** argv) {
   Tally tally;
   long corpus_runs = 0;
   for (const auto& f : sorted(o.corpus, ".sql")) {
-    Check(ReadFile(f), tally, o.save);
+    Check(ReadFile(f), false, tally, o.save);
     ++corpus_runs;
   }
   Mutator m(o.seed);
@@ -467,8 +494,8 @@ int main(int argc, char** argv) {
   for (; i < o.iterations; ++i) {
     if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > o.seconds)
       break;
-    const std::string& base = pool[m.Below(pool.size())];
-    Check(m.Mutate(base, pool), tally, o.save);
+    const size_t pick = m.Below(pool.size());
+    Check(m.Mutate(pool[pick], pool), pick >= company_from, tally, o.save);
   }
   std::cout << pool.size() << " seed batches, " << corpus_runs << " corpus inputs, " << i
             << " mutations run: " << tally.ok << " ran, " << tally.errors
