@@ -37,6 +37,7 @@
 
 #include "base/datetime.h"
 #include "base/decimal.h"
+#include "bench/generated_company.h"
 #include "company/company.h"
 #include "engine/engine.h"
 #include "engine/exec/company_vfs.h"
@@ -45,6 +46,8 @@
 #include "services/morvesk_module.h"
 
 namespace {
+
+using morvesk::bench::RemoveDatabase;
 
 using Clock = std::chrono::steady_clock;
 
@@ -417,12 +420,6 @@ void DumpTables(const std::string& company, const std::filesystem::path& dir) {
   sqlite3_close(db);
 }
 
-// Removes a database file and the journal files SQLite keeps beside it.
-void RemoveDatabase(const std::string& path) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-    std::filesystem::remove(path + suffix);
-}
-
 // ---------------------------------------------------------------------------
 // The close, in a child process.
 
@@ -548,28 +545,9 @@ int main(int argc, char** argv) {
         "morvesk-bench-close-" + std::to_string(lines) + "-" + std::to_string(::getpid());
     const std::string path = (dir / (stem + ".db")).string();
     const std::string floor_path = (dir / (stem + "-floor.db")).string();
-    RemoveDatabase(path);
-    const std::string kept = keep.empty()
-                                 ? std::string()
-                                 : (std::filesystem::path(keep) /
-                                    ("morvesk-bench-close-" + std::to_string(lines) + ".db"))
-                                       .string();
     auto start = Clock::now();
-    if (!kept.empty() && std::filesystem::exists(kept)) {
-      std::filesystem::copy_file(kept, path);
-    } else {
-      morvesk::company::GenerateOptions options;
-      options.lines_per_period = lines;
-      options.seed = 7;
-      morvesk::company::CreateCompany(path, options, /*force=*/true);
-      if (!kept.empty()) {
-        // Folded into one file first: the copy must not need the journal files beside it.
-        auto db = morvesk::engine::Database::Open(path, true);
-        db.reset();
-        std::filesystem::create_directories(keep);
-        std::filesystem::copy_file(path, kept);
-      }
-    }
+    morvesk::bench::PrepareCompany(path, lines, keep,
+                                   "morvesk-bench-close-" + std::to_string(lines) + ".db");
     const double generate = Seconds(start);
 
     const int year = morvesk::company::kStartYear, period = morvesk::company::kStartPeriod;

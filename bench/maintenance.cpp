@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/generated_company.h"
 #include "company/company.h"
 #include "engine/engine.h"
 #include "platform/automation/com_error.h"
@@ -27,16 +28,13 @@
 
 namespace {
 
+using morvesk::bench::RemoveDatabase;
+
 using Clock = std::chrono::steady_clock;
 using morvesk::automation::Variant;
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-void RemoveDatabase(const std::string& path) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-    std::filesystem::remove(path + suffix);
 }
 
 std::string Scalar(morvesk::engine::Connection& c, const std::string& sql) {
@@ -90,29 +88,14 @@ int main(int argc, char** argv) {
   for (int64_t lines : sizes) {
     const std::string name = "morvesk-bench-maintenance-" + std::to_string(lines);
     const std::string path = (dir / (name + "-" + std::to_string(::getpid()) + ".db")).string();
-    RemoveDatabase(path);
-    const std::string kept =
-        keep.empty() ? std::string() : (std::filesystem::path(keep) / (name + ".db")).string();
     auto start = Clock::now();
-    if (!kept.empty() && std::filesystem::exists(kept)) {
-      std::filesystem::copy_file(kept, path);
-    } else {
-      morvesk::company::GenerateOptions options;
-      options.lines_per_period = lines;
-      options.seed = 7;
-      options.progress = [](const morvesk::company::Progress& p) {
-        static std::string last;
-        if (p.stage != last) std::fprintf(stderr, "generating: %s\n", std::string(p.stage).c_str());
-        last = std::string(p.stage);
-      };
-      morvesk::company::CreateCompany(path, options, /*force=*/true);
-      if (!kept.empty()) {
-        auto db = morvesk::engine::Database::Open(path, true);
-        db.reset();
-        std::filesystem::create_directories(keep);
-        std::filesystem::copy_file(path, kept);
-      }
-    }
+    morvesk::bench::PrepareCompany(
+        path, lines, keep, name + ".db", [](const morvesk::company::Progress& p) {
+          static std::string last;
+          if (p.stage != last)
+            std::fprintf(stderr, "generating: %s\n", std::string(p.stage).c_str());
+          last = std::string(p.stage);
+        });
     std::printf("company of %lld lines per period: ready in %.1f s\n",
                 static_cast<long long>(lines), Seconds(start));
     std::printf("%-22s %-44s %10s  %s\n", "job", "found before", "seconds", "outcome");
