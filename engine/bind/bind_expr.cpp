@@ -121,6 +121,14 @@ Fragment Binder::BindPredicate(const ast::Expr& e, Scope& scope) {
 
 Fragment Binder::Compare(Fragment a, ast::CompareOp op, Fragment b, int line) {
   (void)line;
+  const std::string collate = ComparableOperands(a, b);
+  Fragment r = Derived("(" + a.sql + " " + CompareText(op) + " " + b.sql + collate + ")",
+                       TypeInfo::Of(TypeKind::kBit), {&a, &b});
+  r.predicate = true;
+  return r;
+}
+
+std::string Binder::ComparableOperands(Fragment& a, Fragment& b) {
   std::string collate;
   if (!a.null_literal && !b.null_literal) {
     const TypeInfo ta = a.type, tb = b.type;
@@ -146,10 +154,7 @@ Fragment Binder::Compare(Fragment a, ast::CompareOp op, Fragment b, int line) {
       // integers of different widths, and integers against floats, compare natively
     }
   }
-  Fragment r = Derived("(" + a.sql + " " + CompareText(op) + " " + b.sql + collate + ")",
-                       TypeInfo::Of(TypeKind::kBit), {&a, &b});
-  r.predicate = true;
-  return r;
+  return collate;
 }
 
 Fragment Binder::Arithmetic(ast::BinaryOp op, Fragment a, Fragment b, int line) {
@@ -380,19 +385,30 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       std::vector<Fragment> parts;
       parts.reserve(operands.size());
       std::vector<const Fragment*> part_ptrs;
-      for (const ast::Expr* operand : operands) {
-        parts.push_back(BindPredicate(*operand, scope));
-        part_ptrs.push_back(&parts.back());
+      std::vector<std::string> terms;
+      if (op == ast::LogicalOp::kOr) {
+        std::vector<EqualsConstant> eq(operands.size());
+        for (size_t i = 0; i < operands.size(); ++i) {
+          parts.push_back(BindOrTerm(*operands[i], scope, eq[i]));
+          part_ptrs.push_back(&parts.back());
+        }
+        terms = JoinEqualityRuns(parts, eq);
+      } else {
+        for (const ast::Expr* operand : operands) {
+          parts.push_back(BindPredicate(*operand, scope));
+          part_ptrs.push_back(&parts.back());
+          terms.push_back(parts.back().sql);
+        }
       }
       // Both operators are associative, so the chain is written as a balanced tree: SQLite
       // nests it only as deep as the logarithm of its length.
       const char* sep = op == ast::LogicalOp::kAnd ? " AND " : " OR ";
       auto join = [&](auto& self, size_t lo, size_t hi) -> std::string {
-        if (hi - lo == 1) return parts[lo].sql;
+        if (hi - lo == 1) return terms[lo];
         const size_t mid = lo + (hi - lo) / 2;
         return "(" + self(self, lo, mid) + sep + self(self, mid, hi) + ")";
       };
-      Fragment r = Derived(join(join, 0, parts.size()), TypeInfo::Of(TypeKind::kBit), part_ptrs);
+      Fragment r = Derived(join(join, 0, terms.size()), TypeInfo::Of(TypeKind::kBit), part_ptrs);
       r.predicate = true;
       return r;
     }

@@ -36,6 +36,17 @@ struct Fragment {
   std::vector<std::string> bare_columns;
 };
 
+// A term "x = constant" of an OR chain, as the two sides compare (empty lhs: another term).
+struct EqualsConstant {
+  std::string lhs;  // x, with its collation clause
+  std::string rhs;  // the constant
+};
+
+// The terms of a bound OR chain as SQLite text; runs of "x = constant" over one x become
+// "x IN (...)".
+std::vector<std::string> JoinEqualityRuns(const std::vector<Fragment>& parts,
+                                          const std::vector<EqualsConstant>& eq);
+
 struct SourceColumn {
   std::string name;  // T-SQL name (declared case)
   TypeInfo type;
@@ -127,6 +138,10 @@ class Binder {
   Fragment BindFunction(const ast::FunctionCall& f, Scope& scope);
   Fragment BindConvert(const ast::ConvertExpr& c, Scope& scope);
   Fragment Compare(Fragment a, ast::CompareOp op, Fragment b, int line);
+  // Converts two operands to the type they compare in; returns the collation clause.
+  std::string ComparableOperands(Fragment& a, Fragment& b);
+  // One term of an OR chain; a term "x = constant" also leaves its two sides in `eq`.
+  Fragment BindOrTerm(const ast::Expr& e, Scope& scope, EqualsConstant& eq);
   Fragment Arithmetic(ast::BinaryOp op, Fragment a, Fragment b, int line);
 
   // Conversions (binder.cpp). Convert is CAST/assignment to a variable (text cut

@@ -142,6 +142,53 @@ TEST(NestingLimits, HundredThousandTermChainsRun) {
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()));
 }
 
+// A client's filter of many item numbers, over a join as the readers run it: it runs at any
+// length, and its long runs of "x = constant" select exactly what the terms say.
+TEST(NestingLimits, OrChainsOfConstantsSelectWhatTheySay) {
+  auto db = Database::Open(":memory:");
+  auto c = db->Connect();
+  c->Execute(
+      "create table t (FItemID int, FName varchar(10), FPrice decimal(10,2))"
+      " create table u (FItemID int)");
+  std::string rows;
+  for (int i = 0; i < 40; ++i)
+    rows += "insert into t values (" + std::to_string(i) + ", 'n" + std::to_string(i % 7) +
+            "', " + std::to_string(i) + ".50) insert into u values (" + std::to_string(i) + ") ";
+  c->Execute(rows + "insert into t values (null, null, null)");
+  std::string filter = "t.FItemID = 0";
+  for (int i = 3; i < 300000; i += 3) filter += " or t.FItemID = " + std::to_string(i);
+  EXPECT_EQ(Scalar(*c, "select count(*) from t join u on u.FItemID = t.FItemID where " + filter)
+                .as_int(),
+            14);
+  // Each term also written so that it stays a term of its own: both forms must agree.
+  auto both = [&](const std::vector<std::string>& terms) {
+    std::string as_run, as_terms;
+    for (const std::string& t : terms) {
+      as_run += (as_run.empty() ? "" : " or ") + t;
+      as_terms += (as_terms.empty() ? "(" : " or (") + t + " and 1 = 1)";
+    }
+    int64_t run = Scalar(*c, "select count(*) from t where " + as_run).as_int();
+    EXPECT_EQ(run, Scalar(*c, "select count(*) from t where " + as_terms).as_int()) << as_run;
+    return run;
+  };
+  // Trailing blanks and case do not count in text comparison; a NULL term matches nothing.
+  EXPECT_EQ(both({"FName = 'n1 '", "FName = 'N2'", "FName = 'n3'", "FName = 'x'",
+                  "'n4' = FName", "FName = 'y'", "FName = 'z'", "FName = 'w'", "FName = null"}),
+            24);
+  // Constants of other types compare as the column's type meets them: 3 is not 3.50, 5.5
+  // is the price 5.50, and floats compare as floats.
+  EXPECT_EQ(both({"FPrice = 3", "FPrice = 5.5", "FPrice = 7.500", "FPrice = '9.5'",
+                  "FPrice = 13.51", "FPrice = 15.50", "17.5 = FPrice", "FPrice = 19.49",
+                  "FPrice = 1e0", "FPrice = 11.5e0"}),
+            6);
+  // Runs broken by other terms, and two columns interleaved.
+  EXPECT_EQ(both({"FItemID = 1", "FItemID = 2", "FItemID = 3", "FItemID = 4", "FItemID = 5",
+                  "FItemID = 6", "FItemID = 7", "FItemID = 8", "FItemID > 37", "FItemID = 9",
+                  "FName = 'n0'", "FItemID = 10", "FItemID = 11", "FItemID = 12", "FItemID = 13",
+                  "FItemID = 14", "FItemID = 15", "FItemID = 16", "FItemID = 17"}),
+            23);
+}
+
 TEST(NestingLimits, ChainsKeepEachStepsTypeAndOverflow) {
   auto db = Database::Open(":memory:");
   auto c = db->Connect();
