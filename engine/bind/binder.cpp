@@ -34,7 +34,20 @@ static std::string Quote(std::string_view s, char q) {
 }
 
 std::string QuoteId(std::string_view name) { return Quote(name, '"'); }
-std::string QuoteText(std::string_view text) { return Quote(text, '\''); }
+// SQLite ends a statement's text at a NUL character, so a text holding one is written as
+// the concatenation of its pieces around char(0).
+std::string QuoteText(std::string_view text) {
+  if (text.find('\0') == std::string_view::npos) return Quote(text, '\'');
+  std::string r = "(";
+  for (size_t start = 0;;) {
+    const size_t nul = text.find('\0', start);
+    r += Quote(text.substr(start, nul - start), '\'');
+    if (nul == std::string_view::npos) break;
+    r += " || char(0) || ";
+    start = nul + 1;
+  }
+  return r + ")";
+}
 
 std::string JoinName(const ast::Name& name) {
   // The catalog splits the text again: a part holding a dot, a blank, a bracket or a quote

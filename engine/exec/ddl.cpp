@@ -224,7 +224,7 @@ void Interpreter::DropIndex(const ast::DropIndexStmt& s) {
                            ".sqlite_schema WHERE type = 'index' AND tbl_name = ?1 COLLATE NOCASE");
       sqlite3_bind_text(q.get(), 1, info->name.c_str(), -1, SQLITE_TRANSIENT);
       while (sqlite3_step(q.get()) == SQLITE_ROW) {
-        std::string n = reinterpret_cast<const char*>(sqlite3_column_text(q.get(), 0));
+        std::string n = ColumnText(q.get(), 0);
         size_t p = n.rfind('$');
         if (p != std::string::npos && AsciiLower(n.substr(p + 1)) == AsciiLower(target.index))
           found = n;

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "base/ascii.h"
+#include "engine/exec/sqlite_util.h"
 #include "engine/exec/database_impl.h"
 #include "engine/exec/interpreter.h"
 #include "engine/exec/storage.h"
@@ -36,11 +37,6 @@ bool SplitConstraintMessage(const std::string& message, std::string& table,
   return !columns.empty();
 }
 
-std::string Text(sqlite3_stmt* s, int i) {
-  const unsigned char* p = sqlite3_column_text(s, i);
-  return p ? reinterpret_cast<const char*>(p) : "";
-}
-
 // Unique indexes of a table whose columns are exactly `columns`.
 std::vector<std::string> MatchingIndexes(sqlite3* db, const std::string& table, bool temp,
                                          const std::vector<std::string>& columns) {
@@ -49,10 +45,10 @@ std::vector<std::string> MatchingIndexes(sqlite3* db, const std::string& table, 
   Stmt list = Prepare(db, "PRAGMA " + schema + ".index_list(" + QuoteName(table) + ")");
   while (sqlite3_step(list.get()) == SQLITE_ROW) {
     if (sqlite3_column_int(list.get(), 2) == 0) continue;
-    std::string name = Text(list.get(), 1);
+    std::string name = ColumnText(list.get(), 1);
     Stmt info = Prepare(db, "PRAGMA " + schema + ".index_info(" + QuoteName(name) + ")");
     std::vector<std::string> cols;
-    while (sqlite3_step(info.get()) == SQLITE_ROW) cols.push_back(AsciiLower(Text(info.get(), 2)));
+    while (sqlite3_step(info.get()) == SQLITE_ROW) cols.push_back(AsciiLower(ColumnText(info.get(), 2)));
     bool same = cols.size() == columns.size();
     for (size_t i = 0; same && i < cols.size(); ++i) same = cols[i] == AsciiLower(columns[i]);
     if (same) out.push_back(name);

@@ -41,10 +41,6 @@ std::vector<std::vector<std::string>> SplitRecords(const std::string& text) {
   return rows;
 }
 
-std::string ColumnText(const sqlite3_stmt* s, int i) {
-  auto* p = sqlite3_column_text(const_cast<sqlite3_stmt*>(s), i);
-  return p ? reinterpret_cast<const char*>(p) : std::string();
-}
 
 }  // namespace
 
@@ -144,7 +140,7 @@ std::string StoredCreateText(std::string_view create_sql) {
 
 // Runs a statement of one parameter, a table name; true when it gave a row.
 bool StepWithName(sqlite3* db, const Stmt& s, const std::string& name) {
-  sqlite3_bind_text(s.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
   int rc = sqlite3_step(s.get());
   sqlite3_reset(s.get());
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) throw ErrorFromSqlite(db, rc);
@@ -180,7 +176,7 @@ bool SqliteCatalog::ReviveTemp(const std::string& name, const std::string& creat
     revive_unmark_ = Prepare(db_, "DELETE FROM temp.__tsql_dropped WHERE name_key = lower(?1)");
   }
   sqlite3_stmt* find = revive_find_.get();
-  sqlite3_bind_text(find, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(find, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
   int rc = sqlite3_step(find);
   if (rc != SQLITE_ROW) {
     sqlite3_reset(find);
@@ -260,7 +256,10 @@ std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
   info.is_view = ColumnText(s, 1) == "view";
   std::string create_sql = ColumnText(s, 2);
   sqlite3_reset(s);
-  if (info.name.rfind("__tsql_", 0) == 0) return std::nullopt;
+  // The engine's and the storage's own tables (the object list, identity counters,
+  // statistics) are no T-SQL objects: reading or writing them by name finds nothing.
+  if (info.name.rfind("__tsql_", 0) == 0 || AsciiLower(info.name).rfind("sqlite_", 0) == 0)
+    return std::nullopt;
   info.is_temp = n.temp;
   bool autoincrement = AsciiLower(create_sql).find("autoincrement") != std::string::npos;
   info.sqlite_name = std::string(schema) + "." + QuoteName(info.name);
@@ -385,11 +384,11 @@ void SqliteCatalog::RecordView(const std::string& name, const std::string& defin
   Stmt s = Prepare(db_, "INSERT OR REPLACE INTO main.__tsql_objects VALUES(?1, ?2, ?3, ?4, ?5)");
   auto put = [&](const std::string& k, const char* kind, const std::string& def,
                  const std::string& extra) {
-    sqlite3_bind_text(s.get(), 1, k.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(s.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.get(), 1, k.data(), static_cast<int>(k.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.get(), 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(s.get(), 3, kind, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s.get(), 4, def.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(s.get(), 5, extra.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.get(), 4, def.data(), static_cast<int>(def.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s.get(), 5, extra.data(), static_cast<int>(extra.size()), SQLITE_TRANSIENT);
     if (sqlite3_step(s.get()) != SQLITE_DONE) throw ErrorFromSqlite(db_, sqlite3_errcode(db_));
     sqlite3_reset(s.get());
   };
@@ -414,7 +413,7 @@ void SqliteCatalog::RecordView(const std::string& name, const std::string& defin
 void SqliteCatalog::EraseArms(const std::string& key) {
   Stmt s = Prepare(db_, "DELETE FROM main.__tsql_objects WHERE name_key = ?1");
   const std::string k = key + kFieldSep + "arms";
-  sqlite3_bind_text(s.get(), 1, k.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 1, k.data(), static_cast<int>(k.size()), SQLITE_TRANSIENT);
   sqlite3_step(s.get());
 }
 
@@ -427,10 +426,10 @@ void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& 
   }
   std::string key = AsciiLower(name);
   Stmt s = Prepare(db_, "INSERT INTO " + ObjectsTable(key) + " VALUES(?1, ?2, 'P', ?3, ?4)");
-  sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(s.get(), 2, name.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(s.get(), 3, definition.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(s.get(), 4, cols.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 3, definition.data(), static_cast<int>(definition.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 4, cols.data(), static_cast<int>(cols.size()), SQLITE_TRANSIENT);
   if (sqlite3_step(s.get()) != SQLITE_DONE) throw ErrorFromSqlite(db_, sqlite3_errcode(db_));
   Bump();
 }
@@ -438,7 +437,7 @@ void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& 
 void SqliteCatalog::EraseObject(std::string_view name) {
   std::string key = AsciiLower(ParseObjectName(name).name);
   Stmt s = Prepare(db_, "DELETE FROM " + ObjectsTable(key) + " WHERE name_key = ?1");
-  sqlite3_bind_text(s.get(), 1, key.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
   sqlite3_step(s.get());
   EraseArms(key);
   Bump();

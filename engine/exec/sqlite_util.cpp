@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "engine/bind/binder.h"
 #include "engine/value/sqlfunc.h"
 
 namespace morvesk::engine::exec {
@@ -45,7 +46,23 @@ void ExecSql(sqlite3* db, const std::string& sql) {
   }
 }
 
+std::string ColumnText(sqlite3_stmt* s, int i) {
+  const unsigned char* p = sqlite3_column_text(s, i);
+  return p ? std::string(reinterpret_cast<const char*>(p),
+                         static_cast<size_t>(sqlite3_column_bytes(s, i)))
+           : std::string();
+}
+
 std::string QuoteName(std::string_view name) {
+  // The storage keeps names as C strings: a name holding NUL could not be read back.
+  if (name.find('\0') != std::string_view::npos) {
+    std::string shown;
+    for (char c : name) shown += c ? std::string(1, c) : "\\0";
+    throw SqlError(1055, 16,
+                   "'" + shown +
+                       "' is an invalid name because it contains a NULL character or an invalid "
+                       "unicode character.");
+  }
   std::string out = "\"";
   for (char c : name) {
     if (c == '"') out += '"';
@@ -55,14 +72,6 @@ std::string QuoteName(std::string_view name) {
   return out;
 }
 
-std::string QuoteText(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  out += '\'';
-  return out;
-}
+std::string QuoteText(std::string_view text) { return bind::QuoteText(text); }
 
 }  // namespace morvesk::engine::exec

@@ -58,7 +58,11 @@ Stmt Prepare(sqlite3* db, std::string_view sql);
 // Runs SQL text with no parameters and no result (DDL, PRAGMA, SAVEPOINT); throws on failure.
 void ExecSql(sqlite3* db, const std::string& sql);
 
-// Quotes a name for SQLite text: "name" with embedded quotes doubled.
+// A text column of the current row, whole (it may hold NUL); empty for NULL.
+std::string ColumnText(sqlite3_stmt* s, int i);
+
+// Quotes a name for SQLite text: "name" with embedded quotes doubled. A name holding NUL
+// is refused (1055).
 std::string QuoteName(std::string_view name);
 // Quotes a text literal for SQLite: 'text' with embedded quotes doubled.
 std::string QuoteText(std::string_view text);

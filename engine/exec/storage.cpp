@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/error.h"
+#include "engine/exec/sqlite_util.h"
 
 namespace morvesk::engine::exec {
 namespace {
@@ -142,12 +143,7 @@ std::string StorageLiteral(const Value& v) {
     }
     return out + "'";
   }
-  std::string out = "'";
-  for (char c : v.as_text()) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
+  return QuoteText(v.as_text());
 }
 
 bool SameStorage(const TypeInfo& from, const TypeInfo& to) {

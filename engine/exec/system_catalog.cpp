@@ -119,11 +119,6 @@ struct Object {
   std::string definition;  // views and procedures: the stored CREATE text
 };
 
-std::string Text(sqlite3_stmt* s, int i) {
-  const unsigned char* p = sqlite3_column_text(s, i);
-  return p ? reinterpret_cast<const char*>(p) : std::string();
-}
-
 std::vector<Object> ListObjects(sqlite3* db) {
   std::vector<Object> out;
   // The runtime's own tables (__tsql_*), SQLite's, and the #temp tables kept hidden for
@@ -144,11 +139,11 @@ std::vector<Object> ListObjects(sqlite3* db) {
   int rc;
   while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
     Object o;
-    o.name = Text(s.get(), 0);
-    const std::string type = Text(s.get(), 1);
+    o.name = ColumnText(s.get(), 0);
+    const std::string type = ColumnText(s.get(), 1);
     o.type = type == "table" ? 'U' : type == "view" ? 'V' : 'P';
     o.temp = sqlite3_column_int(s.get(), 2) != 0;
-    if (o.type != 'U') o.definition = Text(s.get(), 3);
+    if (o.type != 'U') o.definition = ColumnText(s.get(), 3);
     o.id = o.type == 'P' ? ProcedureObjectId(o.name)
                          : ObjectIdOf(std::string(o.temp ? "temp." : "main.") + QuoteName(o.name));
     out.push_back(std::move(o));

@@ -2,16 +2,12 @@
 // key.
 #include <sqlite3.h>
 
+#include "engine/exec/sqlite_util.h"
 #include "engine/exec/connection_impl.h"
 #include "engine/exec/table_ddl.h"
 
 namespace morvesk::engine::exec {
 namespace {
-
-std::string Text(sqlite3_stmt* s, int i) {
-  const unsigned char* p = sqlite3_column_text(s, i);
-  return p ? reinterpret_cast<const char*>(p) : "";
-}
 
 // Columns of the table's primary key index, in key order, as the index names
 // them.
@@ -19,12 +15,12 @@ std::vector<std::string> PrimaryKeyIndexColumns(sqlite3* db, const TableInfo& t)
   const std::string schema = SchemaOf(t.is_temp);
   Stmt list = Prepare(db, "PRAGMA " + schema + ".index_list(" + QuoteName(t.name) + ")");
   while (sqlite3_step(list.get()) == SQLITE_ROW) {
-    const std::string index = Text(list.get(), 1);
+    const std::string index = ColumnText(list.get(), 1);
     auto parsed = ParseIndexSqliteName(index);
     if (!parsed || parsed->kind != "PK") continue;
     Stmt info = Prepare(db, "PRAGMA " + schema + ".index_info(" + QuoteName(index) + ")");
     std::vector<std::string> columns;
-    while (sqlite3_step(info.get()) == SQLITE_ROW) columns.push_back(Text(info.get(), 2));
+    while (sqlite3_step(info.get()) == SQLITE_ROW) columns.push_back(ColumnText(info.get(), 2));
     return columns;
   }
   return {};
