@@ -14,6 +14,7 @@
 namespace morvesk::engine {
 namespace {
 
+using test::Outcome;
 using test::Scalar;
 
 std::string Repeat(const std::string& s, int n) {
@@ -46,18 +47,6 @@ void OnSmallStack(const std::function<void()>& body) {
   pthread_join(thread, nullptr);
   pthread_attr_destroy(&attr);
   EXPECT_EQ(job.failure, "");
-}
-
-// The first error of a batch (one that ended it, or one it went on after); number 0 when
-// it ran without any.
-SqlError Outcome(Connection& c, const std::string& batch) {
-  try {
-    BatchResult r = c.Execute(batch);
-    if (!r.errors.empty()) return r.errors.front();
-  } catch (const SqlError& e) {
-    return e;
-  }
-  return SqlError(0, 0, "");
 }
 
 void ExpectRunsOrTooDeep(Connection& c, const std::string& batch, const std::string& what) {

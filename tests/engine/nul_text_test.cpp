@@ -13,17 +13,8 @@ namespace morvesk::engine {
 namespace {
 
 using namespace std::string_literals;
+using test::Outcome;
 using test::Scalar;
-
-SqlError ErrorOf(Connection& c, const std::string& batch) {
-  try {
-    BatchResult r = c.Execute(batch);
-    if (!r.errors.empty()) return r.errors.front();
-  } catch (const SqlError& e) {
-    return e;
-  }
-  return SqlError(0, 0, "");
-}
 
 TEST(NulText, StoredDefinitionsKeepIt) {
   const auto path = std::filesystem::temp_directory_path() / "morvesk_nul_text.db";
@@ -52,7 +43,7 @@ TEST(NulText, StoredDefinitionsKeepIt) {
   for (const std::string& batch :
        {"create table [a\0b] (c int)"s, "create table t2 ([c\0d] int)"s,
         "create view [v\0w] as select 1 as one"s, "select 1 as k into [i\0j]"s}) {
-    SqlError e = ErrorOf(*c, batch);
+    SqlError e = Outcome(*c, batch);
     EXPECT_EQ(e.number, 1055) << e.message;
     EXPECT_NE(e.message.find("\\0"), std::string::npos) << e.message;
   }
@@ -68,7 +59,7 @@ TEST(NulText, TheStoragesOwnTablesAreNoObjects) {
        {"select * from sqlite_sequence"s, "select * from SQLITE_MASTER"s,
         "insert into sqlite_sequence values ('ti', 100)"s, "update sqlite_sequence set seq = 100"s,
         "delete from sqlite_sequence"s}) {
-    SqlError e = ErrorOf(*c, batch);
+    SqlError e = Outcome(*c, batch);
     EXPECT_EQ(e.number, 208) << batch << ": " << e.message;
   }
   // The identity counter they hold was not touched.

@@ -23,6 +23,18 @@ inline Value Scalar(Connection& c, const std::string& sql) {
   return sets.back()->rows[0][0];
 }
 
+// The first error of a batch (one that ended it, or one it went on after); number 0 when
+// it ran without any.
+inline SqlError Outcome(Connection& c, const std::string& batch) {
+  try {
+    BatchResult r = c.Execute(batch);
+    if (!r.errors.empty()) return r.errors.front();
+  } catch (const SqlError& e) {
+    return e;
+  }
+  return SqlError(0, 0, "");
+}
+
 // The rows of the batch's last result set, one line each, values separated by '|'.
 inline std::string Rows(Connection& c, const std::string& sql) {
   BatchResult r = c.Execute(sql);
