@@ -26,6 +26,18 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(b, e - b));
 }
 
+// Drivers declare the date and time parameters of 7.3 clients in the newer date types;
+// the engine keeps every date as datetime, whose range and 1/300 s ticks the company's
+// columns use.
+std::string EngineTypeText(const std::string& declared) {
+  std::string lower;
+  for (char c : declared) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto starts = [&](std::string_view p) { return lower.rfind(p, 0) == 0; };
+  if (starts("datetime2") || starts("datetimeoffset") || lower == "date") return "datetime";
+  if (starts("time")) return "varchar(16)";
+  return declared;
+}
+
 }  // namespace
 
 uint16_t SpecialProcId(std::string_view name) {
@@ -171,7 +183,7 @@ ParameterisedBatch BuildParameterisedBatch(std::string_view statement,
   std::string head;
   for (size_t i = 0; i < declared.size(); ++i) {
     head += head.empty() ? "DECLARE " : ", ";
-    head += declared[i].name + " " + declared[i].type;
+    head += declared[i].name + " " + EngineTypeText(declared[i].type);
     if (bound[i] && !bound[i]->value.is_null()) head += " = " + LiteralOf(bound[i]->value);
     if (declared[i].output) b.outputs.push_back(i);
   }

@@ -9,6 +9,7 @@
 #include "server/tds/rpc.h"
 #include "server/tds/tokens.h"
 #include "server/tds/transport.h"
+#include "server/tds/type_catalog.h"
 #include "server/tds/wire.h"
 
 namespace morvesk::server::tds {
@@ -282,6 +283,15 @@ class Session {
   }
 
   void RunBatch(const std::string& text, TokenSink& sink) {
+    if (std::optional<engine::Result> types = TypeCatalogReply(text)) {
+      const int64_t n = static_cast<int64_t>(types->rows.size());
+      sink.Take(std::move(*types));
+      engine::Result count;
+      count.kind = engine::Result::Kind::kRowCount;
+      count.row_count = n;
+      sink.Take(std::move(count));
+      return;
+    }
     try {
       connection_->ExecuteStreaming(text, sink);
     } catch (const engine::SqlError& e) {
