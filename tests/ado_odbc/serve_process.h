@@ -26,7 +26,17 @@ namespace morvesk::test {
 inline constexpr char kLogin[] = "closer";
 inline constexpr char kPassword[] = "Pa55-word-7";
 
-inline std::string MorveskBinary() { return std::string(MORVESK_BINARY_DIR) + "/bin/morvesk"; }
+// The tool of the same build: tests know the build folder; a benchmark, which lives in
+// <build>/bench, finds it beside its own folder.
+inline std::string MorveskBinary() {
+#ifdef MORVESK_BINARY_DIR
+  return std::string(MORVESK_BINARY_DIR) + "/bin/morvesk";
+#else
+  return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin" /
+          "morvesk")
+      .string();
+#endif
+}
 
 // A port nobody listens on now: one the kernel hands out for a socket bound to port 0.
 inline int FreeLoopbackPort() {
