@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -388,6 +389,58 @@ TEST_F(OdbcProvider, TheUnitOfWorkIsOneTransactionOnTheServer) {
   } catch (const ComError&) {
   }
   EXPECT_EQ(CounterRows("odbc_uow_failed"), 0);
+  // A batch-aborting error rolls the server's transaction back in the middle of the call:
+  // what follows in the call must not be committed on its own, whatever the vote.
+  {
+    host::CallScope scope;
+    scope.unit().Bind(server_->Description());
+    insert("odbc_uow_lost_a");
+    EXPECT_THROW(
+        host::UnitOfWork::Current()->Connection()->Execute("select cast('not a number' as int)"),
+        ComError);
+    insert("odbc_uow_lost_b");
+    scope.unit().SetComplete();
+  }
+  EXPECT_EQ(CounterRows("odbc_uow_lost_a"), 0);
+  EXPECT_EQ(CounterRows("odbc_uow_lost_b"), 0);
+}
+
+TEST_F(OdbcProvider, AnEditedRowIsSavedOnlyWhenTheServerTellsTheTablesKey) {
+  auto cnn = OpenServed();
+  cnn->Execute("insert into t_ICMaxNum (FTableName, FMaxNum) values ('odbc_edit', 5)");
+  const std::optional<ado::TableShape> shape = cnn->Session().DescribeTable("t_ICMaxNum");
+  auto rs = ado::Recordset::Create();
+  rs->Open("select FTableName, FMaxNum from t_ICMaxNum where FTableName = 'odbc_edit'", cnn,
+           ado::CursorType::kKeyset, ado::LockType::kOptimistic);
+  rs->Fields(Variant("FMaxNum")).SetValue(Variant(int32_t{9}));
+  if (shape && !shape->key.empty()) {
+    EXPECT_EQ(shape->key, std::vector<std::string>{"FTableName"});
+    rs->Update();
+    EXPECT_EQ(cnn->Execute("select FMaxNum from t_ICMaxNum where FTableName = 'odbc_edit'")
+                  ->FieldAt(0)
+                  .Value()
+                  .ToLong(),
+              9);
+  } else {
+    // A catalog that cannot tell the key: the save is refused, never guessed.
+    try {
+      rs->Update();
+      ADD_FAILURE() << "saved a row of a table whose key is unknown";
+    } catch (const ComError& e) {
+      EXPECT_EQ(e.number, ado::kErrNotUpdatable) << e.description;
+    }
+    EXPECT_EQ(cnn->Execute("select FMaxNum from t_ICMaxNum where FTableName = 'odbc_edit'")
+                  ->FieldAt(0)
+                  .Value()
+                  .ToLong(),
+              5);
+  }
+  // A view is told as one, with its columns, and a table the server lacks is not described.
+  const std::optional<ado::TableShape> view = cnn->Session().DescribeTable("ICStockBill");
+  ASSERT_TRUE(view.has_value());
+  EXPECT_TRUE(view->is_view);
+  EXPECT_FALSE(view->columns.empty());
+  EXPECT_FALSE(cnn->Session().DescribeTable("no_such_table").has_value());
 }
 
 }  // namespace

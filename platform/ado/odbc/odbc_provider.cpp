@@ -190,6 +190,14 @@ class OdbcSession : public ProviderSession {
 
   void BeginTransaction() override {
     EndCursor();
+    if (manual_) {
+      // The server ended the last transaction on its own (Settle): the driver, still in
+      // manual mode, would not begin another. Leaving that mode and entering it again
+      // does, and commits nothing, since nothing is open.
+      SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                        0);
+      manual_ = false;
+    }
     SetAutocommit(false, "begin a transaction");
     in_transaction_ = true;
   }
@@ -326,6 +334,7 @@ class OdbcSession : public ProviderSession {
         dbc_, SQL_ATTR_AUTOCOMMIT,
         reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), 0);
     if (!Ok(rc)) Fail(what);
+    manual_ = !on;
   }
 
   void End(SQLSMALLINT completion, const char* what) {
@@ -373,6 +382,7 @@ class OdbcSession : public ProviderSession {
   SQLHSTMT st_ = SQL_NULL_HSTMT;
   bool connected_ = false;
   bool in_transaction_ = false;
+  bool manual_ = false;  // the driver's autocommit is off
   int32_t timeout_ = 30;
 };
 
