@@ -158,6 +158,13 @@ std::shared_ptr<Recordset> Command::Execute(int64_t* records_affected) {
   if (text_.empty()) {
     throw ComError(automation::kErrBadArgument, ErrorSource(), "The command has no CommandText");
   }
+  // The command's own time-out holds while it runs; the connection's comes back after.
+  struct TimeoutScope {
+    Connection& c;
+    int32_t saved;
+    ~TimeoutScope() { c.SetCommandTimeout(saved); }
+  } timeout_scope{*connection_, connection_->CommandTimeout()};
+  connection_->SetCommandTimeout(timeout_);
   if (type_ != ado::CommandType::kStoredProc) {
     // Text commands run as a batch; parameters are not spliced into text.
     return connection_->Execute(text_, records_affected);

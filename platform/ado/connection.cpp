@@ -116,6 +116,7 @@ std::shared_ptr<Recordset> Connection::Execute(std::string_view text, int64_t* r
                                                int32_t /*options*/) {
   ProviderSession& s = Session();
   errors_.clear();
+  s.SetCommandTimeout(command_timeout_);
   ProviderResult r = Check(s.Execute(text));
   if (records_affected) *records_affected = r.records_affected;
   std::deque<Rowset> rowsets(std::make_move_iterator(r.rowsets.begin()),
@@ -126,6 +127,7 @@ std::shared_ptr<Recordset> Connection::Execute(std::string_view text, int64_t* r
 ProviderResult Connection::CallProcedure(std::string_view name, std::vector<ProviderParam>& params) {
   ProviderSession& s = Session();
   errors_.clear();
+  s.SetCommandTimeout(command_timeout_);
   return Check(s.CallProcedure(name, params));
 }
 

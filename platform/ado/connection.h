@@ -38,7 +38,8 @@ class Connection : public automation::DispatchObject<Connection> {
   // Errors and warnings of the last Execute / CallProcedure (cleared at their start).
   const std::vector<ErrorRecord>& Errors() const { return errors_; }
 
-  // Stored only: the engine runs every statement to its end.
+  // Seconds a statement may run (0: no limit), handed to the provider with each batch or
+  // call; the embedded engine runs every statement to its end.
   int32_t CommandTimeout() const { return command_timeout_; }
   void SetCommandTimeout(int32_t seconds) { command_timeout_ = seconds; }
 

@@ -30,6 +30,7 @@ class ForwardingSession : public ProviderSession {
   std::optional<TableShape> DescribeTable(std::string_view name) override {
     return inner_->DescribeTable(name);
   }
+  void SetCommandTimeout(int32_t seconds) override { inner_->SetCommandTimeout(seconds); }
 
  protected:
   ProviderSession& inner() { return *inner_; }

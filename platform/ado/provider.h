@@ -88,6 +88,10 @@ class ProviderSession {
   virtual std::optional<TableShape> DescribeTable(std::string_view /*name*/) {
     return std::nullopt;
   }
+  // The seconds a statement may run before it is cancelled (0: no limit), applied to
+  // every statement that follows. A provider that runs every statement to its end keeps
+  // no limit.
+  virtual void SetCommandTimeout(int32_t /*seconds*/) {}
 };
 
 }  // namespace morvesk::ado

@@ -47,9 +47,10 @@ ConnectionDescription ParseConnectionDescription(std::string_view text) {
     Reject("The connection description is empty: it must name the company database "
            "(\"Data Source=<file>\")");
   }
-  if (whole.find('=') == std::string::npos) return ConnectionDescription{Unquote(whole)};
+  if (whole.find('=') == std::string::npos) return ConnectionDescription{Unquote(whole), {}};
 
   std::string source;
+  bool odbc = false;
   size_t start = 0;
   while (start <= whole.size()) {
     // Pairs are separated by ';' outside quotes.
@@ -60,6 +61,8 @@ ConnectionDescription ParseConnectionDescription(std::string_view text) {
         quote = 0;
       } else if (!quote && (whole[end] == '\'' || whole[end] == '"')) {
         quote = whole[end];
+      } else if (!quote && whole[end] == '{') {
+        quote = '}';  // an ODBC value in braces may hold ';'
       }
       ++end;
     }
@@ -71,14 +74,26 @@ ConnectionDescription ParseConnectionDescription(std::string_view text) {
       }
       std::string key = FoldKey(pair.substr(0, eq));
       if (key == "datasource") source = Unquote(Trim(pair.substr(eq + 1)));
+      if (key == "driver" || key == "dsn") odbc = true;
     }
     start = end + 1;
   }
+  // A description that names a driver or a data source name is for the driver manager,
+  // passed on whole; its data source, for messages, is the text without its password.
+  if (odbc) return ConnectionDescription{base::MaskPasswords(whole), whole};
   if (source.empty()) {
     Reject("The connection description \"" + whole +
            "\" names no database: \"Data Source=<file>\" is missing or empty");
   }
-  return ConnectionDescription{source};
+  return ConnectionDescription{source, {}};
+}
+
+bool IsOdbcDescription(std::string_view text) {
+  try {
+    return ParseConnectionDescription(text).is_odbc();
+  } catch (const automation::ComError&) {
+    return false;
+  }
 }
 
 }  // namespace morvesk::host

@@ -5,9 +5,9 @@
 #include <mutex>
 
 #include "base/connection_secrets.h"
-#include "platform/ado/engine_provider.h"
 #include "platform/automation/com_error.h"
 #include "platform/host/app_connection.h"
+#include "platform/host/provider_choice.h"
 #include "platform/host/transaction_guard.h"
 
 namespace morvesk::host {
@@ -27,13 +27,13 @@ std::unique_ptr<ado::ProviderSession> OpenSession(const ConnectionDescription& d
     opener = g_opener;
   }
   if (opener) return opener(d);
-  return ado::OpenEngineSession(d.data_source);
+  return OpenProviderSession(d);
 }
 
 // Where a description's database lives, to tell two descriptions of one file apart
 // from two databases.
 std::string Resolve(const ConnectionDescription& d) {
-  if (d.data_source == ":memory:") return d.data_source;
+  if (d.data_source == ":memory:" || d.is_odbc()) return d.data_source;
   std::error_code ec;
   auto p = std::filesystem::weakly_canonical(d.data_source, ec);
   return ec ? d.data_source : p.string();

@@ -73,7 +73,7 @@ class CallScope {
 };
 
 // How a unit of work opens a session for a description. The default opens the
-// embedded engine's database file (which must exist). Tests and fault injection
+// provider the description names (provider_choice.h). Tests and fault injection
 // replace it; null restores the default. Process-wide.
 using SessionOpener =
     std::function<std::unique_ptr<ado::ProviderSession>(const ConnectionDescription&)>;

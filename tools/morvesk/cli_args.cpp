@@ -4,6 +4,7 @@
 #include <charconv>
 #include <iostream>
 
+#include "platform/host/connection_description.h"
 #include "tools/morvesk/commands.h"
 
 namespace morvesk::cli {
@@ -86,12 +87,20 @@ int64_t Args::GetInt(const std::string& option, int64_t fallback) const {
 }
 
 std::string CompanyDescription(const std::string& path) {
+  if (host::IsOdbcDescription(path)) return path;
   const bool plain = path.find_first_of(";'\"") == std::string::npos && !path.empty() &&
                      path.front() != ' ' && path.back() != ' ';
   if (plain) return "Data Source=" + path;
   if (path.find('"') == std::string::npos) return "Data Source=\"" + path + "\"";
   if (path.find('\'') == std::string::npos) return "Data Source='" + path + "'";
   throw UsageError("a company file path cannot hold both ' and \"");
+}
+
+void RequireCompanyFile(const std::string& db, const std::string& command) {
+  if (host::IsOdbcDescription(db)) {
+    throw UsageError("--db names a database reached through ODBC; " + command +
+                     " works on a company file only");
+  }
 }
 
 int ReportUsage(const std::string& command, const UsageError& e) {

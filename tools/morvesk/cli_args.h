@@ -54,6 +54,12 @@ class Args {
 // The connection description of the company file a --db option names, the one every command
 // hands to the operations: the path quoted when a ';', a quote or an outer blank would
 // otherwise cut or change it. UsageError for a path that holds both kinds of quote.
+// A --db that names an ODBC driver or DSN ("Driver={...};Server=...") is a server's
+// company database and is passed on as it stands.
 std::string CompanyDescription(const std::string& path);
+
+// UsageError when --db names a server through ODBC: for commands that work on the company
+// file itself.
+void RequireCompanyFile(const std::string& db, const std::string& command);
 
 }  // namespace morvesk::cli

@@ -2,10 +2,10 @@
 
 #include <sstream>
 
-#include "platform/ado/engine_provider.h"
 #include "platform/ado/recordset.h"
 #include "platform/automation/com_error.h"
 #include "platform/host/connection_description.h"
+#include "platform/host/provider_choice.h"
 
 namespace morvesk::cli {
 
@@ -71,7 +71,7 @@ std::string EndDataFinding(automation::Dispatch& cal, const std::string& cnn, co
 
 CompanyReader::CompanyReader(const std::string& cnn)
     : cnn_(ado::Connection::Create(
-          ado::OpenEngineSession(host::ParseConnectionDescription(cnn).data_source))) {}
+          host::OpenProviderSession(host::ParseConnectionDescription(cnn)))) {}
 
 Variant CompanyReader::First(const std::string& sql) {
   std::shared_ptr<ado::Recordset> rs = cnn_->Execute(sql);

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "platform/ado/engine_provider.h"
 #include "platform/ado/forwarding_session.h"
+#include "platform/host/provider_choice.h"
 #include "platform/host/step_progress.h"
 #include "platform/host/unit_of_work.h"
 
@@ -191,7 +191,7 @@ Table CloseProgress::StepTimes() const {
 
 CloseProgressScope::CloseProgressScope(std::shared_ptr<CloseProgress> progress) {
   host::SetSessionOpener([progress](const host::ConnectionDescription& desc) {
-    return std::make_unique<ReportingSession>(ado::OpenEngineSession(desc.data_source), progress);
+    return std::make_unique<ReportingSession>(host::OpenProviderSession(desc), progress);
   });
   host::SetStepListener([progress](std::string_view step) { progress->Step(step); });
 }

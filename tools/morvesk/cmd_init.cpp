@@ -59,6 +59,7 @@ int RunInit(int argc, char** argv, int first) {
       return kExitOk;
     }
     std::string db = args.Require("--db");
+    RequireCompanyFile(db, "init");
     company::GenerateOptions options;
     options.lines_per_period = args.GetInt("--size", 0);
     if (options.lines_per_period < 0) throw UsageError("--size must not be negative");

@@ -318,6 +318,7 @@ int RunMaintain(int argc, char** argv, int first) {
       return kExitOk;
     }
     const std::string db = args.Require("--db");
+    RequireCompanyFile(db, "maintain");
     if (args.positionals().empty()) throw UsageError("JOB is required\n" + JobList());
     const std::string job_name = args.positionals()[0];
     auto job = std::find_if(Jobs().begin(), Jobs().end(),

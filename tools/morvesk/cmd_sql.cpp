@@ -215,6 +215,7 @@ int RunSql(int argc, char** argv, int first) {
       return kExitOk;
     }
     std::string db_path = args.Require("--db");
+    RequireCompanyFile(db_path, "sql");
     Format format = ParseFormat(args.Get("--format").value_or("table"));
     const bool vertical = args.Has("--vertical");
     if (vertical && format != Format::kTable) {

@@ -12,6 +12,8 @@ int RunClose(int argc, char** argv, int first);
 int RunMaintain(int argc, char** argv, int first);
 int RunReopen(int argc, char** argv, int first);
 int RunPeriods(int argc, char** argv, int first);
+int RunServe(int argc, char** argv, int first);
+int RunUser(int argc, char** argv, int first);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;

@@ -32,6 +32,8 @@ constexpr Subcommand kSubcommands[] = {
     {"reopen", "return the inventory ledger to an earlier, closed period", morvesk::cli::RunReopen},
     {"periods", "list the periods of the current year and which of them are closed",
      morvesk::cli::RunPeriods},
+    {"serve", "serve the company database to TDS clients (drivers and tools)", morvesk::cli::RunServe},
+    {"user", "add a login of `morvesk serve` or change its password", morvesk::cli::RunUser},
 };
 
 void PrintUsage(std::ostream& out) {
