@@ -1,7 +1,7 @@
 // The tool's commands given an ODBC description for --db: the ones that work through the
-// operations reach the served company and print what they print for its file; the ones that
-// work on a company file itself refuse the description plainly; a refused login says why
-// without the password.
+// operations, and `sql`, reach the served company and print what they print for its file;
+// the ones that work on a company file itself refuse the description plainly; a refused
+// login says why without the password.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -54,8 +54,25 @@ TEST(ToolOverOdbc, CommandsTakeTheDescriptionOrRefuseItPlainly) {
   EXPECT_NE(refused.out.find("18456"), std::string::npos) << refused.out;
   EXPECT_EQ(refused.out.find(wrong), std::string::npos) << refused.out;
 
-  for (const char* args :
-       {"sql --db '%s' 'select 1'", "maintain --db '%s' UpdateInventory", "init --db '%s'"}) {
+  // T-SQL through the provider prints what the company file prints: decimals with their
+  // scale, dates to the millisecond, bits, Chinese text, NULLs, in every format.
+  const std::string query =
+      " \"select FYear, FPeriod, FStartDate, FEndDate from t_PeriodDate order by FYear, FPeriod "
+      "select FCategory, FKey, FValue from t_SystemProfile order by FCategory, FKey "
+      "select cast(-12.50 as decimal(9,3)) d, cast(1 as bit) b, 0.25e0 f, N'期末' t, null n, "
+      "cast('2025-03-31 13:45:10.127' as datetime) dt\"";
+  for (const char* format : {"csv", "json", "table"}) {
+    const std::string options = std::string(" --format ") + format + query;
+    const Outcome on_server = Morvesk("sql --db '" + server.Description() + "'" + options);
+    EXPECT_EQ(on_server.code, 0) << on_server.out;
+    EXPECT_EQ(on_server.out, Morvesk("sql --db '" + company + "'" + options).out) << format;
+  }
+  const Outcome failing =
+      Morvesk("sql --db '" + server.Description() + "' 'select * from nowhere'");
+  EXPECT_EQ(failing.code, 1);
+  EXPECT_NE(failing.out.find("Msg 208"), std::string::npos) << failing.out;
+
+  for (const char* args : {"maintain --db '%s' UpdateInventory", "init --db '%s'"}) {
     std::string line = args;
     line.replace(line.find("%s"), 2, server.Description());
     const Outcome o = Morvesk(line);
