@@ -173,10 +173,11 @@ void Interpreter::FindAutoIndexCandidates(const ast::Statement& s, Plan& p) {
 
 void Interpreter::NoteAutoIndexUse(Plan& p) {
   if (p.auto_index_candidates.empty()) return;
-  if (c_.auto_index_version_ != c_.catalog_.version()) {
-    // Tables may have been dropped and made again since: check the indexes anew.
+  if (c_.auto_index_version_ != c_.catalog_.structure_version()) {
+    // Tables may have been dropped and made again since: check the indexes anew. A #temp
+    // table kept and brought back keeps its indexes, and does not count.
     c_.auto_indexes_.clear();
-    c_.auto_index_version_ = c_.catalog_.version();
+    c_.auto_index_version_ = c_.catalog_.structure_version();
   }
   for (const IndexCandidate& cand : p.auto_index_candidates) {
     std::string key = AsciiLower(cand.table);

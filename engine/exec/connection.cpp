@@ -95,6 +95,7 @@ ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle
 ConnectionImpl::~ConnectionImpl() {
   templates_.clear();
   cache_.clear();
+  temp_rows_.clear();
   procedures_.clear();
   convert_.Reset(nullptr);
   index_exists_.Reset(nullptr);
@@ -245,10 +246,17 @@ bool ConnectionImpl::IndexExists(const std::string& name) {
 }
 
 int64_t ConnectionImpl::TempTableRows(const std::string& table) {
-  Stmt st = Prepare(sql_, "SELECT max(rowid) FROM temp." + QuoteName(table));
+  // Asked again each time a loop's batch meets a small working table: kept prepared.
+  Stmt& st = temp_rows_[table];
+  if (!st) st = Prepare(sql_, "SELECT max(rowid) FROM temp." + QuoteName(table));
   const int rc = sqlite3_step(st.get());
-  if (rc != SQLITE_ROW) throw ErrorFromSqlite(sql_, rc);
-  return sqlite3_column_int64(st.get(), 0);
+  const int64_t rows = rc == SQLITE_ROW ? sqlite3_column_int64(st.get(), 0) : 0;
+  sqlite3_reset(st.get());
+  if (rc != SQLITE_ROW) {
+    temp_rows_.erase(table);
+    throw ErrorFromSqlite(sql_, rc);
+  }
+  return rows;
 }
 
 BatchResult ConnectionImpl::Execute(std::string_view text) { return RunText(text, nullptr); }

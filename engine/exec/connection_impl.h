@@ -147,6 +147,7 @@ class ConnectionImpl : public Connection {
   std::unordered_map<std::string, int> auto_index_hits_;
   std::unordered_set<std::string> auto_indexes_;
   uint64_t auto_index_version_ = 0;
+  std::unordered_map<std::string, Stmt> temp_rows_;  // TempTableRows' statements by table
 
   // Session state.
   bool nocount_ = false;

@@ -110,7 +110,8 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   }
   if (identity) sql += ", " + IdentitySeedClause(identity->identity_seed);
   sql += ")";
-  if (temp && c_.catalog_.ReviveTemp(name, sql)) {
+  const bool revived = temp && c_.catalog_.ReviveTemp(name, sql);
+  if (revived) {
     ++c_.stats_.temp_reuses;
   } else {
     ExecSql(c_.sql_, sql);
@@ -129,7 +130,7 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
       continue;
     AddConstraint(name, temp, k, ordinal);
   }
-  c_.catalog_.Bump(name);
+  if (!revived || !s.constraints.empty()) c_.catalog_.Bump(name);
   if (temp && !f.procedure.empty()) f.temp_tables_created.push_back(name);
 }
 
@@ -251,14 +252,15 @@ void Interpreter::Drop(const ast::DropStmt& s, Frame& f) {
           MissingForDrop("table", n.back());
         }
         auto info = c_.catalog_.FindTable(full);
-        if (!c_.catalog_.RetireTemp(*info)) ExecSql(c_.sql_, "DROP TABLE " + info->sqlite_name);
+        const bool retired = c_.catalog_.RetireTemp(*info);
+        if (!retired) ExecSql(c_.sql_, "DROP TABLE " + info->sqlite_name);
         auto& created = f.temp_tables_created;
         created.erase(std::remove_if(created.begin(), created.end(),
                                      [&](const std::string& x) {
                                        return AsciiLower(x) == AsciiLower(info->name);
                                      }),
                       created.end());
-        c_.catalog_.Bump(info->name);
+        if (!retired) c_.catalog_.Bump(info->name);  // a retired table is hidden already
         continue;
       }
       case ast::DropStmt::Object::kView: {

@@ -508,12 +508,14 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
   bool multi = tr.steps.size() > 1;
   if (multi) ExecSql(c_.sql_, "SAVEPOINT tsql_statement");
   int64_t count = 0;
+  revived_temp_ = false;
   try {
     for (size_t i = 0; i < tr.steps.size(); ++i) {
       // SELECT ... INTO a #table: a kept table of the same definition serves again.
       if (i == 0 && tr.creates && tr.creates->is_temp &&
           c_.catalog_.ReviveTemp(tr.creates->name, tr.steps[0].sql)) {
         ++c_.stats_.temp_reuses;
+        revived_temp_ = true;
         continue;
       }
       if (!p.prepared[i]) {
@@ -555,6 +557,8 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
     if (multi) {
       sqlite3_exec(c_.sql_, "ROLLBACK TO tsql_statement; RELEASE tsql_statement", nullptr, nullptr,
                    nullptr);
+      // The statement's own DDL (a #temp table brought back or made) is undone with it.
+      c_.catalog_.Bump();
     }
     throw;
   }
@@ -573,7 +577,8 @@ void Interpreter::RunQueryStatement(const ast::Statement& s, Frame& f) {
   int64_t n = RunPlan(p, f, (tr.returns_rows || assign) ? &rows : nullptr, !assign);
   if (tr.changes_catalog) {
     if (tr.creates) {
-      c_.catalog_.Bump(tr.creates->name);
+      // A table brought back is known to the catalog as it was made before.
+      if (!revived_temp_) c_.catalog_.Bump(tr.creates->name);
     } else {
       c_.catalog_.Bump();
     }

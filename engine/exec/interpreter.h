@@ -107,6 +107,7 @@ class Interpreter {
   ResultSink* sink_ = nullptr;
   const ast::Statement* current_ = nullptr;
   size_t failing_step_ = 0;
+  bool revived_temp_ = false;  // the last plan run brought back a kept #temp table
 };
 
 // How far an error reaches, as the server decides by its number.

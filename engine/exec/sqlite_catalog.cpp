@@ -163,7 +163,20 @@ bool SqliteCatalog::RetireTemp(const TableInfo& table) {
   if (StepWithName(db_, retire_check_, table.name)) return false;
   ExecSql(db_, "DELETE FROM " + table.sqlite_name);
   StepWithName(db_, retire_mark_, table.name);
-  Bump(table.name);
+  BumpVisibility(table.name);
+  const std::string key = AsciiLower(table.name);
+  tables_[key] = std::nullopt;  // hidden: no table of that name now
+  if (!retire_sql_)
+    retire_sql_ = Prepare(db_, "SELECT sql FROM temp.sqlite_schema WHERE name = ?1");
+  sqlite3_bind_text(retire_sql_.get(), 1, table.name.c_str(), -1, SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(retire_sql_.get());
+  std::string stored = rc == SQLITE_ROW ? ColumnText(retire_sql_.get(), 0) : std::string();
+  sqlite3_reset(retire_sql_.get());
+  if (rc == SQLITE_ROW) {
+    retired_[key] = Retired{std::move(stored), table};
+  } else {
+    retired_.erase(key);
+  }
   return true;
 }
 
@@ -188,16 +201,36 @@ bool SqliteCatalog::ReviveTemp(const std::string& name, const std::string& creat
   const bool same = hidden == name && stored == StoredCreateText(create_sql);
   if (!same) ExecSql(db_, "DROP TABLE temp." + QuoteName(hidden));
   StepWithName(db_, revive_unmark_, name);
-  Bump(name);
-  return same;
+  if (!same) {
+    Bump(name);  // forgets the hidden table's definition too
+    return false;
+  }
+  BumpVisibility(name);
+  // The same physical table under the same definition: its columns are what they were.
+  const std::string key = AsciiLower(name);
+  auto kept = retired_.find(key);
+  if (kept != retired_.end()) {
+    if (kept->second.create_sql == stored && kept->second.info.name == name)
+      tables_[key] = std::move(kept->second.info);
+    retired_.erase(kept);
+  }
+  return true;
 }
 
 void SqliteCatalog::Bump() {
   ++version_;
+  ++structure_version_;
   tables_.clear();
+  retired_.clear();
 }
 
 void SqliteCatalog::Bump(std::string_view table) {
+  ++structure_version_;
+  retired_.erase(AsciiLower(ParseObjectName(table).name));
+  BumpVisibility(table);
+}
+
+void SqliteCatalog::BumpVisibility(std::string_view table) {
   ++version_;
   tables_.erase(AsciiLower(ParseObjectName(table).name));
   // Callers may pass a table's own name as declared ("x y"), which is not a name text.

@@ -70,8 +70,16 @@ class SqliteCatalog : public Catalog {
   // with the tables' rows. RetireTemp returns false when the table must really be
   // dropped; ReviveTemp returns true when it brought the table back, and drops a hidden
   // table of another definition so that the caller can make the new one.
+  // A table brought back keeps the definition it was retired with, so a loop that makes
+  // and drops the same working tables does not read their columns from SQLite each time;
+  // the caller need not Bump() after a revival.
   bool RetireTemp(const TableInfo& table);
   bool ReviveTemp(const std::string& name, const std::string& create_sql);
+
+  // Changes only when tables really change shape or vanish (DDL other than retiring and
+  // reviving a #temp table, a rollback, another connection's DDL): what a connection
+  // remembers of the physical schema (its automatic indexes) holds while it is the same.
+  uint64_t structure_version() const { return structure_version_; }
 
   // Stable id for Object_ID(): non-zero for every existing table or view.
   std::optional<int64_t> ObjectId(std::string_view name) const;
@@ -84,14 +92,24 @@ class SqliteCatalog : public Catalog {
   std::optional<ObjectRow> LoadObject(std::string_view key) const;
   void EraseArms(const std::string& key);
 
+  // Marks a table's lookup stale without touching structure_version_.
+  void BumpVisibility(std::string_view table);
+
   sqlite3* db_;
   uint64_t version_ = 1;
+  uint64_t structure_version_ = 1;
+  // Definitions of retired #temp tables by lower-cased name, with their stored CREATE text.
+  struct Retired {
+    std::string create_sql;
+    TableInfo info;
+  };
+  std::map<std::string, Retired> retired_;
   int64_t file_schema_version_ = -1;
   Stmt schema_version_;
   mutable std::map<std::string, std::optional<TableInfo>> tables_;
   mutable Stmt find_table_[2];  // main, temp: a table or view by name
   mutable Stmt table_columns_;
-  Stmt retire_check_, retire_mark_, revive_find_, revive_unmark_;
+  Stmt retire_check_, retire_mark_, retire_sql_, revive_find_, revive_unmark_;
 };
 
 }  // namespace morvesk::engine::exec

@@ -16,6 +16,9 @@ namespace morvesk::server::tds {
 namespace {
 
 constexpr size_t kMaxLoginBytes = 64 * 1024;
+// A client has this long to complete its pre-login and login; an idle session after
+// that may stay as long as it likes.
+constexpr int kLoginSeconds = 30;
 constexpr size_t kMaxRequestBytes = 64 * 1024 * 1024;
 constexpr uint32_t kServerVersion = 0x0A000000;  // 10.0, as the pre-login reports it
 constexpr char kCollationBytes[5] = {0x04, 0x08, static_cast<char>(0xD0), 0x00, 0x00};
@@ -129,7 +132,12 @@ class Session {
 
   void Run() {
     try {
-      if (!Handshake()) return;
+      transport_.set_read_timeout(kLoginSeconds);
+      if (!Handshake()) {
+        transport_.Shutdown();
+        return;
+      }
+      transport_.set_read_timeout(0);
       for (;;) {
         Message m = transport_.ReadMessage(kMaxRequestBytes);
         Dispatch(m);

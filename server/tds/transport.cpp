@@ -13,12 +13,39 @@
 #include "server/tds/wire.h"
 
 namespace morvesk::server::tds {
+namespace {
+
+// What a client may send; anything else is not a TDS client (or a corrupted stream),
+// and waiting for the length its header claims would only hold the session.
+bool KnownPacketType(uint8_t type) {
+  switch (type) {
+    case kSqlBatch:
+    case 0x02:  // pre-7 login
+    case kRpc:
+    case kAttention:
+    case 0x07:  // bulk load
+    case kTransactionManager:
+    case kLogin7:
+    case 0x11:  // integrated authentication
+    case kPreLogin:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
 
 Transport::Transport(int fd) : fd_(fd) {}
 
 Transport::~Transport() {
   if (ssl_) SSL_free(ssl_);
   if (fd_ >= 0) ::close(fd_);
+}
+
+void Transport::set_read_timeout(int seconds) {
+  timeval limit{seconds, 0};
+  setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
 void Transport::Shutdown() {
@@ -134,6 +161,7 @@ Message Transport::ReadMessage(size_t max_bytes) {
     if (length < kHeaderSize || length > kMaxPacketSize) {
       throw ProtocolError("packet length out of range");
     }
+    if (!KnownPacketType(type)) throw ProtocolError("not a TDS packet");
     if (!first && type != m.type) throw ProtocolError("packet type changed inside a message");
     if (m.payload.size() + length - kHeaderSize > max_bytes) {
       throw ProtocolError("message too large");

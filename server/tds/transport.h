@@ -69,6 +69,8 @@ class Transport {
 
   void set_packet_size(size_t n) { packet_size_ = n; }
   size_t packet_size() const { return packet_size_; }
+  // Limits how long one read may wait (0: for ever); a login must not take longer.
+  void set_read_timeout(int seconds);
   // Closes the socket for both directions (the session ends).
   void Shutdown();
 

@@ -92,6 +92,8 @@ DataType TextAsWide(DataType t) {
 
 std::string Show(const Variant& v) {
   if (v.is_null()) return "NULL";
+  // A decimal shows every digit of its scale: 1.50 and 1.5 are told apart.
+  if (v.type() == automation::VarType::kDecimal) return "14:" + v.ToDecimal().ToString();
   return std::to_string(static_cast<int>(v.type())) + ":" + v.ToString();
 }
 
@@ -198,6 +200,19 @@ TEST_F(OdbcProvider, BatchesGiveTheEmbeddedProvidersResultSetsCountsAndValues) {
   EXPECT_EQ(rs->FieldAt(0).Value().ToDecimal().ToString(), "24691357802468.0246913578");
   EXPECT_EQ(rs->FieldAt(1).Value().ToString(), "仓库甲");
   EXPECT_EQ(automation::FormatDate(rs->FieldAt(2).Value().ToDate()), "2025-03-31 13:45:10");
+
+  // Text travels as UTF-16 through the driver manager, so a description that leaves the
+  // driver's client character set at its default reads and writes Chinese text as well.
+  std::string plain = server_->Description();
+  plain.erase(plain.find(";ClientCharset=UTF-8"));
+  auto narrow_client =
+      Connection::Create(host::OpenProviderSession(host::ParseConnectionDescription(plain)));
+  narrow_client->Execute(
+      "create table #n (name nvarchar(20), code varchar(20))\n"
+      "insert into #n values (N'期末结账', 'A-7')");
+  auto back = narrow_client->Execute("select name + N'甲', code from #n");
+  EXPECT_EQ(back->FieldAt(0).Value().ToString(), "期末结账甲");
+  EXPECT_EQ(back->FieldAt(1).Value().ToString(), "A-7");
 }
 
 TEST_F(OdbcProvider, ProceduresGiveBackOutputParametersByPositionAndTheirStatus) {

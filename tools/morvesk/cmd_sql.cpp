@@ -12,10 +12,13 @@
 
 #include "company/script.h"
 #include "engine/engine.h"
+#include "platform/automation/com_error.h"
+#include "platform/host/connection_description.h"
 #include "tools/morvesk/cli_args.h"
 #include "tools/morvesk/commands.h"
 #include "tools/morvesk/result_format.h"
 #include "tools/morvesk/script_input.h"
+#include "tools/morvesk/sql_odbc_runner.h"
 #include "tools/morvesk/sql_shell.h"
 
 namespace morvesk::cli {
@@ -31,7 +34,8 @@ constexpr char kHelp[] =
     "With neither TEXT nor SCRIPT and a terminal on standard input, an interactive\n"
     "shell starts: type :help there for its commands.\n"
     "\n"
-    "  --db FILE        the company database (must exist)\n"
+    "  --db FILE        the company database (must exist), or an ODBC description\n"
+    "                   (\"Driver={...};Server=...;UID=...;PWD=...\" or \"DSN=...\")\n"
     "  --format table   every result set as an aligned table (default); row counts\n"
     "                   and messages go to standard error\n"
     "  --format csv     every result set as CSV with a header line, result sets\n"
@@ -215,7 +219,6 @@ int RunSql(int argc, char** argv, int first) {
       return kExitOk;
     }
     std::string db_path = args.Require("--db");
-    RequireCompanyFile(db_path, "sql");
     Format format = ParseFormat(args.Get("--format").value_or("table"));
     const bool vertical = args.Has("--vertical");
     if (vertical && format != Format::kTable) {
@@ -253,6 +256,17 @@ int RunSql(int argc, char** argv, int first) {
       }
     }
 
+    if (host::IsOdbcDescription(db_path)) {
+      std::unique_ptr<BatchRunner> odbc;
+      try {
+        odbc = MakeOdbcSqlRunner(db_path, format, vertical);
+      } catch (const automation::ComError& e) {
+        std::cerr << "morvesk sql: " << e.description << "\n";
+        return kExitFailed;
+      }
+      if (interactive) return RunShell(*odbc, variables);
+      return RunScript(std::move(*script), variables, *odbc, args.Has("-b"));
+    }
     std::shared_ptr<engine::Database> db;
     std::unique_ptr<engine::Connection> connection;
     try {

@@ -207,7 +207,14 @@ Variant FetchValue(SQLHSTMT st, SQLUSMALLINT number, const ResultColumn& column,
         return Variant::Null();
       }
       if (indicator == SQL_NULL_DATA) return Variant::Null();
-      if (auto d = base::Decimal::Parse(text)) return Variant(*d);
+      if (auto d = base::Decimal::Parse(text)) {
+        // The driver's text drops trailing zeros; the value keeps its column's scale, as
+        // the server holds it ("-12.500" of a decimal(9,3)).
+        if (d->scale < column.info.scale) {
+          if (auto padded = base::Rescale(*d, column.info.scale)) return Variant(*padded);
+        }
+        return Variant(*d);
+      }
       errors.push_back(
           ErrorRecord{automation::kErrCommand,
                       "The driver gave a decimal value that is not a number: " + std::string(text),

@@ -179,7 +179,12 @@ Variant ReadBack(const BoundParam& b) {
       return Variant(Load<double>(b));
     case SQL_C_CHAR: {
       const std::string text(reinterpret_cast<const char*>(b.buffer.data()));
-      if (auto d = base::Decimal::Parse(text)) return Variant(*d);
+      if (auto d = base::Decimal::Parse(text)) {
+        if (d->scale < b.digits) {
+          if (auto padded = base::Rescale(*d, b.digits)) return Variant(*padded);
+        }
+        return Variant(*d);
+      }
       return Variant(text);
     }
     case SQL_C_TYPE_TIMESTAMP:
