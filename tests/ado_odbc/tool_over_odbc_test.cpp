@@ -31,8 +31,7 @@ Outcome Morvesk(const std::string& args) {
 }
 
 TEST(ToolOverOdbc, CommandsTakeTheDescriptionOrRefuseItPlainly) {
-  const std::string company =
-      (std::filesystem::temp_directory_path() / "morvesk-odbc-tool.db").string();
+  const std::string company = TempCompany("tool");
   MakeDemoCompany(company);
   const Outcome on_file = Morvesk("periods --db '" + company + "'");
   ASSERT_EQ(on_file.code, 0) << on_file.out;
