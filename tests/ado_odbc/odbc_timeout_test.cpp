@@ -62,7 +62,7 @@ TEST(OdbcTimeout, AStatementPastItsTimeOutIsCancelledAndTheConnectionGoesOn) {
             300000);
   cnn.reset();
   server.Stop();
-  std::filesystem::remove(company);
+  RemoveCompanyFiles(company);
 }
 
 }  // namespace

@@ -74,6 +74,13 @@ inline bool Accepts(int port) {
   return ok;
 }
 
+// A company file with the journals and lock file the engine and the tool keep beside it.
+inline void RemoveCompanyFiles(const std::string& path) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm", "-hold"}) {
+    std::filesystem::remove(path + suffix);
+  }
+}
+
 // The demo company at `path`, made afresh.
 inline void MakeDemoCompany(const std::string& path) {
   company::GenerateOptions demo;

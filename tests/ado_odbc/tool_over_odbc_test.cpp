@@ -81,7 +81,7 @@ TEST(ToolOverOdbc, CommandsTakeTheDescriptionOrRefuseItPlainly) {
     EXPECT_EQ(o.out.find(kPassword), std::string::npos) << o.out;
   }
   server.Stop();
-  std::filesystem::remove(company);
+  RemoveCompanyFiles(company);
 }
 
 }  // namespace
