@@ -108,6 +108,12 @@ class Connection {
   virtual void BulkInsert(std::string_view table, const std::vector<std::string>& columns,
                           const std::vector<std::vector<Value>>& rows) = 0;
 
+  // Safe to call from another thread while a batch or call runs on this connection: the
+  // batch stops before its next statement (a running statement at its next row, its own
+  // effects undone) and throws BatchCancelled(). A batch that starts clears any earlier
+  // request, so a caller repeats it until the batch it means has ended.
+  virtual void Interrupt() {}
+
   // The shape of a table or view named as T-SQL names it ("t_Stock", "dbo.t_Stock",
   // "#x"); empty when there is no such object.
   virtual std::optional<TableShape> DescribeTable(std::string_view /*name*/) {

@@ -33,4 +33,12 @@ struct SqlError : std::runtime_error {
   }
 };
 
+// A batch stopped because its client cancelled it (Connection::Interrupt). It ends the
+// batch like any batch-ending error; an open transaction stays open, as the server
+// leaves it after a cancel.
+inline constexpr int kBatchCancelledError = 3617;
+inline SqlError BatchCancelled() {
+  return SqlError(kBatchCancelledError, 11, "The batch was cancelled by its client.");
+}
+
 }  // namespace morvesk::engine

@@ -265,7 +265,13 @@ BatchResult ConnectionImpl::ExecuteStreaming(std::string_view text, ResultSink& 
   return RunText(text, &sink);
 }
 
+void ConnectionImpl::Interrupt() {
+  interrupt_ = true;
+  sqlite3_interrupt(sql_);
+}
+
 BatchResult ConnectionImpl::RunText(std::string_view text, ResultSink* sink) {
+  interrupt_ = false;
   BatchTimer timer(text);
   ++stats_.batches;
   partial_ = BatchResult{};
@@ -335,6 +341,7 @@ BatchResult ConnectionImpl::RunText(std::string_view text, ResultSink* sink) {
 }
 
 BatchResult ConnectionImpl::CallProcedure(std::string_view name, std::vector<ProcParam>& params) {
+  interrupt_ = false;
   const std::string call_text = "exec " + std::string(name);
   BatchTimer timer(call_text);
   ++stats_.batches;

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -106,6 +107,8 @@ class ConnectionImpl : public Connection {
   void BulkInsert(std::string_view table, const std::vector<std::string>& columns,
                   const std::vector<std::vector<Value>>& rows) override;
   std::optional<TableShape> DescribeTable(std::string_view name) override;
+  void Interrupt() override;
+  bool interrupted() const { return interrupt_.load(std::memory_order_relaxed); }
 
   const ConnectionStats& stats() const { return stats_; }
 
@@ -152,6 +155,7 @@ class ConnectionImpl : public Connection {
   // Session state.
   bool nocount_ = false;
   int trancount_ = 0;
+  std::atomic<bool> interrupt_{false};  // a client cancelled the running batch
   int64_t rowcount_ = 0;
   int error_ = 0;
   std::optional<int64_t> identity_;

@@ -152,6 +152,7 @@ SqlError Interpreter::MapStepError(int rc, const std::string& message, const ast
   if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
     return SqlError(1222, 16, "Lock request time out period exceeded.");
   }
+  if ((rc & 0xff) == SQLITE_INTERRUPT) return BatchCancelled();
   if ((rc & 0xff) == SQLITE_READONLY) return ReadOnlyDatabaseError(c_.sql_);
   return StorageFailure(rc, message);
 }

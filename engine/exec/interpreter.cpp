@@ -259,6 +259,7 @@ Flow Interpreter::RunGuarded(const ast::Statement& s, Frame& f) {
 }
 
 Flow Interpreter::Run(const ast::Statement& s, Frame& f) {
+  if (c_.interrupted()) throw BatchCancelled();
   current_ = &s;
   using K = ast::StmtKind;
   switch (s.kind) {

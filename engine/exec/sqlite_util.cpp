@@ -11,6 +11,7 @@ SqlError ErrorFromSqlite(sqlite3* db, int rc) {
   const char* msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
   std::string text = msg ? msg : "unknown SQLite error";
   if (auto e = ParseFunctionError(text)) return *e;
+  if ((rc & 0xff) == SQLITE_INTERRUPT) return BatchCancelled();
   // An interrupted or busy database is reported as a timeout-like server error.
   if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
     return SqlError(1222, 16, "Lock request time out period exceeded.");

@@ -30,7 +30,8 @@ Login7 ParseLogin7(std::string_view payload) {
   ByteReader r(payload);
   Login7 login;
   const uint32_t length = r.U32();
-  if (length > payload.size() || length < kFixedPart + 58) throw ProtocolError("login too short");
+  // Through the database's offset and length: what every 7.x login carries.
+  if (length > payload.size() || length < kFixedPart + 36) throw ProtocolError("login too short");
   const std::string_view all = payload.substr(0, length);
   login.tds_version = r.U32();
   login.packet_size = r.U32();

@@ -20,6 +20,13 @@
 #include "server/tds/session.h"
 
 namespace morvesk::server::tds {
+namespace {
+
+// Each client holds a thread and an engine connection; past this many at once a new
+// connection is closed at once rather than letting a flood of them exhaust the process.
+constexpr int kMaxClients = 256;
+
+}  // namespace
 
 struct Server::Impl {
   ServerContext context;
@@ -166,6 +173,10 @@ void Server::Run() {
     if (!(fds[0].revents & POLLIN)) continue;
     const int client = ::accept4(impl.listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
+    if (impl.active >= kMaxClients) {
+      ::close(client);
+      continue;
+    }
     const int one = 1;
     setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     // A client that stops reading must not hold its session's thread for ever.

@@ -1,8 +1,13 @@
 #include "server/tds/session.h"
 
+#include <poll.h>
+
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "server/tds/login7.h"
 #include "server/tds/prelogin.h"
@@ -85,6 +90,11 @@ class TokenSink : public engine::ResultSink {
   }
 
   void Error(const engine::SqlError& e) {
+    // A cancelled batch ends with the attention acknowledgement, not an error.
+    if (e.number == engine::kBatchCancelledError) {
+      cancelled_ = true;
+      return;
+    }
     Release();
     reply_.Error(e);
     if (e.severity > 10) {
@@ -115,6 +125,7 @@ class TokenSink : public engine::ResultSink {
   }
 
   bool any_error() const { return any_error_; }
+  bool cancelled() const { return cancelled_; }
 
  private:
   Reply& reply_;
@@ -124,6 +135,77 @@ class TokenSink : public engine::ResultSink {
   uint64_t held_count_ = 0;
   bool rows_pending_ = false;
   bool any_error_ = false;
+  bool cancelled_ = false;
+};
+
+// Watches the client's socket while a request runs. The protocol lets a client send only
+// an attention (cancel) while the server answers, so any input then is one: the running
+// batch is interrupted, again every few milliseconds until it has ended (a batch that
+// starts clears an earlier interrupt). The packet itself is read afterwards by the
+// session, which owns the stream (and its TLS state).
+class AttentionWatch {
+ public:
+  explicit AttentionWatch(int fd) : fd_(fd), thread_([this] { Loop(); }) {}
+  ~AttentionWatch() {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      quit_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+  void Start(engine::Connection* connection) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      connection_ = connection;
+      seen_ = false;
+      running_ = true;
+      ++generation_;
+    }
+    cv_.notify_all();
+  }
+
+  // The request has ended; whether an attention arrived while it ran.
+  bool Stop() {
+    std::lock_guard<std::mutex> lock(mu_);
+    running_ = false;
+    connection_ = nullptr;
+    return seen_;
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+      cv_.wait(lock, [this] { return quit_ || running_; });
+      if (quit_) return;
+      // Input seen by a poll that began before this request started is the request
+      // itself arriving, not a cancel of it.
+      const uint64_t generation = generation_;
+      lock.unlock();
+      pollfd p{fd_, POLLIN, 0};
+      const bool input = ::poll(&p, 1, 10) > 0;
+      lock.lock();
+      if (input && running_ && connection_ && generation == generation_) {
+        seen_ = true;
+        connection_->Interrupt();
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        lock.lock();
+      }
+    }
+  }
+
+  int fd_;
+  std::mutex mu_;
+  std::condition_variable cv_;
+  engine::Connection* connection_ = nullptr;
+  bool running_ = false;
+  bool seen_ = false;
+  bool quit_ = false;
+  uint64_t generation_ = 0;
+  std::thread thread_;
 };
 
 class Session {
@@ -138,6 +220,7 @@ class Session {
         return;
       }
       transport_.set_read_timeout(0);
+      watch_ = std::make_unique<AttentionWatch>(transport_.fd());
       for (;;) {
         Message m = transport_.ReadMessage(kMaxRequestBytes);
         Dispatch(m);
@@ -146,6 +229,7 @@ class Session {
     } catch (const ProtocolError&) {
     } catch (const std::exception&) {
     }
+    watch_.reset();
     // A client that vanished mid-transaction leaves nothing half-written behind.
     if (connection_) {
       try {
@@ -229,9 +313,16 @@ class Session {
         const bool was_open = connection_->InTransaction();
         BeginDeferred(reply);
         TokenSink sink(reply, kDone);
+        BeginRequest();
         RunBatch(text, sink);
+        const bool attention = EndRequest();
         TransactionChange(reply, was_open);
-        sink.End(false);
+        if (attention) {
+          sink.Release();
+          reply.Done(kDone, kDoneAttention, 0);
+        } else {
+          sink.End(false);
+        }
         reply.Finish();
         return;
       }
@@ -240,8 +331,13 @@ class Session {
         Reply reply(transport_, tds72_);
         const bool was_open = connection_->InTransaction();
         BeginDeferred(reply);
-        for (size_t i = 0; i < calls.size(); ++i) RunCall(calls[i], reply, i + 1 < calls.size());
+        BeginRequest();
+        for (size_t i = 0; i < calls.size() && !cancelled_; ++i) {
+          RunCall(calls[i], reply, i + 1 < calls.size());
+        }
+        const bool attention = EndRequest();
         TransactionChange(reply, was_open);
+        if (attention) reply.Done(kDone, kDoneAttention, 0);
         reply.Finish();
         return;
       }
@@ -258,6 +354,23 @@ class Session {
       default:
         throw ProtocolError("unexpected packet type");
     }
+  }
+
+  void BeginRequest() {
+    cancelled_ = false;
+    // An attention that came in the same read as the request is already buffered.
+    if (transport_.InputWaiting(0)) connection_->Interrupt();
+    watch_->Start(connection_.get());
+  }
+
+  // Ends the watch; after an attention, reads its packet so the stream is in step again.
+  bool EndRequest() {
+    const bool seen = watch_->Stop() || transport_.InputWaiting(0);
+    if (seen) {
+      Message m = transport_.ReadMessage(kMaxRequestBytes);
+      if (m.type != kAttention) throw ProtocolError("a request while another was running");
+    }
+    return seen;
   }
 
   // A transaction asked for by the transaction manager starts with the first request
@@ -338,6 +451,7 @@ class Session {
         status = -6;
     }
     sink.Release();
+    if (sink.cancelled()) cancelled_ = true;
     reply.ReturnStatus(status);
     for (const auto& [index, value] : outputs) {
       const RpcParam& p = call.params[index];
@@ -547,6 +661,8 @@ class Session {
   Transport transport_;
   const ServerContext& context_;
   std::unique_ptr<engine::Connection> connection_;
+  std::unique_ptr<AttentionWatch> watch_;
+  bool cancelled_ = false;
   uint32_t version_ = 0;
   bool tds72_ = false;
   bool begin_pending_ = false;

@@ -67,6 +67,8 @@ class Transport {
   void StopTls();
   bool tls() const { return tls_on_; }
 
+  // The socket, for a watcher that only polls it for readability.
+  int fd() const { return fd_; }
   void set_packet_size(size_t n) { packet_size_ = n; }
   size_t packet_size() const { return packet_size_; }
   // Limits how long one read may wait (0: for ever); a login must not take longer.

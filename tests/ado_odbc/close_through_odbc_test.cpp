@@ -48,9 +48,8 @@ std::string Summary(const std::string& out) {
 }
 
 void CloseBothWays(const std::string& kind, const company::GenerateOptions& options) {
-  const fs::path dir = fs::temp_directory_path();
-  const std::string embedded = (dir / ("morvesk-odbc-close-" + kind + "-embedded.db")).string();
-  const std::string served = (dir / ("morvesk-odbc-close-" + kind + "-served.db")).string();
+  const std::string embedded = TempCompany("close-" + kind + "-embedded");
+  const std::string served = TempCompany("close-" + kind + "-served");
   RemoveCompany(embedded);
   RemoveCompany(served);
   company::CreateCompany(embedded, options, true);

@@ -34,8 +34,8 @@ using automation::Variant;
 class OdbcProvider : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    served_ = (fs::temp_directory_path() / "morvesk-odbc-provider-served.db").string();
-    local_ = (fs::temp_directory_path() / "morvesk-odbc-provider-local.db").string();
+    served_ = TempCompany("provider-served");
+    local_ = TempCompany("provider-local");
     MakeDemoCompany(served_);
     MakeDemoCompany(local_);
     server_ = new ServeProcess(served_);

@@ -28,6 +28,14 @@ inline constexpr char kPassword[] = "Pa55-word-7";
 
 // The tool of the same build: tests know the build folder; a benchmark, which lives in
 // <build>/bench, finds it beside its own folder.
+// A file in the temporary folder named for this process, so that the suites' tests, which
+// ctest runs side by side, each work on companies of their own.
+inline std::string TempCompany(const std::string& name) {
+  return (std::filesystem::temp_directory_path() /
+          ("morvesk-odbc-" + name + "-" + std::to_string(getpid()) + ".db"))
+      .string();
+}
+
 inline std::string MorveskBinary() {
 #ifdef MORVESK_BINARY_DIR
   return std::string(MORVESK_BINARY_DIR) + "/bin/morvesk";
@@ -64,6 +72,13 @@ inline bool Accepts(int port) {
   const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
   close(fd);
   return ok;
+}
+
+// A company file with the journals and lock file the engine and the tool keep beside it.
+inline void RemoveCompanyFiles(const std::string& path) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm", "-hold"}) {
+    std::filesystem::remove(path + suffix);
+  }
 }
 
 // The demo company at `path`, made afresh.
@@ -127,6 +142,7 @@ class ServeProcess {
       pid_ = -1;
     }
     std::filesystem::remove(users_);
+    std::filesystem::remove(log_);
   }
 
   int port() const { return port_; }

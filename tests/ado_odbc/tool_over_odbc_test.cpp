@@ -31,8 +31,7 @@ Outcome Morvesk(const std::string& args) {
 }
 
 TEST(ToolOverOdbc, CommandsTakeTheDescriptionOrRefuseItPlainly) {
-  const std::string company =
-      (std::filesystem::temp_directory_path() / "morvesk-odbc-tool.db").string();
+  const std::string company = TempCompany("tool");
   MakeDemoCompany(company);
   const Outcome on_file = Morvesk("periods --db '" + company + "'");
   ASSERT_EQ(on_file.code, 0) << on_file.out;
@@ -82,7 +81,7 @@ TEST(ToolOverOdbc, CommandsTakeTheDescriptionOrRefuseItPlainly) {
     EXPECT_EQ(o.out.find(kPassword), std::string::npos) << o.out;
   }
   server.Stop();
-  std::filesystem::remove(company);
+  RemoveCompanyFiles(company);
 }
 
 }  // namespace

@@ -205,7 +205,26 @@ def cmd_writers(cs, clients, seconds, table):
     print("clients with commits %d" % sum(1 for n in committed if n > 0))
 
 
+def cmd_cancel(cs, table):
+    """A batch that would run for ever, cancelled from another thread after it began; the
+    connection then goes on with the next batch."""
+    with pyodbc.connect(cs, autocommit=True) as c:
+        cur = c.cursor()
+        timer = threading.Timer(0.5, cur.cancel)
+        timer.start()
+        try:
+            cur.execute("INSERT INTO " + table + " (FID, FNote) VALUES (1, N'before the loop'); "
+                        "DECLARE @i int = 0; WHILE 1 = 1 SET @i = @i + 1")
+            print("ran to the end")
+        except pyodbc.Error as e:
+            print("cancelled", e.args[0])
+        timer.join()
+        cur.execute("SELECT FID, FNote FROM " + table)
+        print_rows(cur)
+
+
 COMMANDS = {
+    "cancel": cmd_cancel,
     "query": cmd_query,
     "params": cmd_params,
     "outparam": cmd_outparam,

@@ -38,6 +38,31 @@ TEST_F(ServedCompany, OdbcAndTsqlReadTheCompanyExactly) {
   }
 }
 
+TEST_F(ServedCompany, EveryProtocolVersionReadsTheSame) {
+  // Older clients: no request headers before 7.2, four-byte row counts and two-byte line
+  // numbers before 7.2, a shorter login in 7.0.
+  const std::string sql =
+      "SELECT FID, FBillNo, FDate, FAllAmount, FCheckDate FROM T_CC_StockBill ORDER BY FID; "
+      "SELECT FName FROM t_ICItem ORDER BY FItemID";
+  const std::string expected = EngineRows(sql);
+  for (const std::string version : {"7.1", "7.2", "7.3", "7.4"}) {
+    std::string cs = ConnectionString();
+    cs.replace(cs.find("TDS_Version=7.4"), 15, "TDS_Version=" + version);
+    Outcome odbc = Python("query", {sql}, cs);
+    EXPECT_EQ(odbc.out, expected) << version << odbc.err;
+    Outcome errors = Python("errors", {"SELECT * FROM t_NoSuchTable"}, cs);
+    EXPECT_NE(errors.out.find("(208)"), std::string::npos) << version << errors.out;
+  }
+  for (const std::string version : {"7.0", "7.1", "7.2", "7.3", "7.4"}) {
+    Outcome tsql = Shell("TDSVER=" + version + " tsql -H 127.0.0.1 -p " + std::to_string(port_) +
+                             " -U " + kUser + " -P " + Sh(kPassword),
+                         "SELECT COUNT(*) AS bills FROM T_CC_StockBill\ngo\nexit\n");
+    EXPECT_NE(tsql.out.find("bills\n" + EngineRows("SELECT COUNT(*) FROM T_CC_StockBill")),
+              std::string::npos)
+        << version << tsql.out << tsql.err;
+  }
+}
+
 TEST_F(ServedCompany, ParametersArriveAndAreStoredExactly) {
   Outcome o = Python("params", {"t_ServeProbe"});
   ASSERT_EQ(o.exit_code, 0) << o.err;
