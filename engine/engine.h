@@ -29,6 +29,11 @@ struct Result {
   std::vector<std::vector<Value>> rows;   // kRows
   int64_t row_count = 0;                  // kRowCount: "(n rows affected)"
   std::string message;                    // kMessage: PRINT text or informational message
+  // kMessage: 0, 0, 1 for PRINT; a low-severity RAISERROR's number (50000 for its own
+  // text), severity and state.
+  int message_number = 0;
+  int message_severity = 0;
+  int message_state = 1;
   std::optional<SqlError> error;          // kError: an error the batch went on after
 };
 

@@ -802,10 +802,13 @@ void Interpreter::Emit(Result&& r) {
   }
 }
 
-void Interpreter::AddMessage(std::string text) {
+void Interpreter::AddMessage(std::string text, int number, int severity, int state) {
   Result r;
   r.kind = Result::Kind::kMessage;
   r.message = std::move(text);
+  r.message_number = number;
+  r.message_severity = severity;
+  r.message_state = state;
   Emit(std::move(r));
 }
 
@@ -894,7 +897,7 @@ void Interpreter::Raiserror(const ast::RaiserrorStmt& s, Frame& f) {
     text = FormatRaiserror(t.is_null() ? std::string() : t.as_text(), args);
   }
   if (severity <= 10) {
-    AddMessage(text);
+    AddMessage(text, number, severity, st);
     c_.error_ = s.seterror ? number : 0;
     return;
   }

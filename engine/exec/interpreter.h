@@ -71,7 +71,7 @@ class Interpreter {
   void Transaction(const ast::Statement& s);
   void Exec(const ast::ExecStmt& s, Frame& f);
   void Raiserror(const ast::RaiserrorStmt& s, Frame& f);
-  void AddMessage(std::string text);
+  void AddMessage(std::string text, int number = 0, int severity = 0, int state = 1);
   void Emit(Result&& r);
   void AddError(const SqlError& e);
 

@@ -187,6 +187,7 @@ void MapItem(const engine::Result& r, ProviderResult& out) {
       ErrorRecord w;
       w.number = automation::kErrCommand;
       w.description = r.message;
+      w.native_error = r.message_number;
       w.source = kProviderName;
       w.sql_state = "01000";
       w.is_warning = true;

@@ -80,7 +80,8 @@ class TokenSink : public engine::ResultSink {
         break;
       case Kind::kMessage:
         Release();
-        reply_.Message(0, 1, 0, item.message, "", 0, true);
+        reply_.Message(item.message_number, item.message_state, item.message_severity,
+                       item.message, "", 0, true);
         break;
       case Kind::kError:
         Release();
