@@ -1,5 +1,7 @@
 #include "server/tds/wire.h"
 
+#include "base/utf8.h"
+
 namespace morvesk::server::tds {
 namespace {
 
@@ -48,24 +50,6 @@ void PutUnit(std::string& out, uint32_t u) {
   out.push_back(static_cast<char>((u >> 8) & 0xff));
 }
 
-void PutUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 }  // namespace
 
 std::string Utf8ToUtf16(std::string_view utf8) {
@@ -100,7 +84,7 @@ std::string Utf16ToUtf8(std::string_view s) {
     } else if (u >= 0xD800 && u < 0xE000) {
       u = kReplacement;
     }
-    PutUtf8(out, u);
+    base::AppendUtf8(out, u);
   }
   return out;
 }

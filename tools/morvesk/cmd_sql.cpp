@@ -120,26 +120,7 @@ class Printer : public engine::ResultSink {
  private:
   void PrintRows(engine::Result& r) {
     const Table t = TableOf(r);
-    switch (format_) {
-      case Format::kTable:
-        if (sets_) std::cout << "\n";
-        if (vertical_) {
-          PrintVertical(std::cout, t);
-        } else {
-          PrintTable(std::cout, t);
-        }
-        break;
-      case Format::kCsv:
-        if (sets_) std::cout << "\n";
-        PrintCsv(std::cout, t);
-        break;
-      case Format::kJson:
-        std::cout << (sets_ ? ",\n" : "\n");
-        PrintJson(std::cout, t);
-        break;
-    }
-    std::cout.flush();
-    ++sets_;
+    PrintResultSet(std::cout, format_, vertical_, sets_++, t);
   }
 
   Format format_;

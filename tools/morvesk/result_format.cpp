@@ -256,4 +256,27 @@ void PrintJson(std::ostream& out, const Table& t) {
   out << (t.rows.empty() ? "]" : "\n]");
 }
 
+void PrintResultSet(std::ostream& out, Format format, bool vertical, int64_t index,
+                    const Table& table) {
+  switch (format) {
+    case Format::kTable:
+      if (index) out << "\n";
+      if (vertical) {
+        PrintVertical(out, table);
+      } else {
+        PrintTable(out, table);
+      }
+      break;
+    case Format::kCsv:
+      if (index) out << "\n";
+      PrintCsv(out, table);
+      break;
+    case Format::kJson:
+      out << (index ? ",\n" : "\n");
+      PrintJson(out, table);
+      break;
+  }
+  out.flush();
+}
+
 }  // namespace morvesk::cli

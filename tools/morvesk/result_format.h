@@ -5,6 +5,7 @@
 // that know whether they are NULL, a number, an exact decimal or text.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -41,6 +42,11 @@ void PrintTable(std::ostream& out, const Table& table);
 void PrintVertical(std::ostream& out, const Table& table);
 void PrintCsv(std::ostream& out, const Table& table);
 void PrintJson(std::ostream& out, const Table& table);
+
+// The `index`-th result set of a script's output (from 0) in `format`: separated from the
+// one before it, and flushed so that a long script shows each set as it comes.
+void PrintResultSet(std::ostream& out, Format format, bool vertical, int64_t index,
+                    const Table& table);
 
 // The names CSV and JSON use: distinct, so that a reader keyed by name loses no field.
 // An unnamed column is "column<n>" (n its position from 1); a name met before gets

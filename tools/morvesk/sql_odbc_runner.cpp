@@ -91,26 +91,7 @@ class OdbcSqlRunner : public BatchRunner {
       for (const Variant& v : row) cells.push_back(CellOf(v));
       t.rows.push_back(std::move(cells));
     }
-    switch (format_) {
-      case Format::kTable:
-        if (sets_) std::cout << "\n";
-        if (vertical_) {
-          PrintVertical(std::cout, t);
-        } else {
-          PrintTable(std::cout, t);
-        }
-        break;
-      case Format::kCsv:
-        if (sets_) std::cout << "\n";
-        PrintCsv(std::cout, t);
-        break;
-      case Format::kJson:
-        std::cout << (sets_ ? ",\n" : "\n");
-        PrintJson(std::cout, t);
-        break;
-    }
-    std::cout.flush();
-    ++sets_;
+    PrintResultSet(std::cout, format_, vertical_, sets_++, t);
   }
 
   std::unique_ptr<ado::ProviderSession> session_;
