@@ -11,6 +11,8 @@
 #include <sstream>
 #include <vector>
 
+#include "base/ascii.h"
+
 namespace morvesk::server::users {
 namespace {
 
@@ -35,16 +37,9 @@ std::optional<std::string> Unhex(std::string_view hex) {
   for (size_t i = 0; i < hex.size(); i += 2) {
     int v = 0;
     for (size_t k = i; k < i + 2; ++k) {
-      const char c = hex[k];
-      v <<= 4;
-      if (c >= '0' && c <= '9')
-        v |= c - '0';
-      else if (c >= 'a' && c <= 'f')
-        v |= c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F')
-        v |= c - 'A' + 10;
-      else
-        return std::nullopt;
+      const int d = base::HexDigitValue(hex[k]);
+      if (d < 0) return std::nullopt;
+      v = (v << 4) | d;
     }
     out += static_cast<char>(v);
   }

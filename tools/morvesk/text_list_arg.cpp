@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "base/ascii.h"
 #include "base/utf8.h"
 #include "tools/morvesk/cli_args.h"
 
@@ -76,16 +77,9 @@ class JsonList {
     if (pos_ + 4 > s_.size()) Fail("incomplete \\u escape");
     uint32_t v = 0;
     for (int i = 0; i < 4; ++i) {
-      char c = s_[pos_++];
-      v <<= 4;
-      if (c >= '0' && c <= '9')
-        v |= c - '0';
-      else if (c >= 'a' && c <= 'f')
-        v |= c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F')
-        v |= c - 'A' + 10;
-      else
-        Fail("bad \\u escape");
+      const int d = base::HexDigitValue(s_[pos_++]);
+      if (d < 0) Fail("bad \\u escape");
+      v = (v << 4) | static_cast<uint32_t>(d);
     }
     return v;
   }
