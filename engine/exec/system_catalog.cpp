@@ -11,6 +11,7 @@
 #include "engine/exec/sqlite_catalog.h"
 #include "engine/exec/sqlite_util.h"
 #include "engine/exec/storage.h"
+#include "engine/exec/table_ddl.h"
 
 #ifndef MORVESK_VERSION
 #define MORVESK_VERSION "unknown"
@@ -172,7 +173,7 @@ Cell Int(int64_t v) { return Cell{Cell::Kind::kInt, v, {}}; }
 Cell Str(std::string v) { return Cell{Cell::Kind::kText, 0, std::move(v)}; }
 Cell Null() { return Cell{}; }
 
-enum class Source : uint8_t { kObjects, kColumns };
+enum class Source : uint8_t { kObjects, kColumns, kIndexKeys };
 
 constexpr const char* kObjectsSchema =
     "CREATE TABLE x(name, object_id, type, type_desc, in_tempdb, definition, max_column_id, "
@@ -183,6 +184,11 @@ constexpr const char* kColumnsSchema =
     "octet_length, is_nullable, is_identity, collation_name, column_default, numeric_precision, "
     "numeric_radix, numeric_scale, datetime_precision, charset_name, identity_seed, "
     "identity_increment, db, is_ansi_padded)";
+
+// One row per key column of an index (primary key, unique constraint or index).
+constexpr const char* kIndexKeysSchema =
+    "CREATE TABLE x(object_id, in_tempdb, name, index_id, type, is_unique, is_primary_key, "
+    "is_unique_constraint, column_id, key_ordinal)";
 
 struct SourceData {
   Source what;
@@ -292,6 +298,47 @@ std::vector<Row> ObjectRows(sqlite3* db, const SourceData& src) {
   return rows;
 }
 
+// The indexes of every table, as the storage keeps them under "table$KIND$name". The
+// primary key is index 1 (clustered, as the server makes it by default); the others
+// follow in the storage's order. An identity key with no index of its own is not listed.
+std::vector<Row> IndexKeyRows(sqlite3* db) {
+  std::vector<Row> rows;
+  for (const Object& o : ListObjects(db)) {
+    if (o.type != 'U') continue;
+    const std::string schema = SchemaOf(o.temp);
+    Stmt list = Prepare(db, "PRAGMA " + schema + ".index_list(" + QuoteName(o.name) + ")");
+    // The storage lists the newest index first; the server numbers them as made.
+    std::vector<std::string> indexes;
+    while (sqlite3_step(list.get()) == SQLITE_ROW) indexes.push_back(ColumnText(list.get(), 1));
+    int64_t next_id = 2;
+    for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) {
+      const std::string& index = *it;
+      auto parsed = ParseIndexSqliteName(index);
+      if (!parsed) continue;  // the engine's own automatic indexes
+      const bool pk = parsed->kind == "PK";
+      const bool unique = pk || parsed->kind == "UQ" || parsed->kind == "UX";
+      const int64_t id = pk ? 1 : next_id++;
+      Stmt info = Prepare(db, "PRAGMA " + schema + ".index_info(" + QuoteName(index) + ")");
+      int64_t ordinal = 0;
+      while (sqlite3_step(info.get()) == SQLITE_ROW) {
+        Row r;
+        r.push_back(Int(o.id));
+        r.push_back(Int(o.temp));
+        r.push_back(Str(parsed->name));
+        r.push_back(Int(id));
+        r.push_back(Int(pk ? 1 : 2));
+        r.push_back(Int(unique));
+        r.push_back(Int(pk));
+        r.push_back(Int(parsed->kind == "UQ"));
+        r.push_back(Int(sqlite3_column_int64(info.get(), 1) + 1));
+        r.push_back(Int(++ordinal));
+        rows.push_back(std::move(r));
+      }
+    }
+  }
+  return rows;
+}
+
 // A name as the object filter compares it: lower case, trailing blanks off. Names with
 // other than ASCII letters fold differently under the TSQL collation, so they filter
 // nothing and are left to SQLite.
@@ -350,8 +397,9 @@ struct Cursor : sqlite3_vtab_cursor {
 
 int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
   auto* src = static_cast<const SourceData*>(aux);
-  int rc =
-      sqlite3_declare_vtab(db, src->what == Source::kObjects ? kObjectsSchema : kColumnsSchema);
+  int rc = sqlite3_declare_vtab(db, src->what == Source::kObjects   ? kObjectsSchema
+                                    : src->what == Source::kColumns ? kColumnsSchema
+                                                                    : kIndexKeysSchema);
   if (rc != SQLITE_OK) return rc;
   auto* t = new Table();
   t->db = db;
@@ -407,6 +455,8 @@ int Filter(sqlite3_vtab_cursor* cur, int idx_num, const char*, int argc, sqlite3
   try {
     if (t->src->what == Source::kObjects) {
       c->rows = ObjectRows(t->db, *t->src);
+    } else if (t->src->what == Source::kIndexKeys) {
+      c->rows = IndexKeyRows(t->db);
     } else {
       ObjectFilter only;
       int arg = 0;
@@ -682,6 +732,35 @@ const ViewColumn kTypeColumns[] = {
     {"is_table_type", "bit", false, "0"},
 };
 
+const ViewColumn kIndexColumns[] = {
+    {"object_id", "int", false, "object_id"},
+    {"name", "nvarchar(128)", true, "name"},
+    {"index_id", "int", false, "index_id"},
+    {"type", "tinyint", false, "type"},
+    {"type_desc", "nvarchar(60)", true,
+     "CASE type WHEN 1 THEN 'CLUSTERED' ELSE 'NONCLUSTERED' END"},
+    {"is_unique", "bit", true, "is_unique"},
+    {"data_space_id", "int", true, "1"},
+    {"ignore_dup_key", "bit", true, "0"},
+    {"is_primary_key", "bit", true, "is_primary_key"},
+    {"is_unique_constraint", "bit", true, "is_unique_constraint"},
+    {"fill_factor", "tinyint", false, "0"},
+    {"is_padded", "bit", true, "0"},
+    {"is_disabled", "bit", true, "0"},
+    {"is_hypothetical", "bit", true, "0"},
+    {"allow_row_locks", "bit", true, "1"},
+    {"allow_page_locks", "bit", true, "1"},
+    {"has_filter", "bit", true, "0"},
+    {"filter_definition", "nvarchar(max)", true, "NULL"},
+};
+
+const ViewColumn kIndexKeyColumns[] = {
+    {"object_id", "int", false, "object_id"},         {"index_id", "int", false, "index_id"},
+    {"index_column_id", "int", false, "key_ordinal"}, {"column_id", "int", false, "column_id"},
+    {"key_ordinal", "tinyint", false, "key_ordinal"}, {"partition_ordinal", "tinyint", false, "0"},
+    {"is_descending_key", "bit", true, "0"},          {"is_included_column", "bit", true, "0"},
+};
+
 // The types this engine stores, as the server lists them (sysname is nvarchar(128)).
 constexpr const char* kTypeRows =
     "(VALUES ('bigint',127,127,8,19,0,NULL),('bit',104,104,1,1,0,NULL),"
@@ -738,6 +817,7 @@ std::map<std::string, TableInfo> MakeViews() {
     const std::string prefix = temp ? "tempdb." : "";
     const std::string objects = "t_sys_objects" + where;
     const std::string columns = "t_sys_columns" + where;
+    const std::string index_keys = "t_sys_index_keys" + where;
     auto add = [&](const std::string& key, std::vector<ViewPart> parts, const std::string& from) {
       views.emplace(prefix + key, MakeView(key, std::move(parts), from));
     };
@@ -752,6 +832,8 @@ std::map<std::string, TableInfo> MakeViews() {
         columns + " AND is_parameter = 0 AND is_identity = 1");
     add("sys.parameters", {Part(kParameterColumns)}, columns + " AND is_parameter = 1");
     add("sys.types", {Part(kTypeColumns)}, kTypeRows);
+    add("sys.indexes", {Part(kIndexColumns)}, index_keys + " AND key_ordinal = 1");
+    add("sys.index_columns", {Part(kIndexKeyColumns)}, index_keys);
     add("information_schema.tables", {Part(kInfoTableColumns)}, objects + " AND type <> 'P '");
     add("information_schema.columns", {Part(kInfoColumnColumns)},
         columns + " AND is_parameter = 0");
@@ -826,6 +908,7 @@ void RegisterSystemCatalog(sqlite3* db, const SqliteCatalog* catalog,
   };
   add("t_sys_objects", Source::kObjects);
   add("t_sys_columns", Source::kColumns);
+  add("t_sys_index_keys", Source::kIndexKeys);
   auto* name = new std::string(database_name);
   sqlite3_create_function_v2(db, "t_db_name", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, name,
                              DbNameFunction, nullptr, nullptr,

@@ -431,34 +431,35 @@ TEST_F(OdbcProvider, TheUnitOfWorkIsOneTransactionOnTheServer) {
 
 TEST_F(OdbcProvider, AnEditedRowIsSavedOnlyWhenTheServerTellsTheTablesKey) {
   auto cnn = OpenServed();
+  // The key comes from the server's catalog (sys.indexes): the row is saved by it.
   cnn->Execute("insert into t_ICMaxNum (FTableName, FMaxNum) values ('odbc_edit', 5)");
   const std::optional<ado::TableShape> shape = cnn->Session().DescribeTable("t_ICMaxNum");
+  ASSERT_TRUE(shape.has_value());
+  EXPECT_EQ(shape->key, std::vector<std::string>{"FTableName"});
   auto rs = ado::Recordset::Create();
   rs->Open("select FTableName, FMaxNum from t_ICMaxNum where FTableName = 'odbc_edit'", cnn,
            ado::CursorType::kKeyset, ado::LockType::kOptimistic);
   rs->Fields(Variant("FMaxNum")).SetValue(Variant(int32_t{9}));
-  if (shape && !shape->key.empty()) {
-    EXPECT_EQ(shape->key, std::vector<std::string>{"FTableName"});
-    rs->Update();
-    EXPECT_EQ(cnn->Execute("select FMaxNum from t_ICMaxNum where FTableName = 'odbc_edit'")
-                  ->FieldAt(0)
-                  .Value()
-                  .ToLong(),
-              9);
-  } else {
-    // A catalog that cannot tell the key: the save is refused, never guessed.
-    try {
-      rs->Update();
-      ADD_FAILURE() << "saved a row of a table whose key is unknown";
-    } catch (const ComError& e) {
-      EXPECT_EQ(e.number, ado::kErrNotUpdatable) << e.description;
-    }
-    EXPECT_EQ(cnn->Execute("select FMaxNum from t_ICMaxNum where FTableName = 'odbc_edit'")
-                  ->FieldAt(0)
-                  .Value()
-                  .ToLong(),
-              5);
+  rs->Update();
+  auto max_num = [&](const std::string& sql) {
+    return cnn->Execute(sql)->FieldAt(0).Value().ToLong();
+  };
+  EXPECT_EQ(max_num("select FMaxNum from t_ICMaxNum where FTableName = 'odbc_edit'"), 9);
+  EXPECT_EQ(max_num("select count(*) from t_ICMaxNum where FMaxNum = 9"), 1);
+
+  // A table without a key: the save is refused, never guessed.
+  cnn->Execute("create table odbc_nokey (a int, b int) insert into odbc_nokey values (1, 5)");
+  auto loose = ado::Recordset::Create();
+  loose->Open("select a, b from odbc_nokey", cnn, ado::CursorType::kKeyset,
+              ado::LockType::kOptimistic);
+  loose->Fields(Variant("b")).SetValue(Variant(int32_t{6}));
+  try {
+    loose->Update();
+    ADD_FAILURE() << "saved a row of a table whose key is unknown";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number, ado::kErrNotUpdatable) << e.description;
   }
+  EXPECT_EQ(max_num("select b from odbc_nokey"), 5);
   // A view is told as one, with its columns, and a table the server lacks is not described.
   const std::optional<ado::TableShape> view = cnn->Session().DescribeTable("ICStockBill");
   ASSERT_TRUE(view.has_value());
