@@ -277,13 +277,7 @@ class EngineSession : public ProviderSession {
       try {
         e.value = ToEngineValue(p.value, e.type);
       } catch (const ComError& err) {
-        ProviderResult bad;
-        bad.errors.push_back(ErrorRecord{err.number,
-                                         "Parameter " + std::to_string(i + 1) + " of " +
-                                             std::string(name) + ": " + err.description,
-                                         kProviderName, 0, "22018", false});
-        bad.failed = true;
-        return bad;
+        return RefusedParameter(i, name, err.number, err.description, kProviderName);
       }
       call.push_back(std::move(e));
       index.push_back(i);

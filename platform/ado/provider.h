@@ -69,6 +69,19 @@ struct TableShape {
   std::vector<std::string> key;
 };
 
+// A call refused before it reached the database: parameter `index` (from 0) of
+// `procedure` could not take its value (SQLState 22018, as a failed conversion).
+inline ProviderResult RefusedParameter(size_t index, std::string_view procedure, int32_t number,
+                                       const std::string& why, std::string_view provider) {
+  ProviderResult bad;
+  bad.errors.push_back(ErrorRecord{number,
+                                   "Parameter " + std::to_string(index + 1) + " of " +
+                                       std::string(procedure) + ": " + why,
+                                   std::string(provider), 0, "22018", false});
+  bad.failed = true;
+  return bad;
+}
+
 // One open session on a database: temporary tables and the transaction belong to it.
 class ProviderSession {
  public:

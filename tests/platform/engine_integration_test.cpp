@@ -172,6 +172,17 @@ TEST_F(EngineDb, CommandReadsBackOutputParametersOfAProcedure) {
   EXPECT_EQ(p.Item(2)->value, Variant(0.5));
   EXPECT_EQ(p.Item(3)->value, Variant(true));
   EXPECT_EQ(p.Item(4)->value.ToLong(), 7);
+
+  // A value its parameter cannot take is refused before the call, naming the parameter.
+  p.Item(4)->value = Variant("seven");
+  try {
+    cmd->Execute();
+    ADD_FAILURE() << "called with a parameter that does not convert";
+  } catch (const automation::ComError& e) {
+    EXPECT_EQ(c->Errors().at(0).sql_state, "22018");
+    EXPECT_EQ(c->Errors().at(0).description.rfind("Parameter 5 of GetICMaxNum: ", 0), 0u)
+        << c->Errors().at(0).description;
+  }
 }
 
 // A service-shaped object: every public call is one unit of work through CallScope,

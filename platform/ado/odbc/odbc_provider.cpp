@@ -143,13 +143,7 @@ class OdbcSession : public ProviderSession {
       try {
         bound.push_back(odbc::PrepareParam(params[i]));
       } catch (const ComError& err) {
-        ProviderResult bad;
-        bad.errors.push_back(ErrorRecord{err.number,
-                                         "Parameter " + std::to_string(i + 1) + " of " +
-                                             std::string(name) + ": " + err.description,
-                                         kProviderName, 0, "22018", false});
-        bad.failed = true;
-        return bad;
+        return RefusedParameter(i, name, err.number, err.description, kProviderName);
       }
       index.push_back(i);
     }
