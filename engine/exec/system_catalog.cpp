@@ -301,10 +301,10 @@ std::vector<Row> ObjectRows(sqlite3* db, const SourceData& src) {
 // The indexes of every table, as the storage keeps them under "table$KIND$name". The
 // primary key is index 1 (clustered, as the server makes it by default); the others
 // follow in the storage's order. An identity key with no index of its own is not listed.
-std::vector<Row> IndexKeyRows(sqlite3* db) {
+std::vector<Row> IndexKeyRows(sqlite3* db, std::optional<int64_t> only_id) {
   std::vector<Row> rows;
   for (const Object& o : ListObjects(db)) {
-    if (o.type != 'U') continue;
+    if (o.type != 'U' || (only_id && o.id != *only_id)) continue;
     const std::string schema = SchemaOf(o.temp);
     Stmt list = Prepare(db, "PRAGMA " + schema + ".index_list(" + QuoteName(o.name) + ")");
     // The storage lists the newest index first; the server numbers them as made.
@@ -416,13 +416,15 @@ int Disconnect(sqlite3_vtab* v) {
 // The columns' source takes an equality on object_id (the join to sys.tables and
 // sp_help's lookups) or on the table's name (INFORMATION_SCHEMA.COLUMNS), so that it
 // reads one object's columns instead of all of them. SQLite checks the name again
-// under the view's collation; the source only skips names that cannot match.
+// under the view's collation; the source only skips names that cannot match. The index
+// keys' source takes the object_id alone (a data-access layer asking one table's key).
 int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
   auto* t = static_cast<Table*>(v);
   info->estimatedCost = 100000;
-  if (t->src->what != Source::kColumns) return SQLITE_OK;
+  if (t->src->what == Source::kObjects) return SQLITE_OK;
   int next = 1;
   for (int column : {0, 1}) {
+    if (column == 1 && t->src->what == Source::kIndexKeys) break;
     for (int i = 0; i < info->nConstraint; ++i) {
       const auto& c = info->aConstraint[i];
       if (!c.usable || c.iColumn != column || c.op != SQLITE_INDEX_CONSTRAINT_EQ) continue;
@@ -455,8 +457,6 @@ int Filter(sqlite3_vtab_cursor* cur, int idx_num, const char*, int argc, sqlite3
   try {
     if (t->src->what == Source::kObjects) {
       c->rows = ObjectRows(t->db, *t->src);
-    } else if (t->src->what == Source::kIndexKeys) {
-      c->rows = IndexKeyRows(t->db);
     } else {
       ObjectFilter only;
       int arg = 0;
@@ -469,7 +469,8 @@ int Filter(sqlite3_vtab_cursor* cur, int idx_num, const char*, int argc, sqlite3
         const unsigned char* text = sqlite3_value_text(argv[arg++]);
         only.name = NameKey(text ? reinterpret_cast<const char*>(text) : "");
       }
-      c->rows = ColumnRows(t->db, *t->src, only);
+      c->rows = t->src->what == Source::kIndexKeys ? IndexKeyRows(t->db, only.id)
+                                                   : ColumnRows(t->db, *t->src, only);
     }
   } catch (const SqlError& e) {
     sqlite3_free(t->zErrMsg);
