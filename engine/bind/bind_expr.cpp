@@ -122,6 +122,11 @@ Fragment Binder::BindPredicate(const ast::Expr& e, Scope& scope) {
 Fragment Binder::Compare(Fragment a, ast::CompareOp op, Fragment b, int line) {
   (void)line;
   const std::string collate = ComparableOperands(a, b);
+  return Compared(a, op, b, collate);
+}
+
+Fragment Compared(const Fragment& a, ast::CompareOp op, const Fragment& b,
+                  const std::string& collate) {
   Fragment r = Derived("(" + a.sql + " " + CompareText(op) + " " + b.sql + collate + ")",
                        TypeInfo::Of(TypeKind::kBit), {&a, &b});
   r.predicate = true;

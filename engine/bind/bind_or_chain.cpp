@@ -26,9 +26,7 @@ Fragment Binder::BindOrTerm(const ast::Expr& e, Scope& scope, EqualsConstant& eq
   const bool a_const = IsConstant(a), b_const = IsConstant(b);
   const bool null_side = a.null_literal || b.null_literal;
   const std::string collate = ComparableOperands(a, b);
-  Fragment r =
-      Derived("(" + a.sql + " = " + b.sql + collate + ")", TypeInfo::Of(TypeKind::kBit), {&a, &b});
-  r.predicate = true;
+  Fragment r = Compared(a, ast::CompareOp::kEq, b, collate);
   // x must be the same text in every term and carry no parameter: the IN writes it once.
   if (a_const != b_const && !null_side) {
     const Fragment& x = a_const ? b : a;

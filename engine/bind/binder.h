@@ -42,6 +42,10 @@ struct EqualsConstant {
   std::string rhs;  // the constant
 };
 
+// The comparison of two operands already converted to the type they compare in.
+Fragment Compared(const Fragment& a, ast::CompareOp op, const Fragment& b,
+                  const std::string& collate);
+
 // The terms of a bound OR chain as SQLite text; runs of "x = constant" over one x become
 // "x IN (...)".
 std::vector<std::string> JoinEqualityRuns(const std::vector<Fragment>& parts,
