@@ -71,6 +71,16 @@ void MaybeProfile(sqlite3* db) {
   if (profile_file) sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE, ProfileStatement, nullptr);
 }
 
+// SQLite's Bloom filters let a join skip its look-up when a value's bytes hash to nothing
+// the other side holds. The hash is blind to the TSQL collation, under which 'a1  ' and
+// 'A1' are one value, so with them a join on text loses the rows whose keys differ only
+// in case or trailing blanks. The flags are SQLite's own numbers for the two uses of the
+// filters; the library offers no other switch for them.
+void DisableCollationBlindFilters(sqlite3* db) {
+  constexpr int kBloomFilter = 0x00080000, kBloomPulldown = 0x00100000;
+  sqlite3_test_control(SQLITE_TESTCTRL_OPTIMIZATIONS, db, kBloomFilter | kBloomPulldown);
+}
+
 // The server's number for a database that cannot be opened, with the reason in words: a file
 // that is missing or is no company database has nothing to do with a login. A path that came
 // from a connection description is shown without its password.
@@ -200,6 +210,7 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
   // file cost no system call each (SQLite caps the map at what it was built to allow).
   if (!memory_) sqlite3_exec(db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
   RegisterSqlFunctions(db);
+  DisableCollationBlindFilters(db);
   MaybeProfile(db);
   return db;
 }
