@@ -95,6 +95,7 @@ ConnectionImpl::ConnectionImpl(std::shared_ptr<DatabaseImpl> db, sqlite3* handle
 ConnectionImpl::~ConnectionImpl() {
   templates_.clear();
   cache_.clear();
+  statements_.clear();
   temp_rows_.clear();
   procedures_.clear();
   convert_.Reset(nullptr);
@@ -293,6 +294,24 @@ void ConnectionImpl::RunKept(Stmt& st, const char* sql) {
   const int rc = sqlite3_step(st.get());
   sqlite3_reset(st.get());
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) throw ErrorFromSqlite(sql_, rc);
+}
+
+std::shared_ptr<Stmt> ConnectionImpl::SharedStatement(const std::string& sql, size_t params) {
+  std::weak_ptr<Stmt>& slot = statements_[sql];
+  std::shared_ptr<Stmt> st = slot.lock();
+  // A statement stepping still belongs to the plan running it (it never is between two
+  // statements of a batch, as every plan resets its statements when it has run them).
+  if (st && !sqlite3_stmt_busy(st->get())) return st;
+  st = std::make_shared<Stmt>(Prepare(sql_, sql));
+  ++stats_.prepares;
+  // Shared only when each run binds every parameter it has: no value of another plan's run
+  // can stay bound in it.
+  if (sqlite3_bind_parameter_count(st->get()) != static_cast<int>(params)) return st;
+  slot = st;
+  if (statements_.size() > 4096) {
+    std::erase_if(statements_, [](const auto& e) { return e.second.expired(); });
+  }
+  return st;
 }
 
 BatchResult ConnectionImpl::Execute(std::string_view text) { return RunText(text, nullptr); }

@@ -36,7 +36,9 @@ struct IndexCandidate {
 // A translation of one statement or expression with its prepared SQLite statements.
 struct Plan {
   Translation translation;
-  std::vector<Stmt> prepared;       // one per step, prepared on first use
+  // One per step, prepared on first use; plans whose steps have the same SQLite text (the
+  // same statement in batches of other literal shapes) share one.
+  std::vector<std::shared_ptr<Stmt>> prepared;
   std::vector<Stmt> group_inserts;  // a grouping step's INSERT, by step, on first use
   uint64_t catalog_version = 0;
   CatalogLookups lookups;  // what the translation read of the catalog
@@ -118,6 +120,10 @@ class ConnectionImpl : public Connection {
   int64_t TempTableRows(const std::string& table);
   // Runs a statement of no parameters and no rows, prepared on first use and kept.
   void RunKept(Stmt& st, const char* sql);
+  // A prepared statement of this SQLite text that no plan is running, shared with the plans
+  // that hold it already, or prepared anew.
+  // `params`: the parameters each run of it binds.
+  std::shared_ptr<Stmt> SharedStatement(const std::string& sql, size_t params);
 
  private:
   static constexpr size_t kTemplates = 8;
@@ -155,6 +161,7 @@ class ConnectionImpl : public Connection {
   std::unordered_set<std::string> auto_indexes_;
   uint64_t auto_index_version_ = 0;
   std::unordered_map<std::string, Stmt> temp_rows_;  // TempTableRows' statements by table
+  std::unordered_map<std::string, std::weak_ptr<Stmt>> statements_;  // by SQLite text
 
   // Session state.
   bool nocount_ = false;

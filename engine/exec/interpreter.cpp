@@ -519,11 +519,9 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
         revived_temp_ = true;
         continue;
       }
-      if (!p.prepared[i]) {
-        p.prepared[i] = Prepare(c_.sql_, tr.steps[i].sql);
-        ++c_.stats_.prepares;
-      }
-      sqlite3_stmt* st = p.prepared[i].get();
+      if (!p.prepared[i])
+        p.prepared[i] = c_.SharedStatement(tr.steps[i].sql, tr.steps[i].params.size());
+      sqlite3_stmt* st = p.prepared[i]->get();
       BindParams(st, tr.steps[i].params, f);
       bool last = i + 1 == tr.steps.size();
       int rc;
