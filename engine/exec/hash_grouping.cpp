@@ -301,6 +301,11 @@ class Partials {
         return;
       }
       case 'd':
+        // Most amounts and quantities of a period are zero, and a zero leaves the sum as
+        // it is (its scale is 0): only its count matters.
+        if (type == SQLITE_BLOB && sqlite3_value_bytes(v) == 1 &&
+            *static_cast<const unsigned char*>(sqlite3_value_blob(v)) == zero_byte_)
+          return;
         AddDecimal(c, DecimalOf(v, type));
         return;
       case 'm':
@@ -366,8 +371,10 @@ class Partials {
     wide_[static_cast<size_t>(c.wide)].Add(x);
   }
 
-  size_t width_;                                 // aggregates per group
-  bool keeps_values_;                            // min or max among them
+  size_t width_;       // aggregates per group
+  bool keeps_values_;  // min or max among them
+  // The stored form of a decimal zero, the only one of a single byte.
+  unsigned char zero_byte_ = static_cast<unsigned char>(EncodeKey(Decimal{})[0]);
   std::vector<std::unique_ptr<Cell[]>> blocks_;  // kGroupsPerBlock groups each
   std::vector<OwnedValue> best_;                 // m, M: by group, then aggregate
   std::vector<DecimalSum> wide_;
