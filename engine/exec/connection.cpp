@@ -150,24 +150,15 @@ size_t ScanLiteral(std::string_view text, size_t pos, sql::TokenKind kind) {
 
 namespace {
 
-// A literal of the batch text as the lexer reads it, kept while the templates of one
-// batch are tried: they cut the same text at the same places, mostly.
+// A literal of the batch text as the lexer reads it.
 struct ReadLiteral {
-  size_t pos = 0;
-  sql::TokenKind kind{};
-  size_t length = 0;  // 0: no literal of that kind there
+  size_t length = 0;  // 0: no literal of the kind looked for
   sql::Token token;
   std::string shape;
 };
 
-const ReadLiteral& ReadLiteralAt(std::string_view text, size_t pos, sql::TokenKind kind,
-                                 std::vector<ReadLiteral>& read) {
-  for (const ReadLiteral& r : read) {
-    if (r.pos == pos && r.kind == kind) return r;
-  }
+ReadLiteral ReadLiteralAt(std::string_view text, size_t pos, sql::TokenKind kind) {
   ReadLiteral r;
-  r.pos = pos;
-  r.kind = kind;
   const size_t n = ScanLiteral(text, pos, kind);
   // The lexer types the literal; it must read it as one token of the same kind (a text
   // that is no literal after all is left for the full lexer to report).
@@ -176,8 +167,7 @@ const ReadLiteral& ReadLiteralAt(std::string_view text, size_t pos, sql::TokenKi
     r.length = n;
     r.shape = sql::LiteralShape(r.token);
   }
-  read.push_back(std::move(r));
-  return read.back();
+  return r;
 }
 
 }  // namespace
@@ -186,10 +176,10 @@ bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token
                                    std::string& key) {
   literals.clear();
   std::vector<ReadLiteral> read;
-  std::vector<size_t> picked;  // the template's literals, as indexes into `read`
   for (size_t t = 0; t < templates_.size(); ++t) {
-    const BatchTemplate& tpl = templates_[t];
-    picked.clear();
+    BatchTemplate& tpl = templates_[t];
+    read.clear();
+    read.reserve(tpl.kinds.size());
     size_t pos = 0;
     bool ok = true;
     for (size_t i = 0; ok && i < tpl.segments.size(); ++i) {
@@ -199,32 +189,35 @@ bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token
         break;
       }
       pos += seg.size();
-      if (i == tpl.shapes.size()) {
+      if (i == tpl.kinds.size()) {
         ok = pos == text.size();
         break;
       }
-      const ReadLiteral& lit = ReadLiteralAt(text, pos, tpl.kinds[i], read);
-      // The literal's full type is part of the shape: a text of another length or a
-      // number of other digits is another shape, typed by its own parse.
-      if (lit.length == 0 || lit.shape != tpl.shapes[i]) {
-        ok = false;
-        break;
-      }
-      picked.push_back(static_cast<size_t>(&lit - read.data()));
-      pos += lit.length;
+      read.push_back(ReadLiteralAt(text, pos, tpl.kinds[i]));
+      ok = read.back().length != 0;
+      pos += read.back().length;
     }
     if (!ok) continue;
-    literals.reserve(picked.size());
-    for (size_t i = 0; i < picked.size(); ++i) {
-      literals.push_back(std::move(read[picked[i]].token));
-      literals.back().literal_index = static_cast<int>(i);
-    }
-    key = tpl.key;
-    if (t != 0) {
+    // The literal's full type is part of the shape: a text of another length or a number
+    // of other digits is another shape, typed by its own parse.
+    for (size_t v = 0; v < tpl.variants.size(); ++v) {
+      const std::vector<std::string>& shapes = tpl.variants[v].shapes;
+      bool same = true;
+      for (size_t i = 0; same && i < shapes.size(); ++i) same = shapes[i] == read[i].shape;
+      if (!same) continue;
+      literals.reserve(read.size());
+      for (size_t i = 0; i < read.size(); ++i) {
+        literals.push_back(std::move(read[i].token));
+        literals.back().literal_index = static_cast<int>(i);
+      }
+      key = tpl.variants[v].key;
+      auto& variants = tpl.variants;
+      std::rotate(variants.begin(), variants.begin() + static_cast<long>(v),
+                  variants.begin() + static_cast<long>(v) + 1);
       std::rotate(templates_.begin(), templates_.begin() + static_cast<long>(t),
                   templates_.begin() + static_cast<long>(t) + 1);
+      return true;
     }
-    return true;
   }
   return false;
 }
@@ -232,21 +225,34 @@ bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token
 void ConnectionImpl::RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
                                       const std::string& key) {
   BatchTemplate tpl;
-  tpl.key = key;
+  BatchTemplate::Variant variant;
+  variant.key = key;
   size_t pos = 0;
   for (const auto& t : tokens) {
     if (!t.IsLiteral()) continue;
     tpl.segments.emplace_back(text.substr(pos, t.offset - pos));
     tpl.kinds.push_back(t.kind);
-    tpl.shapes.push_back(sql::LiteralShape(t));
+    variant.shapes.push_back(sql::LiteralShape(t));
     pos = t.offset + t.text.size();
   }
   tpl.segments.emplace_back(text.substr(pos));
-  templates_.erase(std::remove_if(templates_.begin(), templates_.end(),
-                                  [&](const BatchTemplate& x) { return x.key == key; }),
-                   templates_.end());
-  templates_.insert(templates_.begin(), std::move(tpl));
-  if (templates_.size() > kTemplates) templates_.pop_back();
+  auto same_text = [&](const BatchTemplate& x) {
+    return x.kinds == tpl.kinds && x.segments == tpl.segments;
+  };
+  auto found = std::find_if(templates_.begin(), templates_.end(), same_text);
+  if (found == templates_.end()) {
+    tpl.variants.push_back(std::move(variant));
+    templates_.insert(templates_.begin(), std::move(tpl));
+    if (templates_.size() > kTemplates) templates_.pop_back();
+    return;
+  }
+  std::rotate(templates_.begin(), found, found + 1);
+  auto& variants = templates_.front().variants;
+  std::erase_if(variants, [&](const BatchTemplate::Variant& x) {
+    return x.key == key || x.shapes == variant.shapes;
+  });
+  variants.insert(variants.begin(), std::move(variant));
+  if (variants.size() > kTemplateVariants) variants.pop_back();
 }
 
 bool ConnectionImpl::FitsCached(const CachedBatch& code, const std::vector<sql::Token>& literals) {

@@ -60,13 +60,18 @@ struct CachedBatch {
   std::vector<int> value_guards;
 };
 
-// The text of a recently run batch cut at its literals, to recognise the next batch of
-// a loop that splices other values into the same text.
+// The text of recently run batches cut at their literals, to recognise the next batch of
+// a loop that splices other values into the same text. A loop's batches differ in their
+// literals' types too (digit counts, text lengths): each set of types is a variant with its
+// own shape key.
 struct BatchTemplate {
-  std::string key;                    // the shape key the text has
   std::vector<std::string> segments;  // text around the literals: literals + 1 pieces
   std::vector<sql::TokenKind> kinds;  // kind of each literal
-  std::vector<std::string> shapes;    // and its type as the shape key writes it
+  struct Variant {
+    std::vector<std::string> shapes;  // each literal's type as the shape key writes it
+    std::string key;                  // the shape key of texts with those types
+  };
+  std::vector<Variant> variants;  // most recently used first
 };
 
 struct Variable {
@@ -127,6 +132,7 @@ class ConnectionImpl : public Connection {
 
  private:
   static constexpr size_t kTemplates = 8;
+  static constexpr size_t kTemplateVariants = 32;
   static constexpr size_t kVariants = 16;
   // Batches with more statements than this are not cached, and each statement's plan is
   // let go once it has run (Interpreter::RunBatch).

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -422,22 +423,40 @@ std::vector<Token> Lex(std::string_view text) { return Lexer(text).Run(); }
 bool LexLiteral(std::string_view text, Token& out) { return Lexer(text).One(out); }
 
 std::string LiteralShape(const Token& t) {
+  // Written into a small buffer: a loop's batches ask it for every literal they hold.
   const TypeInfo& ty = t.literal_type;
-  auto len = [&] { return "(" + std::to_string(ty.length) + ")"; };
+  char buf[32];
+  char* p = buf;
+  auto put = [&](std::string_view s) {
+    for (char ch : s) *p++ = ch;
+  };
+  auto num = [&](int v) { p = std::to_chars(p, buf + sizeof buf, v).ptr; };
   switch (ty.kind) {
     case TypeKind::kInt:
-      return "?i" + std::to_string(IntegerDigits(t.value));
+      put("?i");
+      num(IntegerDigits(t.value));
+      break;
     case TypeKind::kBigInt:
-      return "?b" + std::to_string(IntegerDigits(t.value));
+      put("?b");
+      num(IntegerDigits(t.value));
+      break;
     case TypeKind::kFloat:
-      return "?f";
+      put("?f");
+      break;
     case TypeKind::kDecimal:
-      return "?d(" + std::to_string(ty.precision) + "," + std::to_string(ty.scale) + ")";
-    case TypeKind::kNVarChar:
-      return "?n" + len();
+      put("?d(");
+      num(ty.precision);
+      put(",");
+      num(ty.scale);
+      put(")");
+      break;
     default:
-      return "?s" + len();
+      put(ty.kind == TypeKind::kNVarChar ? "?n(" : "?s(");
+      num(ty.length);
+      put(")");
+      break;
   }
+  return std::string(buf, static_cast<size_t>(p - buf));
 }
 
 std::string ShapeKey(const std::vector<Token>& tokens) {
