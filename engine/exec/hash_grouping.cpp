@@ -1,7 +1,10 @@
 #include "engine/exec/hash_grouping.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -18,70 +21,170 @@ struct ValueFree {
 };
 using OwnedValue = std::unique_ptr<sqlite3_value, ValueFree>;
 
-void Append(std::string& key, const void* p, size_t n) {
-  key.append(static_cast<const char*>(p), n);
+// A grouping key under construction: one buffer kept from row to row, written through
+// a pointer so that a row's key costs no allocation once the buffer has grown.
+class KeyBuilder {
+ public:
+  void Clear() { size_ = 0; }
+  std::string_view View() const {
+    return std::string_view(reinterpret_cast<const char*>(buf_.data()), size_);
+  }
+  // Room for `more` bytes at the end; Advance() then counts the bytes written.
+  unsigned char* Room(size_t more) {
+    if (size_ + more > buf_.size()) [[unlikely]]
+      Grow(more);
+    return buf_.data() + size_;
+  }
+  void Advance(size_t n) { size_ += n; }
+
+ private:
+  [[gnu::noinline]] void Grow(size_t more) { buf_.resize(std::max(2 * buf_.size(), size_ + more)); }
+
+  std::vector<unsigned char> buf_ = std::vector<unsigned char>(256);
+  size_t size_ = 0;
+};
+
+void PutInt(KeyBuilder& key, int64_t i) {
+  unsigned char* p = key.Room(1 + sizeof i);
+  p[0] = 'i';
+  std::memcpy(p + 1, &i, sizeof i);
+  key.Advance(1 + sizeof i);
 }
 
 // Appends a key column's value to `key` so that two values compare equal as the
 // grouping compares them exactly when their bytes are equal: text folded as the TSQL
 // collation folds it, trailing blanks dropped; a whole float as the integer it equals.
-void AppendKey(std::string& key, sqlite3_value* v) {
+void AppendKey(KeyBuilder& key, sqlite3_value* v) {
   switch (sqlite3_value_type(v)) {
     case SQLITE_NULL:
-      key.push_back('n');
+      *key.Room(1) = 'n';
+      key.Advance(1);
       return;
-    case SQLITE_INTEGER: {
-      const int64_t i = sqlite3_value_int64(v);
-      key.push_back('i');
-      Append(key, &i, sizeof i);
+    case SQLITE_INTEGER:
+      PutInt(key, sqlite3_value_int64(v));
       return;
-    }
     case SQLITE_FLOAT: {
       double d = sqlite3_value_double(v);
       if (d >= -9.2e18 && d <= 9.2e18 && d == std::floor(d)) {
-        const auto i = static_cast<int64_t>(d);
-        key.push_back('i');
-        Append(key, &i, sizeof i);
+        PutInt(key, static_cast<int64_t>(d));
         return;
       }
       if (d == 0) d = 0;  // -0.0 groups with 0.0
-      key.push_back('f');
-      Append(key, &d, sizeof d);
+      unsigned char* p = key.Room(1 + sizeof d);
+      p[0] = 'f';
+      std::memcpy(p + 1, &d, sizeof d);
+      key.Advance(1 + sizeof d);
       return;
     }
     case SQLITE_TEXT: {
       const auto* s = sqlite3_value_text(v);
-      const auto n = static_cast<size_t>(sqlite3_value_bytes(v));
-      key.push_back('t');
-      const size_t start = key.size();
+      size_t n = static_cast<size_t>(sqlite3_value_bytes(v));
+      // 'a' and 'a ' are one group. A fault here shows in no result: the query keeps its
+      // GROUP BY and SQLite groups the groups' rows again under the TSQL collation
+      // (bind_grouping.cpp), so split groups would only cost rows, not change sums.
+      // A blank byte is always a blank character (no UTF-8 sequence holds one, and no
+      // other character folds to it), so the blanks go before the folding.
+      while (n > 0 && s[n - 1] == ' ') --n;
+      // Each folded character: one byte below 0x80, or 0x80 and three bytes of its code
+      // (NextChar reads at most 21 bits); 0xFF ends the text, as no character starts
+      // with it. At most four key bytes a text byte.
+      unsigned char* const begin = key.Room(2 + 4 * n);
+      unsigned char* p = begin;
+      *p++ = 't';
       for (size_t i = 0; i < n;) {
         uint32_t c = s[i];
         if (c < 0x80) {
           ++i;
-          if (c - 'A' < 26u) c += 32;
+          *p++ = static_cast<unsigned char>(c - 'A' < 26u ? c + 32 : c);
         } else {
           c = sqlfn::FoldLower(sqlfn::NextChar(s, n, i));
+          p[0] = 0x80;
+          p[1] = static_cast<unsigned char>(c >> 16);
+          p[2] = static_cast<unsigned char>(c >> 8);
+          p[3] = static_cast<unsigned char>(c);
+          p += 4;
         }
-        Append(key, &c, sizeof c);
       }
-      // 'a' and 'a ' are one group. A fault here shows in no result: the query keeps its
-      // GROUP BY and SQLite groups the groups' rows again under the TSQL collation
-      // (bind_grouping.cpp), so split groups would only cost rows, not change sums.
-      while (key.size() > start && key.compare(key.size() - 4, 4, "\x20\0\0\0", 4) == 0)
-        key.resize(key.size() - 4);
-      const uint32_t end = 0xFFFFFFFFu;  // no folded character has this value
-      Append(key, &end, sizeof end);
+      *p++ = 0xFF;
+      key.Advance(static_cast<size_t>(p - begin));
       return;
     }
     default: {
+      const auto* b = sqlite3_value_blob(v);
       const auto n = static_cast<uint32_t>(sqlite3_value_bytes(v));
-      key.push_back('b');
-      Append(key, &n, sizeof n);
-      Append(key, sqlite3_value_blob(v), n);
+      unsigned char* p = key.Room(1 + sizeof n + n);
+      p[0] = 'b';
+      std::memcpy(p + 1, &n, sizeof n);
+      if (n > 0) std::memcpy(p + 1 + sizeof n, b, n);
+      key.Advance(1 + sizeof n + n);
       return;
     }
   }
 }
+
+// The first row's key values of every group, to write the group's row: numbers by
+// value, text and blobs end to end in one buffer, rather than a copied SQLite value
+// (two allocations) per key of a group.
+class KeyValues {
+ public:
+  void Add(sqlite3_value* v) {
+    Entry e;
+    e.type = sqlite3_value_type(v);
+    switch (e.type) {
+      case SQLITE_INTEGER:
+        e.i = sqlite3_value_int64(v);
+        break;
+      case SQLITE_FLOAT:
+        e.d = sqlite3_value_double(v);
+        break;
+      case SQLITE_TEXT:
+      case SQLITE_BLOB: {
+        const void* p = e.type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(v))
+                                              : sqlite3_value_blob(v);
+        e.size = sqlite3_value_bytes(v);
+        e.i = static_cast<int64_t>(bytes_.size());
+        if (e.size > 0) bytes_.append(static_cast<const char*>(p), static_cast<size_t>(e.size));
+        break;
+      }
+      default:
+        break;
+    }
+    entries_.push_back(e);
+  }
+
+  // Binds without a copy: the bytes stay put until the statement's bindings are
+  // cleared (no key is added while the groups are written).
+  void Bind(sqlite3_stmt* st, int index, size_t at) const {
+    const Entry& e = entries_[at];
+    switch (e.type) {
+      case SQLITE_INTEGER:
+        sqlite3_bind_int64(st, index, e.i);
+        return;
+      case SQLITE_FLOAT:
+        sqlite3_bind_double(st, index, e.d);
+        return;
+      case SQLITE_TEXT:
+        sqlite3_bind_text(st, index, bytes_.data() + e.i, e.size, SQLITE_STATIC);
+        return;
+      case SQLITE_BLOB:
+        sqlite3_bind_blob(st, index, bytes_.data() + e.i, e.size, SQLITE_STATIC);
+        return;
+      default:
+        sqlite3_bind_null(st, index);
+        return;
+    }
+  }
+
+ private:
+  struct Entry {
+    int type = SQLITE_NULL;
+    int size = 0;   // text, blob: bytes
+    int64_t i = 0;  // integer; text, blob: where the bytes start in bytes_
+    double d = 0;
+  };
+  std::vector<Entry> entries_;
+  std::string bytes_;
+};
 
 // SQLite's order of values as min() and max() see it: numbers, then text (under the
 // TSQL collation), then blobs.
@@ -105,20 +208,24 @@ int CompareValues(sqlite3_value* a, sqlite3_value* b) {
   return c != 0 ? c : na - nb;
 }
 
-Decimal DecimalOf(sqlite3_value* v) {
+// The decimal a non-null argument of a decimal sum stands for (`type` is its type).
+Decimal DecimalOf(sqlite3_value* v, int type) {
   std::optional<Decimal> d;
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_BLOB:
-      d = DecodeKey(std::string_view(static_cast<const char*>(sqlite3_value_blob(v)),
+  switch (type) {
+    case SQLITE_BLOB: {
+      const void* bytes = sqlite3_value_blob(v);
+      d = DecodeKey(std::string_view(static_cast<const char*>(bytes),
                                      static_cast<size_t>(sqlite3_value_bytes(v))));
       if (!d) throw SqlError(8114, 16, "Error converting data type varbinary to numeric.");
       return *d;
+    }
     case SQLITE_INTEGER:
       return Decimal::FromInt(sqlite3_value_int64(v));
     case SQLITE_FLOAT:
       d = Decimal::FromDoubleNatural(sqlite3_value_double(v));
       if (!d) {
-        throw SqlError(8115, 16, "Arithmetic overflow error converting float to data type numeric.");
+        throw SqlError(8115, 16,
+                       "Arithmetic overflow error converting float to data type numeric.");
       }
       return *d;
     default:
@@ -128,40 +235,77 @@ Decimal DecimalOf(sqlite3_value* v) {
   }
 }
 
+constexpr std::array<__int128, 39> Powers10() {
+  std::array<__int128, 39> p{};
+  p[0] = 1;
+  for (size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+  return p;
+}
+constexpr std::array<__int128, 39> kPow10 = Powers10();
+
+// v * 10^k (k at most 38, the widest scale); false when that leaves 128 bits.
+bool ScaleUp(__int128& v, int k) {
+  if (k == 0) return true;
+  // Two 64-bit factors never overflow 128 bits: the common case, no overflow check.
+  if (k <= 18 && v >= INT64_MIN && v <= INT64_MAX) {
+    v = static_cast<__int128>(static_cast<int64_t>(v)) * static_cast<int64_t>(kPow10[k]);
+    return true;
+  }
+  return !__builtin_mul_overflow(v, kPow10[static_cast<size_t>(k)], &v);
+}
+
 // The partial aggregates of all groups, a group's side by side (the rows come in no
-// order of their groups, and each row touches all of its group's partials).
+// order of their groups, and each row touches all of its group's partials). Groups are
+// kept in blocks of a fixed size, so that a new group never moves the others.
 class Partials {
  public:
+  // n: rows or non-null values; acc: the integer or decimal sum so far (at `scale`),
+  // until a decimal sum outgrows 128 bits and goes on in wide_[wide].
+  struct alignas(16) Cell {
+    __int128 acc = 0;
+    int64_t n = 0;
+    int32_t scale = 0;
+    int32_t wide = -1;
+  };
+
   explicit Partials(const std::string& kinds)
       : width_(kinds.size()), keeps_values_(kinds.find_first_of("mM") != std::string::npos) {}
 
-  void AddGroup() {
-    cells_.resize(cells_.size() + width_);
-    if (keeps_values_) best_.resize(cells_.size());
+  void AddGroup(size_t group) {
+    if (group % kGroupsPerBlock == 0)
+      blocks_.push_back(std::make_unique<Cell[]>(kGroupsPerBlock * width_));
+    if (keeps_values_) best_.resize(best_.size() + width_);
   }
 
-  void Add(size_t cell, char kind, sqlite3_value* v) {
-    Cell& c = cells_[cell];
-    if (kind == 'n') {
-      ++c.n;
-      return;
-    }
-    if (sqlite3_value_type(v) == SQLITE_NULL) return;
+  // The first of a group's cells; its aggregates' cells follow.
+  Cell* Of(size_t group) {
+    return &blocks_[group / kGroupsPerBlock][(group % kGroupsPerBlock) * width_];
+  }
+  const Cell* Of(size_t group) const {
+    return &blocks_[group / kGroupsPerBlock][(group % kGroupsPerBlock) * width_];
+  }
+
+  // Folds a row's value `v` into cell `a` of a group (not for count(*), which only
+  // counts the row).
+  void Add(Cell& c, size_t group, size_t a, char kind, sqlite3_value* v) {
+    const int type = sqlite3_value_type(v);
+    if (type == SQLITE_NULL) return;
     ++c.n;
     switch (kind) {
       case 's': {
         int64_t sum = static_cast<int64_t>(c.acc);
         if (__builtin_add_overflow(sum, sqlite3_value_int64(v), &sum))
-          throw SqlError(8115, 16, "Arithmetic overflow error converting expression to data type bigint.");
+          throw SqlError(8115, 16,
+                         "Arithmetic overflow error converting expression to data type bigint.");
         c.acc = sum;
         return;
       }
       case 'd':
-        AddDecimal(c, DecimalOf(v));
+        AddDecimal(c, DecimalOf(v, type));
         return;
       case 'm':
       case 'M': {
-        OwnedValue& b = best_[cell];
+        OwnedValue& b = best_[group * width_ + a];
         const int order = b ? CompareValues(v, b.get()) : 0;
         if (!b || (kind == 'm' ? order < 0 : order > 0)) b.reset(sqlite3_value_dup(v));
         return;
@@ -171,8 +315,11 @@ class Partials {
     }
   }
 
-  void Bind(sqlite3_stmt* st, int index, size_t cell, char kind) const {
-    const Cell& c = cells_[cell];
+  // Binds cell `a` of a group. A decimal sum is bound without a copy from `encoded`,
+  // which must outlive the statement's step.
+  void Bind(sqlite3_stmt* st, int index, size_t group, size_t a, char kind,
+            std::string& encoded) const {
+    const Cell& c = Of(group)[a];
     if (kind == 'n' || kind == 'c') {
       sqlite3_bind_int64(st, index, c.n);
     } else if (c.n == 0) {
@@ -187,35 +334,26 @@ class Partials {
         sum.Add(Decimal{c.acc, static_cast<uint8_t>(c.scale)});
       }
       const std::optional<Decimal> r = sum.Result();
-      if (!r) throw SqlError(8115, 16, "Arithmetic overflow error converting expression to data type numeric.");
-      const std::string bytes = EncodeKey(*r);
-      sqlite3_bind_blob(st, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+      if (!r)
+        throw SqlError(8115, 16,
+                       "Arithmetic overflow error converting expression to data type numeric.");
+      encoded = EncodeKey(*r);
+      sqlite3_bind_blob(st, index, encoded.data(), static_cast<int>(encoded.size()), SQLITE_STATIC);
     } else {
-      sqlite3_bind_value(st, index, best_[cell].get());
+      sqlite3_bind_value(st, index, best_[group * width_ + a].get());
     }
   }
 
  private:
-  // n: rows or non-null values; acc: the integer or decimal sum so far (at `scale`), until
-  // a decimal sum outgrows 128 bits and goes on in wide_[wide].
-  struct alignas(16) Cell {
-    __int128 acc = 0;
-    int64_t n = 0;
-    int32_t scale = 0;
-    int32_t wide = -1;
-  };
+  static constexpr size_t kGroupsPerBlock = 512;
 
+  // Adds in place at the wider of the two scales while the sum fits 128 bits.
   void AddDecimal(Cell& c, const Decimal& x) {
     if (c.wide < 0) {
       __int128 acc = c.acc, v = x.unscaled;
-      bool ok = true;
-      int s = c.scale;
-      if (x.scale > s) {
-        for (; ok && s < x.scale; ++s) ok = !__builtin_mul_overflow(acc, 10, &acc);
-      } else {
-        for (int k = x.scale; ok && k < s; ++k) ok = !__builtin_mul_overflow(v, 10, &v);
-      }
-      if (ok && !__builtin_add_overflow(acc, v, &acc)) {
+      const int s = std::max<int>(c.scale, x.scale);
+      if (ScaleUp(acc, s - c.scale) && ScaleUp(v, s - x.scale) &&
+          !__builtin_add_overflow(acc, v, &acc)) {
         c.acc = acc;
         c.scale = s;
         return;
@@ -228,10 +366,10 @@ class Partials {
     wide_[static_cast<size_t>(c.wide)].Add(x);
   }
 
-  size_t width_;       // aggregates per group
-  bool keeps_values_;  // min or max among them
-  std::vector<Cell> cells_;        // by group, then aggregate
-  std::vector<OwnedValue> best_;   // m, M: by cell
+  size_t width_;                                 // aggregates per group
+  bool keeps_values_;                            // min or max among them
+  std::vector<std::unique_ptr<Cell[]>> blocks_;  // kGroupsPerBlock groups each
+  std::vector<OwnedValue> best_;                 // m, M: by group, then aggregate
   std::vector<DecimalSum> wide_;
 };
 
@@ -312,41 +450,57 @@ class GroupIndex {
   std::vector<Slot> slots_;
   std::vector<uint64_t> hashes_;  // by group
   std::string keys_;
-  std::vector<size_t> ends_;      // by group: where its key ends in keys_
+  std::vector<size_t> ends_;  // by group: where its key ends in keys_
 };
 
 }  // namespace
 
 int FillGroups(sqlite3_stmt* select, sqlite3_stmt* insert, const HashGrouping& g) {
   const int nkeys = g.keys;
-  const size_t naggs = g.aggregates.size();
-  Partials partials(g.aggregates);
+  const std::string& kinds = g.aggregates;
+  const size_t naggs = kinds.size();
+  Partials partials(kinds);
   GroupIndex index;
-  std::vector<OwnedValue> keys;  // nkeys per group, the first row's values
-  std::string key;
+  KeyValues keys;  // nkeys per group, the first row's values
+  KeyBuilder key;
+  std::vector<sqlite3_value*> row_keys(static_cast<size_t>(nkeys));
   int rc;
   while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
-    key.clear();
-    for (int k = 0; k < nkeys; ++k) AppendKey(key, sqlite3_column_value(select, k));
-    bool added;
-    const size_t group = index.Find(key, added);
-    if (added) {
-      for (int k = 0; k < nkeys; ++k)
-        keys.emplace_back(sqlite3_value_dup(sqlite3_column_value(select, k)));
-      partials.AddGroup();
+    key.Clear();
+    for (int k = 0; k < nkeys; ++k) {
+      sqlite3_value* v = sqlite3_column_value(select, k);
+      row_keys[static_cast<size_t>(k)] = v;
+      AppendKey(key, v);
     }
+    bool added;
+    const size_t group = index.Find(key.View(), added);
+    if (added) {
+      for (sqlite3_value* v : row_keys) keys.Add(v);
+      partials.AddGroup(group);
+    }
+    Partials::Cell* cells = partials.Of(group);
     for (size_t a = 0; a < naggs; ++a) {
-      partials.Add(group * naggs + a, g.aggregates[a],
+      if (kinds[a] == 'n') {
+        ++cells[a].n;  // count(*): its column is a NULL placeholder, not read
+        continue;
+      }
+      partials.Add(cells[a], group, a, kinds[a],
                    sqlite3_column_value(select, nkeys + static_cast<int>(a)));
     }
   }
   if (rc != SQLITE_DONE) return rc;
   sqlite3_reset(select);
+  // The groups' values are bound in place; no binding may outlive them.
+  struct ClearBindings {
+    sqlite3_stmt* st;
+    ~ClearBindings() { sqlite3_clear_bindings(st); }
+  } clear{insert};
+  std::vector<std::string> encoded(naggs);
   for (size_t group = 0; group < index.size(); ++group) {
     for (int k = 0; k < nkeys; ++k)
-      sqlite3_bind_value(insert, k + 1, keys[group * static_cast<size_t>(nkeys) + static_cast<size_t>(k)].get());
+      keys.Bind(insert, k + 1, group * static_cast<size_t>(nkeys) + static_cast<size_t>(k));
     for (size_t a = 0; a < naggs; ++a)
-      partials.Bind(insert, nkeys + static_cast<int>(a) + 1, group * naggs + a, g.aggregates[a]);
+      partials.Bind(insert, nkeys + static_cast<int>(a) + 1, group, a, kinds[a], encoded[a]);
     rc = sqlite3_step(insert);
     sqlite3_reset(insert);
     if (rc != SQLITE_DONE) return rc;
