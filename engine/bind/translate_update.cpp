@@ -3,6 +3,7 @@
 // table FROM does not name. The FROM form computes the target's rowid and the new
 // values in one SELECT over the sources and applies them with SQLite's UPDATE ...
 // FROM; each target row is updated once, from one of its matches.
+#include <algorithm>
 #include <set>
 
 #include "engine/bind/translate_internal.h"
@@ -32,13 +33,13 @@ DmlTarget BindDmlTarget(Binder& b, const ast::Name& target,
       }
     }
     if (hits.size() > 1) {
-      if (unaliased.size() != 1)
-        Fail(8154, "The table '" + target_name + "' is ambiguous.", line);
+      if (unaliased.size() != 1) Fail(8154, "The table '" + target_name + "' is ambiguous.", line);
       hits = unaliased;
     }
     if (hits.empty()) {
       Source s = b.SourceForTable(target, "", line);
-      t.from_sql += (t.from_sql.empty() ? "" : ", ") + s.table->sqlite_name + " AS " + s.sqlite_alias;
+      t.from_sql +=
+          (t.from_sql.empty() ? "" : ", ") + s.table->sqlite_name + " AS " + s.sqlite_alias;
       scope.sources.push_back(std::move(s));
       hits.push_back(scope.sources.size() - 1);
     }
@@ -97,10 +98,15 @@ std::string ByGroupLookup(Binder& b, const ast::UpdateStmt& s, Scope& scope, siz
   for (size_t k : groups.key_columns)
     if (!keyed.count(k)) return "";
   // Looked up by its key through an index of its own: SQLite may otherwise scan it for
-  // every row, once it thinks the table too small for an automatic index.
+  // every row, once it thinks the table too small for an automatic index. The index
+  // carries the other columns too, so that a look-up reads the index alone.
   std::string columns;
   for (size_t k : groups.key_columns)
     columns += (columns.empty() ? "" : ", ") + groups.columns[k].sql;
+  for (size_t i = 0; i < groups.columns.size(); ++i)
+    if (std::find(groups.key_columns.begin(), groups.key_columns.end(), i) ==
+        groups.key_columns.end())
+      columns += ", " + groups.columns[i].sql;
   b.AddPreStep("CREATE INDEX temp." + QuoteId(groups.filled_table + "$key") + " ON " +
                QuoteId(groups.filled_table) + "(" + columns + ")");
   return " FROM " + groups.sql + " WHERE " + b.BindPredicate(*join.on, scope).sql;
@@ -135,18 +141,21 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
     if (sc.column_name.size() > 1) {
       const std::string& q = sc.column_name[sc.column_name.size() - 2];
       if (!EqualsNoCase(q, tsrc.alias) && !EqualsNoCase(q, s.target.back()))
-        Fail(4104, "The multi-part identifier \"" + JoinName(sc.column_name) + "\" could not be bound.",
+        Fail(4104,
+             "The multi-part identifier \"" + JoinName(sc.column_name) + "\" could not be bound.",
              sc.line);
     }
     const ColumnInfo* c = table.Find(name);
     if (c == nullptr) Fail(207, "Invalid column name '" + name + "'.", sc.line);
     if (c->identity) Fail(8102, "Cannot update identity column '" + c->name + "'.", sc.line);
     if (!seen.insert(AsciiLower(c->name)).second)
-      Fail(264, "The column name '" + c->name + "' is specified more than once in the SET clause "
-                "or column list of an INSERT. A column cannot be assigned more than one value in "
-                "the same clause. Modify the clause to make sure that a column is updated only "
-                "once. If this statement updates or inserts columns into a view, column aliasing "
-                "can conceal the duplication in your code.",
+      Fail(264,
+           "The column name '" + c->name +
+               "' is specified more than once in the SET clause "
+               "or column list of an INSERT. A column cannot be assigned more than one value in "
+               "the same clause. Modify the clause to make sure that a column is updated only "
+               "once. If this statement updates or inserts columns into a view, column aliasing "
+               "can conceal the duplication in your code.",
            sc.line);
     Assignment a{c, {}, false};
     if (sc.value->kind == ast::ExprKind::kDefault) {
@@ -166,9 +175,10 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
   if (s.where) {
     Fragment w = b.BindPredicate(*s.where, scope);
     if (w.aggregate)
-      Fail(147, "An aggregate may not appear in the WHERE clause unless it is in a subquery "
-                "contained in a HAVING clause or a select list, and the column being aggregated "
-                "is an outer reference.",
+      Fail(147,
+           "An aggregate may not appear in the WHERE clause unless it is in a subquery "
+           "contained in a HAVING clause or a select list, and the column being aggregated "
+           "is an outer reference.",
            s.where->line);
     where = " WHERE " + w.sql;
   }
@@ -184,18 +194,18 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
     sql += where;
   } else if (std::string lookup = ByGroupLookup(b, s, scope, target.source); !lookup.empty()) {
     // The target joined to a grouped table on that table's whole grouping key: each row
-    // has at most one match, read by a look-up while the table is updated in its own
-    // order (SQLite's UPDATE ... FROM would first collect every row's new values).
-    std::string cols, values;
+    // has at most one match, found by one look-up in the grouped table's key index while
+    // the target is scanned in its own order (not through an index of the target, which
+    // would reach its rows out of order and, keyed on part of the key, several at a
+    // time); rows without a match are not touched and not counted.
+    std::string assign;
     for (size_t i = 0; i < sets.size(); ++i) {
       Assignment& a = sets[i];
-      cols += (i ? ", " : "") + QuoteId(a.column->name);
-      values += (i ? ", " : "") +
+      assign += (i ? ", " : "") + QuoteId(a.column->name) + " = " +
                 (a.is_default ? a.value.sql : b.ConvertForStore(a.value, a.column->type).sql);
     }
-    if (sets.size() > 1) cols = "(" + cols + ")";
-    sql = "UPDATE " + table.sqlite_name + " AS " + tsrc.sqlite_alias + " SET " + cols +
-          " = (SELECT " + values + lookup + ") WHERE EXISTS (SELECT 1" + lookup + ")";
+    sql = "UPDATE " + table.sqlite_name + " AS " + tsrc.sqlite_alias + " NOT INDEXED SET " +
+          assign + lookup;
   } else {
     std::string inner = "SELECT " + tsrc.sqlite_alias + ".rowid AS rid";
     std::string assign;

@@ -55,8 +55,8 @@ class BatchTimer {
   }
   ~BatchTimer() {
     if (!clock_) return;
-    clock_->Batch(text_, std::chrono::duration<double>(std::chrono::steady_clock::now() - start_)
-                             .count());
+    clock_->Batch(text_,
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count());
   }
   BatchTimer(const BatchTimer&) = delete;
   BatchTimer& operator=(const BatchTimer&) = delete;
@@ -99,6 +99,8 @@ ConnectionImpl::~ConnectionImpl() {
   procedures_.clear();
   convert_.Reset(nullptr);
   index_exists_.Reset(nullptr);
+  savepoint_.Reset(nullptr);
+  release_.Reset(nullptr);
   if (trancount_ > 0) sqlite3_exec(sql_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close_v2(sql_);
 }
@@ -145,8 +147,43 @@ size_t ScanLiteral(std::string_view text, size_t pos, sql::TokenKind kind) {
 
 }  // namespace
 
+namespace {
+
+// A literal of the batch text as the lexer reads it, kept while the templates of one
+// batch are tried: they cut the same text at the same places, mostly.
+struct ReadLiteral {
+  size_t pos = 0;
+  sql::TokenKind kind{};
+  size_t length = 0;  // 0: no literal of that kind there
+  sql::Token token;
+  std::string shape;
+};
+
+const ReadLiteral& ReadLiteralAt(std::string_view text, size_t pos, sql::TokenKind kind,
+                                 std::vector<ReadLiteral>& read) {
+  for (const ReadLiteral& r : read) {
+    if (r.pos == pos && r.kind == kind) return r;
+  }
+  ReadLiteral r;
+  r.pos = pos;
+  r.kind = kind;
+  const size_t n = ScanLiteral(text, pos, kind);
+  // The lexer types the literal; it must read it as one token of the same kind (a text
+  // that is no literal after all is left for the full lexer to report).
+  if (n != 0 && sql::LexLiteral(text.substr(pos, n), r.token) && r.token.kind == kind &&
+      r.token.text.size() == n) {
+    r.length = n;
+    r.shape = sql::LiteralShape(r.token);
+  }
+  read.push_back(std::move(r));
+  return read.back();
+}
+
+}  // namespace
+
 bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token>& literals,
                                    std::string& key) {
+  std::vector<ReadLiteral> read;
   for (size_t t = 0; t < templates_.size(); ++t) {
     const BatchTemplate& tpl = templates_[t];
     literals.clear();
@@ -163,29 +200,16 @@ bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token
         ok = pos == text.size();
         break;
       }
-      size_t n = ScanLiteral(text, pos, tpl.kinds[i]);
-      if (n == 0) {
-        ok = false;
-        break;
-      }
-      // The lexer types the literal; it must read it as one token of the same kind.
-      std::vector<sql::Token> one;
-      try {
-        one = sql::Lex(text.substr(pos, n));
-      } catch (const SqlError&) {
-        ok = false;  // not a literal after all: the full lexer will report it
-        break;
-      }
+      const ReadLiteral& lit = ReadLiteralAt(text, pos, tpl.kinds[i], read);
       // The literal's full type is part of the shape: a text of another length or a
       // number of other digits is another shape, typed by its own parse.
-      if (one.size() != 2 || one[0].kind != tpl.kinds[i] || one[0].text.size() != n ||
-          sql::LiteralShape(one[0]) != tpl.shapes[i]) {
+      if (lit.length == 0 || lit.shape != tpl.shapes[i]) {
         ok = false;
         break;
       }
-      one[0].literal_index = static_cast<int>(i);
-      literals.push_back(std::move(one[0]));
-      pos += n;
+      literals.push_back(lit.token);
+      literals.back().literal_index = static_cast<int>(i);
+      pos += lit.length;
     }
     if (!ok) continue;
     key = tpl.key;
@@ -259,6 +283,13 @@ int64_t ConnectionImpl::TempTableRows(const std::string& table) {
   return rows;
 }
 
+void ConnectionImpl::RunKept(Stmt& st, const char* sql) {
+  if (!st) st = Prepare(sql_, sql);
+  const int rc = sqlite3_step(st.get());
+  sqlite3_reset(st.get());
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) throw ErrorFromSqlite(sql_, rc);
+}
+
 BatchResult ConnectionImpl::Execute(std::string_view text) { return RunText(text, nullptr); }
 
 BatchResult ConnectionImpl::ExecuteStreaming(std::string_view text, ResultSink& sink) {
@@ -270,11 +301,19 @@ void ConnectionImpl::Interrupt() {
   sqlite3_interrupt(sql_);
 }
 
+void ConnectionImpl::NoticeLostTransaction() {
+  // SQLite ends a transaction by itself after some failures (an interrupted write, a full
+  // disk): what the catalog remembers of the tables, and of the #temp tables kept for
+  // reuse, may have been undone with it.
+  if (trancount_ > 0 && sqlite3_get_autocommit(sql_)) catalog_.Bump();
+}
+
 BatchResult ConnectionImpl::RunText(std::string_view text, ResultSink* sink) {
   interrupt_ = false;
   BatchTimer timer(text);
   ++stats_.batches;
   partial_ = BatchResult{};
+  NoticeLostTransaction();
   catalog_.SyncWithFile();
   // A batch that repeats a recent one's text with other literal values is recognised
   // without lexing the whole text; any other goes through the lexer's shape key.
@@ -346,6 +385,7 @@ BatchResult ConnectionImpl::CallProcedure(std::string_view name, std::vector<Pro
   BatchTimer timer(call_text);
   ++stats_.batches;
   partial_ = BatchResult{};
+  NoticeLostTransaction();
   catalog_.SyncWithFile();
   BatchResult out;
   Interpreter in(*this, out);

@@ -36,7 +36,7 @@ struct IndexCandidate {
 // A translation of one statement or expression with its prepared SQLite statements.
 struct Plan {
   Translation translation;
-  std::vector<Stmt> prepared;  // one per step, prepared on first use
+  std::vector<Stmt> prepared;       // one per step, prepared on first use
   std::vector<Stmt> group_inserts;  // a grouping step's INSERT, by step, on first use
   uint64_t catalog_version = 0;
   CatalogLookups lookups;  // what the translation read of the catalog
@@ -116,6 +116,8 @@ class ConnectionImpl : public Connection {
   bool IndexExists(const std::string& name);
   // An upper bound of the rows of a #temp table (its largest rowid), found without a scan.
   int64_t TempTableRows(const std::string& table);
+  // Runs a statement of no parameters and no rows, prepared on first use and kept.
+  void RunKept(Stmt& st, const char* sql);
 
  private:
   static constexpr size_t kTemplates = 8;
@@ -128,6 +130,8 @@ class ConnectionImpl : public Connection {
   void RememberTemplate(std::string_view text, const std::vector<sql::Token>& tokens,
                         const std::string& key);
   static bool FitsCached(const CachedBatch& code, const std::vector<sql::Token>& literals);
+  // Forgets what the catalog knows when SQLite rolled a transaction back on its own.
+  void NoticeLostTransaction();
   // Execute and ExecuteStreaming: results to `sink` when one is given.
   BatchResult RunText(std::string_view text, ResultSink* sink);
 
@@ -162,7 +166,8 @@ class ConnectionImpl : public Connection {
 
   Stmt convert_;
   Stmt index_exists_;
-  BatchResult partial_;  // SELECT t_cvt(?1, ?2, ?3, NULL)
+  Stmt savepoint_, release_;  // a statement's own savepoint around its steps
+  BatchResult partial_;       // SELECT t_cvt(?1, ?2, ?3, NULL)
 };
 
 }  // namespace morvesk::engine::exec

@@ -525,7 +525,7 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
                              bool all_rows) {
   const Translation& tr = p.translation;
   bool multi = tr.steps.size() > 1;
-  if (multi) ExecSql(c_.sql_, "SAVEPOINT tsql_statement");
+  if (multi) c_.RunKept(c_.savepoint_, "SAVEPOINT tsql_statement");
   int64_t count = 0;
   revived_temp_ = false;
   try {
@@ -581,7 +581,7 @@ int64_t Interpreter::RunPlan(Plan& p, Frame& f, std::vector<std::vector<Value>>*
     }
     throw;
   }
-  if (multi) ExecSql(c_.sql_, "RELEASE tsql_statement");
+  if (multi) c_.RunKept(c_.release_, "RELEASE tsql_statement");
   return count;
 }
 

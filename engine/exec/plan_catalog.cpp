@@ -10,18 +10,9 @@ bool SameColumn(const ColumnInfo& a, const ColumnInfo& b) {
          a.default_sql == b.default_sql;
 }
 
-bool SameTable(const std::optional<TableInfo>& a, const std::optional<TableInfo>& b) {
+bool SameAnswer(const std::optional<TableInfo>& a, const std::optional<TableInfo>& b) {
   if (!a || !b) return !a && !b;
-  if (a->name != b->name || a->sqlite_name != b->sqlite_name || a->is_temp != b->is_temp ||
-      a->is_view != b->is_view || a->is_compound_view != b->is_compound_view ||
-      a->view_arms != b->view_arms ||
-      a->columns.size() != b->columns.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a->columns.size(); ++i) {
-    if (!SameColumn(a->columns[i], b->columns[i])) return false;
-  }
-  return true;
+  return SameTable(*a, *b);
 }
 
 bool SameParams(const std::optional<std::vector<ProcParamInfo>>& a,
@@ -40,9 +31,24 @@ bool SameParams(const std::optional<std::vector<ProcParamInfo>>& a,
 
 }  // namespace
 
-bool CatalogLookups::StillHold(const Catalog& catalog) const {
-  for (const Table& t : tables) {
-    if (!SameTable(t.info, catalog.FindTable(t.name))) return false;
+bool SameTable(const TableInfo& a, const TableInfo& b) {
+  if (a.name != b.name || a.sqlite_name != b.sqlite_name || a.is_temp != b.is_temp ||
+      a.is_view != b.is_view || a.is_compound_view != b.is_compound_view ||
+      a.view_arms != b.view_arms || a.columns.size() != b.columns.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.columns.size(); ++i) {
+    if (!SameColumn(a.columns[i], b.columns[i])) return false;
+  }
+  return true;
+}
+
+bool CatalogLookups::StillHold(const SqliteCatalog& catalog) {
+  for (Table& t : tables) {
+    const SqliteCatalog::Answer now = catalog.LookupTable(t.name);
+    if (t.stamp != 0 && now.stamp == t.stamp) continue;
+    if (!SameAnswer(t.info, *now.info)) return false;
+    t.stamp = now.stamp;
   }
   for (const Procedure& p : procedures) {
     if (!SameParams(p.params, catalog.FindProcedure(p.name))) return false;
@@ -51,9 +57,9 @@ bool CatalogLookups::StillHold(const Catalog& catalog) const {
 }
 
 std::optional<TableInfo> RecordingCatalog::FindTable(std::string_view name) const {
-  std::optional<TableInfo> info = inner_.FindTable(name);
-  out_.tables.push_back({std::string(name), info});
-  return info;
+  const SqliteCatalog::Answer a = inner_.LookupTable(name);
+  out_.tables.push_back({std::string(name), *a.info, a.stamp});
+  return *a.info;
 }
 
 std::optional<std::vector<ProcParamInfo>> RecordingCatalog::FindProcedure(

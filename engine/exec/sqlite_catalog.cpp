@@ -6,6 +6,7 @@
 
 #include "base/ascii.h"
 #include "engine/bind/object_id.h"
+#include "engine/exec/plan_catalog.h"
 #include "engine/exec/sqlite_util.h"
 #include "engine/exec/system_catalog.h"
 #include "engine/exec/table_ddl.h"
@@ -40,7 +41,6 @@ std::vector<std::vector<std::string>> SplitRecords(const std::string& text) {
   }
   return rows;
 }
-
 
 }  // namespace
 
@@ -149,8 +149,23 @@ bool StepWithName(sqlite3* db, const Stmt& s, const std::string& name) {
 
 }  // namespace
 
-bool SqliteCatalog::RetireTemp(const TableInfo& table) {
-  if (!table.is_temp || table.is_view) return false;
+int64_t SqliteCatalog::TempSchemaCookie() {
+  if (!temp_cookie_) temp_cookie_ = Prepare(db_, "PRAGMA temp.schema_version");
+  sqlite3_stmt* s = temp_cookie_.get();
+  const int rc = sqlite3_step(s);
+  const int64_t v = rc == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+  sqlite3_reset(s);
+  if (rc != SQLITE_ROW) throw ErrorFromSqlite(db_, rc);
+  return v;
+}
+
+const SqliteCatalog::TempFacts& SqliteCatalog::FactsOf(const TableInfo& table) {
+  const int64_t cookie = TempSchemaCookie();
+  TempFacts& f = temp_facts_[AsciiLower(table.name)];
+  // A loop that drops and makes the same working tables leaves the temp schema alone
+  // (they are retired and revived, not dropped): its facts are read once.
+  if (f.cookie == cookie && f.structure == structure_version_ && f.name == table.name) return f;
+  f = TempFacts{};
   if (!retire_check_) {
     // Any index but the runtime's own automatic ones, or an identity (its counter lives
     // in sqlite_sequence), makes the table one to drop for real.
@@ -158,22 +173,59 @@ bool SqliteCatalog::RetireTemp(const TableInfo& table) {
                             "SELECT 1 FROM temp.sqlite_schema WHERE tbl_name = ?1 AND "
                             "((type = 'index' AND name NOT LIKE '\\_\\_auto\\_%' ESCAPE '\\') OR "
                             "(type = 'table' AND sql LIKE '%AUTOINCREMENT%'))");
-    retire_mark_ = Prepare(db_, "INSERT INTO temp.__tsql_dropped VALUES(lower(?1))");
   }
-  if (StepWithName(db_, retire_check_, table.name)) return false;
-  ExecSql(db_, "DELETE FROM " + table.sqlite_name);
+  f.own_index_or_identity = StepWithName(db_, retire_check_, table.name);
+  if (!facts_sql_) facts_sql_ = Prepare(db_, "SELECT sql FROM temp.sqlite_schema WHERE name = ?1");
+  sqlite3_stmt* q = facts_sql_.get();
+  sqlite3_bind_text(q, 1, table.name.data(), static_cast<int>(table.name.size()), SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(q);
+  f.found = rc == SQLITE_ROW;
+  if (f.found) f.stored_sql = ColumnText(q, 0);
+  sqlite3_reset(q);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw ErrorFromSqlite(db_, rc);
+  f.name = table.name;
+  f.cookie = cookie;
+  f.structure = structure_version_;
+  return f;
+}
+
+Stmt& SqliteCatalog::ClearStatement(const std::string& sqlite_name) {
+  Stmt& st = clear_[sqlite_name];
+  if (!st) st = Prepare(db_, "DELETE FROM " + sqlite_name);
+  return st;
+}
+
+bool SqliteCatalog::RetireTemp(const TableInfo& table) {
+  if (!table.is_temp || table.is_view) return false;
+  const TempFacts& facts = FactsOf(table);
+  if (facts.own_index_or_identity) return false;
+  const bool found = facts.found;
+  std::string stored = facts.stored_sql;
+  {
+    sqlite3_stmt* clear = ClearStatement(table.sqlite_name).get();
+    const int rc = sqlite3_step(clear);
+    sqlite3_reset(clear);
+    if (rc != SQLITE_DONE) {
+      clear_.erase(table.sqlite_name);
+      throw ErrorFromSqlite(db_, rc);
+    }
+  }
+  if (!retire_mark_)
+    retire_mark_ = Prepare(db_, "INSERT INTO temp.__tsql_dropped VALUES(lower(?1))");
   StepWithName(db_, retire_mark_, table.name);
-  BumpVisibility(table.name);
   const std::string key = AsciiLower(table.name);
-  tables_[key] = std::nullopt;  // hidden: no table of that name now
-  if (!retire_sql_)
-    retire_sql_ = Prepare(db_, "SELECT sql FROM temp.sqlite_schema WHERE name = ?1");
-  sqlite3_bind_text(retire_sql_.get(), 1, table.name.c_str(), -1, SQLITE_TRANSIENT);
-  const int rc = sqlite3_step(retire_sql_.get());
-  std::string stored = rc == SQLITE_ROW ? ColumnText(retire_sql_.get(), 0) : std::string();
-  sqlite3_reset(retire_sql_.get());
-  if (rc == SQLITE_ROW) {
-    retired_[key] = Retired{std::move(stored), table};
+  // The lookup the table has now travels with it, stamp and all, when it is what the
+  // caller passed: plans that saw the table see the same one when it is brought back.
+  Retired kept{std::move(stored), table, next_stamp_++};
+  auto known = tables_.find(key);
+  if (known != tables_.end() && known->second.info && SameTable(*known->second.info, table)) {
+    kept.info = std::move(*known->second.info);
+    kept.stamp = known->second.stamp;
+  }
+  BumpVisibility(table.name);
+  tables_[key] = Known{std::nullopt, next_stamp_++};  // hidden: no table of that name now
+  if (found) {
+    retired_[key] = std::move(kept);
   } else {
     retired_.erase(key);
   }
@@ -187,6 +239,18 @@ bool SqliteCatalog::ReviveTemp(const std::string& name, const std::string& creat
                            "temp.__tsql_dropped AS d ON d.name_key = lower(s.name) "
                            "WHERE s.type = 'table' AND d.name_key = lower(?1)");
     revive_unmark_ = Prepare(db_, "DELETE FROM temp.__tsql_dropped WHERE name_key = lower(?1)");
+  }
+  const std::string key = AsciiLower(name);
+  auto kept = retired_.find(key);
+  if (kept != retired_.end() && kept->second.info.name == name &&
+      kept->second.create_sql == StoredCreateText(create_sql)) {
+    // This connection retired that very table, and since then no rollback and no change
+    // of definitions has made it forget so: it is hidden still, under the same text.
+    StepWithName(db_, revive_unmark_, name);
+    BumpVisibility(name);
+    tables_[key] = Known{std::move(kept->second.info), kept->second.stamp};
+    retired_.erase(kept);
+    return true;
   }
   sqlite3_stmt* find = revive_find_.get();
   sqlite3_bind_text(find, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
@@ -207,11 +271,9 @@ bool SqliteCatalog::ReviveTemp(const std::string& name, const std::string& creat
   }
   BumpVisibility(name);
   // The same physical table under the same definition: its columns are what they were.
-  const std::string key = AsciiLower(name);
-  auto kept = retired_.find(key);
   if (kept != retired_.end()) {
     if (kept->second.create_sql == stored && kept->second.info.name == name)
-      tables_[key] = std::move(kept->second.info);
+      tables_[key] = Known{std::move(kept->second.info), kept->second.stamp};
     retired_.erase(kept);
   }
   return true;
@@ -222,6 +284,7 @@ void SqliteCatalog::Bump() {
   ++structure_version_;
   tables_.clear();
   retired_.clear();
+  temp_facts_.clear();
 }
 
 void SqliteCatalog::Bump(std::string_view table) {
@@ -249,16 +312,38 @@ void SqliteCatalog::SyncWithFile() {
 }
 
 std::optional<TableInfo> SqliteCatalog::FindTable(std::string_view name) const {
+  return *LookupTable(name).info;
+}
+
+SqliteCatalog::Answer SqliteCatalog::LookupTable(std::string_view name) const {
   // sys.tables and its kin: their qualifier is part of their name.
-  if (auto view = SystemView(name)) return view;
-  ObjectName n = ParseObjectName(name);
-  if (n.name.empty()) return std::nullopt;
+  if (auto view = SystemView(name)) {
+    system_view_ = std::move(view);
+    return {&system_view_, 0};
+  }
+  // A plain name ("#TmpBal_2", "t_ICItem") is its own object name.
+  const bool plain = !name.empty() && name.find_first_of("[\".") == std::string_view::npos &&
+                     std::none_of(name.begin(), name.end(), [](char c) {
+                       return std::isspace(static_cast<unsigned char>(c));
+                     });
+  ObjectName n;
+  if (plain) {
+    n.name = std::string(name);
+    n.temp = n.name[0] == '#';
+  } else {
+    n = ParseObjectName(name);
+  }
+  if (n.name.empty()) {
+    system_view_.reset();
+    return {&system_view_, 0};
+  }
   std::string key = AsciiLower(n.name);
   auto it = tables_.find(key);
-  if (it != tables_.end()) return it->second;
-  auto info = LoadTable(n);
-  tables_.emplace(key, info);
-  return info;
+  if (it == tables_.end()) {
+    Known k{LoadTable(n), next_stamp_++};
+    it = tables_.emplace(std::move(key), std::move(k)).first;
+  }
+  return {&it->second.info, it->second.stamp};
 }
 
 std::optional<TableInfo> SqliteCatalog::LoadTable(const ObjectName& n) const {
@@ -461,7 +546,8 @@ void SqliteCatalog::RecordProcedure(const std::string& name, const std::string& 
   Stmt s = Prepare(db_, "INSERT INTO " + ObjectsTable(key) + " VALUES(?1, ?2, 'P', ?3, ?4)");
   sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_text(s.get(), 3, definition.data(), static_cast<int>(definition.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(s.get(), 3, definition.data(), static_cast<int>(definition.size()),
+                    SQLITE_TRANSIENT);
   sqlite3_bind_text(s.get(), 4, cols.data(), static_cast<int>(cols.size()), SQLITE_TRANSIENT);
   if (sqlite3_step(s.get()) != SQLITE_DONE) throw ErrorFromSqlite(db_, sqlite3_errcode(db_));
   Bump();

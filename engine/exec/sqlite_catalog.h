@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -38,6 +39,14 @@ class SqliteCatalog : public Catalog {
   static void EnsureTempMetadata(sqlite3* db);
 
   std::optional<TableInfo> FindTable(std::string_view name) const override;
+  // FindTable's answer without a copy, with a stamp that stays the same while the
+  // connection's knowledge of that name is the same object (0 for the catalog views,
+  // which are made anew each time). The pointer holds until the next lookup or change.
+  struct Answer {
+    const std::optional<TableInfo>* info = nullptr;
+    uint64_t stamp = 0;
+  };
+  Answer LookupTable(std::string_view name) const;
   std::optional<std::vector<ProcParamInfo>> FindProcedure(std::string_view name) const override;
   uint64_t version() const override { return version_; }
 
@@ -95,6 +104,23 @@ class SqliteCatalog : public Catalog {
   // Marks a table's lookup stale without touching structure_version_.
   void BumpVisibility(std::string_view table);
 
+  // The temp schema's cookie: SQLite changes it with every definition made, changed or
+  // dropped there, and a rollback puts it back along with the definitions.
+  int64_t TempSchemaCookie();
+  // What the temp schema says of one #temp table, read once per state of that schema:
+  // its stored CREATE text, and whether it holds an index or identity of its own.
+  struct TempFacts {
+    std::string name;  // as the schema spells it
+    int64_t cookie = -1;
+    uint64_t structure = 0;
+    bool found = false;
+    bool own_index_or_identity = false;
+    std::string stored_sql;
+  };
+  const TempFacts& FactsOf(const TableInfo& table);
+  // The prepared statement that empties a table, kept by its SQLite name.
+  Stmt& ClearStatement(const std::string& sqlite_name);
+
   sqlite3* db_;
   uint64_t version_ = 1;
   uint64_t structure_version_ = 1;
@@ -102,14 +128,24 @@ class SqliteCatalog : public Catalog {
   struct Retired {
     std::string create_sql;
     TableInfo info;
+    uint64_t stamp = 0;  // of the lookup the table had when it was retired
   };
   std::map<std::string, Retired> retired_;
   int64_t file_schema_version_ = -1;
   Stmt schema_version_;
-  mutable std::map<std::string, std::optional<TableInfo>> tables_;
+  struct Known {
+    std::optional<TableInfo> info;
+    uint64_t stamp = 0;
+  };
+  mutable std::map<std::string, Known> tables_;
+  mutable uint64_t next_stamp_ = 1;
+  mutable std::optional<TableInfo> system_view_;  // LookupTable's answer for a catalog view
+  std::map<std::string, TempFacts> temp_facts_;   // by lower-cased name
+  std::map<std::string, Stmt> clear_;             // by SQLite name
+  Stmt temp_cookie_, facts_sql_;
   mutable Stmt find_table_[2];  // main, temp: a table or view by name
   mutable Stmt table_columns_;
-  Stmt retire_check_, retire_mark_, retire_sql_, revive_find_, revive_unmark_;
+  Stmt retire_check_, retire_mark_, revive_find_, revive_unmark_;
 };
 
 }  // namespace morvesk::engine::exec

@@ -16,9 +16,7 @@ bool IsAsciiAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 // Non-ASCII bytes belong to names: the dialect allows letters of any script there.
 bool IsNameStart(unsigned char c) { return IsAsciiAlpha(c) || c == '_' || c == '#' || c >= 0x80; }
-bool IsNamePart(unsigned char c) {
-  return IsNameStart(c) || IsDigit(c) || c == '@' || c == '$';
-}
+bool IsNamePart(unsigned char c) { return IsNameStart(c) || IsDigit(c) || c == '@' || c == '$'; }
 
 [[noreturn]] void Fail(int number, std::string message, int line, int column) {
   SqlError e(number, 15, std::move(message), line);
@@ -57,6 +55,20 @@ class Lexer {
     end.offset = text_.size();
     out.push_back(std::move(end));
     return out;
+  }
+
+  bool One(Token& out) {
+    try {
+      SkipBlanksAndComments();
+      if (pos_ >= text_.size()) return false;
+      Token t = Next();
+      SkipBlanksAndComments();
+      if (pos_ != text_.size() || !t.IsLiteral()) return false;
+      out = std::move(t);
+      return true;
+    } catch (const SqlError&) {
+      return false;
+    }
   }
 
  private:
@@ -131,9 +143,7 @@ class Lexer {
     return t;
   }
 
-  void Finish(Token& t) {
-    t.text = std::string(text_.substr(t.offset, pos_ - t.offset));
-  }
+  void Finish(Token& t) { t.text = std::string(text_.substr(t.offset, pos_ - t.offset)); }
 
   Token Next() {
     unsigned char c = At(pos_);
@@ -170,8 +180,8 @@ class Lexer {
     Advance(1);
     for (;;) {
       if (pos_ >= text_.size()) {
-        Fail(105, "Unclosed quotation mark after the character string '" + t.value + "'.",
-             t.line, t.column);
+        Fail(105, "Unclosed quotation mark after the character string '" + t.value + "'.", t.line,
+             t.column);
       }
       char ch = text_[pos_];
       if (ch == close) {
@@ -195,8 +205,8 @@ class Lexer {
     Advance(national ? 2 : 1);
     for (;;) {
       if (pos_ >= text_.size()) {
-        Fail(105, "Unclosed quotation mark after the character string '" + t.value + "'.",
-             t.line, t.column);
+        Fail(105, "Unclosed quotation mark after the character string '" + t.value + "'.", t.line,
+             t.column);
       }
       char ch = text_[pos_];
       if (ch == '\'') {
@@ -301,36 +311,75 @@ class Lexer {
     unsigned char c = At(pos_), d = At(pos_ + 1);
     size_t len = 1;
     switch (c) {
-      case '=': t.kind = TokenKind::kEq; break;
+      case '=':
+        t.kind = TokenKind::kEq;
+        break;
       case '<':
-        if (d == '>') t.kind = TokenKind::kNe, len = 2;
-        else if (d == '=') t.kind = TokenKind::kLe, len = 2;
-        else t.kind = TokenKind::kLt;
+        if (d == '>')
+          t.kind = TokenKind::kNe, len = 2;
+        else if (d == '=')
+          t.kind = TokenKind::kLe, len = 2;
+        else
+          t.kind = TokenKind::kLt;
         break;
       case '>':
-        if (d == '=') t.kind = TokenKind::kGe, len = 2;
-        else t.kind = TokenKind::kGt;
+        if (d == '=')
+          t.kind = TokenKind::kGe, len = 2;
+        else
+          t.kind = TokenKind::kGt;
         break;
       case '!':
-        if (d == '=') t.kind = TokenKind::kBangEq, len = 2;
-        else if (d == '<') t.kind = TokenKind::kNotLt, len = 2;
-        else if (d == '>') t.kind = TokenKind::kNotGt, len = 2;
+        if (d == '=')
+          t.kind = TokenKind::kBangEq, len = 2;
+        else if (d == '<')
+          t.kind = TokenKind::kNotLt, len = 2;
+        else if (d == '>')
+          t.kind = TokenKind::kNotGt, len = 2;
         break;
-      case '+': t.kind = TokenKind::kPlus; break;
-      case '-': t.kind = TokenKind::kMinus; break;
-      case '*': t.kind = TokenKind::kStar; break;
-      case '/': t.kind = TokenKind::kSlash; break;
-      case '%': t.kind = TokenKind::kPercent; break;
-      case '&': t.kind = TokenKind::kAmp; break;
-      case '|': t.kind = TokenKind::kPipe; break;
-      case '^': t.kind = TokenKind::kCaret; break;
-      case '~': t.kind = TokenKind::kTilde; break;
-      case '.': t.kind = TokenKind::kDot; break;
-      case ',': t.kind = TokenKind::kComma; break;
-      case '(': t.kind = TokenKind::kLParen; break;
-      case ')': t.kind = TokenKind::kRParen; break;
-      case ';': t.kind = TokenKind::kSemicolon; break;
-      default: break;
+      case '+':
+        t.kind = TokenKind::kPlus;
+        break;
+      case '-':
+        t.kind = TokenKind::kMinus;
+        break;
+      case '*':
+        t.kind = TokenKind::kStar;
+        break;
+      case '/':
+        t.kind = TokenKind::kSlash;
+        break;
+      case '%':
+        t.kind = TokenKind::kPercent;
+        break;
+      case '&':
+        t.kind = TokenKind::kAmp;
+        break;
+      case '|':
+        t.kind = TokenKind::kPipe;
+        break;
+      case '^':
+        t.kind = TokenKind::kCaret;
+        break;
+      case '~':
+        t.kind = TokenKind::kTilde;
+        break;
+      case '.':
+        t.kind = TokenKind::kDot;
+        break;
+      case ',':
+        t.kind = TokenKind::kComma;
+        break;
+      case '(':
+        t.kind = TokenKind::kLParen;
+        break;
+      case ')':
+        t.kind = TokenKind::kRParen;
+        break;
+      case ';':
+        t.kind = TokenKind::kSemicolon;
+        break;
+      default:
+        break;
     }
     if (t.kind == TokenKind::kEnd) {
       // One whole UTF-8 character in the message, not a lone lead byte.
@@ -370,17 +419,24 @@ int IntegerDigits(std::string_view text) {
 
 std::vector<Token> Lex(std::string_view text) { return Lexer(text).Run(); }
 
+bool LexLiteral(std::string_view text, Token& out) { return Lexer(text).One(out); }
+
 std::string LiteralShape(const Token& t) {
   const TypeInfo& ty = t.literal_type;
   auto len = [&] { return "(" + std::to_string(ty.length) + ")"; };
   switch (ty.kind) {
-    case TypeKind::kInt: return "?i" + std::to_string(IntegerDigits(t.value));
-    case TypeKind::kBigInt: return "?b" + std::to_string(IntegerDigits(t.value));
-    case TypeKind::kFloat: return "?f";
+    case TypeKind::kInt:
+      return "?i" + std::to_string(IntegerDigits(t.value));
+    case TypeKind::kBigInt:
+      return "?b" + std::to_string(IntegerDigits(t.value));
+    case TypeKind::kFloat:
+      return "?f";
     case TypeKind::kDecimal:
       return "?d(" + std::to_string(ty.precision) + "," + std::to_string(ty.scale) + ")";
-    case TypeKind::kNVarChar: return "?n" + len();
-    default: return "?s" + len();
+    case TypeKind::kNVarChar:
+      return "?n" + len();
+    default:
+      return "?s" + len();
   }
 }
 

@@ -20,6 +20,10 @@ namespace morvesk::engine::sql {
 // token or an unclosed [name] / "name" / comment.
 std::vector<Token> Lex(std::string_view text);
 
+// The one literal token that `text` holds whole, typed as Lex() types it; false when the
+// text is anything else (an error in it is left for Lex() on the whole batch to report).
+bool LexLiteral(std::string_view text, Token& out);
+
 // The token stream with every literal replaced by a placeholder carrying its full type
 // (LiteralShape). Everything else is kept as written, names in their letter case, since
 // result column names come from them. Two batches get the same key only when they
