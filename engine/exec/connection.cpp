@@ -183,10 +183,12 @@ const ReadLiteral& ReadLiteralAt(std::string_view text, size_t pos, sql::TokenKi
 
 bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token>& literals,
                                    std::string& key) {
+  literals.clear();
   std::vector<ReadLiteral> read;
+  std::vector<size_t> picked;  // the template's literals, as indexes into `read`
   for (size_t t = 0; t < templates_.size(); ++t) {
     const BatchTemplate& tpl = templates_[t];
-    literals.clear();
+    picked.clear();
     size_t pos = 0;
     bool ok = true;
     for (size_t i = 0; ok && i < tpl.segments.size(); ++i) {
@@ -207,11 +209,15 @@ bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token
         ok = false;
         break;
       }
-      literals.push_back(lit.token);
-      literals.back().literal_index = static_cast<int>(i);
+      picked.push_back(static_cast<size_t>(&lit - read.data()));
       pos += lit.length;
     }
     if (!ok) continue;
+    literals.reserve(picked.size());
+    for (size_t i = 0; i < picked.size(); ++i) {
+      literals.push_back(std::move(read[picked[i]].token));
+      literals.back().literal_index = static_cast<int>(i);
+    }
     key = tpl.key;
     if (t != 0) {
       std::rotate(templates_.begin(), templates_.begin() + static_cast<long>(t),
@@ -219,7 +225,6 @@ bool ConnectionImpl::MatchTemplate(std::string_view text, std::vector<sql::Token
     }
     return true;
   }
-  literals.clear();
   return false;
 }
 

@@ -42,6 +42,14 @@ std::vector<std::vector<std::string>> SplitRecords(const std::string& text) {
   return rows;
 }
 
+// A name with no qualifier, brackets, quotes or blanks ("#TmpBal_2", "t_ICItem") is its own
+// object name.
+bool IsPlainName(std::string_view name) {
+  return !name.empty() && name.find_first_of("[\".") == std::string_view::npos &&
+         std::none_of(name.begin(), name.end(),
+                      [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+}
+
 }  // namespace
 
 ObjectName ParseObjectName(std::string_view text) {
@@ -116,7 +124,10 @@ void SqliteCatalog::EnsureMetadata(sqlite3* db) {
 }
 
 void SqliteCatalog::EnsureTempMetadata(sqlite3* db) {
-  ExecSql(db, "CREATE TABLE IF NOT EXISTS temp.__tsql_dropped(name_key TEXT PRIMARY KEY)");
+  // Keyed by the name alone, one b-tree: a loop marks and unmarks its tables in every batch.
+  ExecSql(
+      db,
+      "CREATE TABLE IF NOT EXISTS temp.__tsql_dropped(name_key TEXT PRIMARY KEY) WITHOUT ROWID");
   // Temporary procedures (#name) belong to the session, as #temp tables do: they are
   // recorded in the connection's temporary schema, never in the company file.
   ExecSql(db,
@@ -295,9 +306,10 @@ void SqliteCatalog::Bump(std::string_view table) {
 
 void SqliteCatalog::BumpVisibility(std::string_view table) {
   ++version_;
-  tables_.erase(AsciiLower(ParseObjectName(table).name));
+  const std::string lower = AsciiLower(table);
+  if (!IsPlainName(table)) tables_.erase(AsciiLower(ParseObjectName(table).name));
   // Callers may pass a table's own name as declared ("x y"), which is not a name text.
-  tables_.erase(AsciiLower(table));
+  tables_.erase(lower);
 }
 
 void SqliteCatalog::SyncWithFile() {
@@ -321,25 +333,22 @@ SqliteCatalog::Answer SqliteCatalog::LookupTable(std::string_view name) const {
     system_view_ = std::move(view);
     return {&system_view_, 0};
   }
-  // A plain name ("#TmpBal_2", "t_ICItem") is its own object name.
-  const bool plain = !name.empty() && name.find_first_of("[\".") == std::string_view::npos &&
-                     std::none_of(name.begin(), name.end(), [](char c) {
-                       return std::isspace(static_cast<unsigned char>(c));
-                     });
+  const bool plain = IsPlainName(name);
   ObjectName n;
-  if (plain) {
-    n.name = std::string(name);
-    n.temp = n.name[0] == '#';
-  } else {
+  if (!plain) {
     n = ParseObjectName(name);
+    if (n.name.empty()) {
+      system_view_.reset();
+      return {&system_view_, 0};
+    }
   }
-  if (n.name.empty()) {
-    system_view_.reset();
-    return {&system_view_, 0};
-  }
-  std::string key = AsciiLower(n.name);
+  std::string key = AsciiLower(plain ? name : std::string_view(n.name));
   auto it = tables_.find(key);
   if (it == tables_.end()) {
+    if (plain) {
+      n.name = std::string(name);
+      n.temp = n.name[0] == '#';
+    }
     Known k{LoadTable(n), next_stamp_++};
     it = tables_.emplace(std::move(key), std::move(k)).first;
   }
