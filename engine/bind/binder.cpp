@@ -226,7 +226,9 @@ Fragment Binder::Convert(Fragment f, const TypeInfo& to, std::optional<int> styl
   switch (s_to) {
     case Store::kInt:
       if (s_from == Store::kInt && WidensInPlace(from, to)) return retyped(f.sql);
-      if (s_from == Store::kDec) return retyped("t_dtoi(" + f.sql + ")");
+      // t_dtoi checks bigint's range only; a narrower column gets its own check.
+      if (s_from == Store::kDec && to.kind == TypeKind::kBigInt)
+        return retyped("t_dtoi(" + f.sql + ")");
       break;
     case Store::kDec: {
       if (s_from == Store::kInt) {

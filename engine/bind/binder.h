@@ -125,6 +125,11 @@ class Binder {
   // Grouped queries of the statement's own level are grouped by the runtime in a hash
   // table (bind_grouping.cpp): SQLite would sort every row by the grouping key first.
   void HashGroupings() { hash_groupings_ = true; }
+  // Small tables joined beside a UNION view at the head of a FROM are read through a
+  // scratch index SQLite builds on their used columns (bind_query.cpp): the view streams
+  // many rows, and each then costs one look-up instead of an index search and a row
+  // fetch. Only for statements that never address a source's rows by rowid.
+  void ReadSmallTablesThroughScratchIndex() { scratch_lookups_ = true; }
   // SQL of those steps in order; the filling steps use the statement's parameters.
   struct PreStep {
     std::string sql;
@@ -180,6 +185,9 @@ class Binder {
 
  private:
   std::string BindTableRef(const ast::TableRef& ref, Scope& scope);
+  // `sql` of the single table source scope.sources[at], or the marker that reads it
+  // through a scratch index when it is small and joined beside a leading UNION view.
+  std::string MaybeScratchLookup(const Scope& scope, size_t at, std::string sql);
 
   // The aggregates of one grouped query level, while its select list is bound.
   struct AggregateUse {
@@ -204,6 +212,7 @@ class Binder {
   int next_alias_ = 0;
   bool materialize_grouped_ = false;
   bool hash_groupings_ = false;
+  bool scratch_lookups_ = false;
   AggregateLog* aggregate_log_ = nullptr;
   std::vector<PreStep> pre_steps_;
   std::map<std::string, std::set<std::string>> used_columns_;  // by sqlite alias
@@ -213,6 +222,12 @@ class Binder {
     std::shared_ptr<const TableInfo> table;
   };
   std::vector<PendingView> views_;
+  struct PendingLookup {
+    std::string marker;  // stands in the SQL text until ExpandViews
+    std::string sqlite_alias;
+    std::string sqlite_name;
+  };
+  std::vector<PendingLookup> lookups_;
 };
 
 // ---- helpers shared by the binder's files (binder.cpp) ----

@@ -3,6 +3,7 @@
 // RETURN) into SQLite statements with typed parameters.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,14 @@ struct Translation {
   // as in steps[0] (CREATE VIEW keeps them to write the view into the statements that
   // read it).
   std::vector<ViewArm> union_arms;
+  // Tables read through a scratch index because they were small when the statement was
+  // translated (see BindContext::row_bound): the translation serves again only while
+  // each still holds at most `rows` rows.
+  struct SmallTable {
+    std::string sqlite_name;
+    int64_t rows = 0;
+  };
+  std::vector<SmallTable> small_tables;
 };
 
 // The variables in scope, with their declared types.
@@ -85,6 +94,8 @@ struct BindContext {
   // Write UNION ALL views into the statement (false for a view's own definition, which
   // must keep naming the views it reads so that it sees them changed).
   bool inline_views = true;
+  // An upper bound of a table's rows, cheap to learn; unset, no table counts as small.
+  std::function<std::optional<int64_t>(const TableInfo&)> row_bound = nullptr;
 };
 
 // Translates a statement. Throws SqlError (207 invalid column, 208 invalid object,

@@ -396,8 +396,8 @@ Flow Interpreter::Run(const ast::Statement& s, Frame& f) {
 Plan& Interpreter::PlanFor(const void* key, Frame& f,
                            const std::function<Translation(const BindContext&)>& make) {
   auto& slot = f.code->plans[key];
-  if (slot && slot->catalog_version == c_.catalog_.version()) return *slot;
-  if (slot && slot->lookups.StillHold(c_.catalog_)) {
+  if (slot && slot->catalog_version == c_.catalog_.version() && StillSmall(*slot)) return *slot;
+  if (slot && slot->lookups.StillHold(c_.catalog_) && StillSmall(*slot)) {
     // The catalog changed elsewhere: the translation stands, and SQLite prepares its
     // statements again by itself if their tables were made anew.
     slot->catalog_version = c_.catalog_.version();
@@ -406,6 +406,7 @@ Plan& Interpreter::PlanFor(const void* key, Frame& f,
   auto plan = std::make_unique<Plan>();
   RecordingCatalog recording(c_.catalog_, plan->lookups);
   BindContext ctx{recording, f, f.code->literal_types};
+  ctx.row_bound = [this](const TableInfo& t) { return RowBound(t.sqlite_name); };
   plan->translation = make(ctx);
   ++c_.stats_.translations;
   Translation& tr = plan->translation;
@@ -427,6 +428,23 @@ Plan& Interpreter::PlanFor(const void* key, Frame& f,
   plan->prepared.resize(plan->translation.steps.size());
   slot = std::move(plan);
   return *slot;
+}
+
+std::optional<int64_t> Interpreter::RowBound(const std::string& sqlite_name) {
+  // Rowids are handed out upwards, so their span bounds the rows: one search at each end.
+  Stmt span = Prepare(c_.sql_, "SELECT max(rowid) - min(rowid) + 1 FROM " + sqlite_name);
+  if (sqlite3_step(span.get()) != SQLITE_ROW) return std::nullopt;
+  if (sqlite3_column_type(span.get(), 0) == SQLITE_NULL) return 0;
+  if (sqlite3_column_type(span.get(), 0) != SQLITE_INTEGER) return std::nullopt;
+  return sqlite3_column_int64(span.get(), 0);
+}
+
+bool Interpreter::StillSmall(const Plan& p) {
+  for (const Translation::SmallTable& t : p.translation.small_tables) {
+    const std::optional<int64_t> rows = RowBound(t.sqlite_name);
+    if (!rows || *rows > t.rows) return false;
+  }
+  return true;
 }
 
 Value Interpreter::SystemValue(const std::string& name) {

@@ -52,6 +52,10 @@ class Interpreter {
 
   // Set-based statements.
   void RunQueryStatement(const ast::Statement& s, Frame& f);
+  // At most how many rows a table holds (empty when that cannot be told cheaply), and
+  // whether the tables a plan reads through scratch indexes are still that small.
+  std::optional<int64_t> RowBound(const std::string& sqlite_name);
+  bool StillSmall(const Plan& p);
   Plan& PlanFor(const void* key, Frame& f,
                 const std::function<Translation(const BindContext&)>& make);
   // Runs a plan's steps; returns the rows of the last step when it returns rows.
