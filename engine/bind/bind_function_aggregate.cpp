@@ -37,7 +37,7 @@ Fragment BindCount(BuiltinCall& c) {
   return r;
 }
 
-// sum and avg take numbers only; a text parameter counts as int, as the server types it.
+// sum and avg take numbers only; a text variable or constant is read as int first.
 Fragment NumericAggregateArg(BuiltinCall& c) {
   c.ArgcIs(1, 1);
   Fragment a = c.Arg(0);

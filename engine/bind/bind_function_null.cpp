@@ -4,7 +4,8 @@
 namespace morvesk::engine::bind {
 namespace {
 
-// isnull takes its first argument's type; the replacement is converted to it.
+// isnull takes its first argument's type (the second's when the first is a bare NULL);
+// the replacement is converted to it.
 Fragment BindIsNull(BuiltinCall& c) {
   c.ArgcIs(2, 2);
   Fragment a = c.Arg(0), b = c.Arg(1);
