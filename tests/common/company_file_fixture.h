@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include <unistd.h>
+
 #include "company/company.h"
 #include "engine/engine.h"
 #include "tests/common/table_text.h"
@@ -17,12 +19,13 @@ namespace morvesk::test {
 
 class CompanyFileFixture : public ::testing::Test {
  protected:
-  // `kind` tells the suites' files apart in the temporary directory.
+  // `kind` tells the suites' files apart in the temporary directory; the process id keeps
+  // two runs of the same suite at once apart.
   void OpenCompany(const std::string& kind) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     path_ = (std::filesystem::temp_directory_path() /
              ("morvesk-" + kind + "-" + std::string(info->test_suite_name()) + "-" + info->name() +
-              ".db"))
+              "-" + std::to_string(getpid()) + ".db"))
                 .string();
     std::filesystem::remove(path_);
     db_ = engine::Database::Open(path_);
