@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,6 +66,19 @@ class Terminal {
     }
   }
 
+  // Types keys that only the line editor understands (arrows, Ctrl-U), once it reads the
+  // terminal a key at a time: typed while the terminal still echoes whole lines, an arrow
+  // would come back as "^[[A". The prompt can be on the screen a moment before that.
+  void TypeToEditor(const std::string& keys) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    termios mode{};
+    while (tcgetattr(master_, &mode) == 0 && (mode.c_lflag & ICANON) &&
+           std::chrono::steady_clock::now() < give_up) {
+      poll(nullptr, 0, 5);
+    }
+    Type(keys);
+  }
+
   // Waits for the process to end; its exit code, or -1.
   int Exit() {
     // Drain the screen so that the child never blocks on a full terminal.
@@ -124,7 +138,7 @@ TEST_F(SqlShell, PromptsPerLineRunsAtGoAndKeepsHistoryAcrossSessions) {
 
     // The up arrow recalls the line before last ("select 7 as seven") for editing: the
     // line editor redraws it instead of echoing the escape sequence.
-    t.Type("\x1b[A\x1b[A");
+    t.TypeToEditor("\x1b[A\x1b[A");
     ASSERT_TRUE(t.WaitFor("select 7 as seven")) << t.screen();
     t.Type("\r");
     ASSERT_TRUE(t.WaitFor("2> ")) << t.screen();
@@ -159,7 +173,7 @@ TEST_F(SqlShell, PromptsPerLineRunsAtGoAndKeepsHistoryAcrossSessions) {
   {
     Terminal t(db, data_home);
     ASSERT_TRUE(t.WaitFor("1> ")) << t.screen();
-    t.Type("\x1b[A\x1b[A");  // "exit", then the line before it
+    t.TypeToEditor("\x1b[A\x1b[A");  // "exit", then the line before it
     ASSERT_TRUE(t.WaitFor("insert into t_MeasureUnit")) << t.screen();
     t.Type("\x15");  // Ctrl-U: the recalled line is dropped again
     t.Type("\x04");
