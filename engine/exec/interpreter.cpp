@@ -396,10 +396,11 @@ Flow Interpreter::Run(const ast::Statement& s, Frame& f) {
 Plan& Interpreter::PlanFor(const void* key, Frame& f,
                            const std::function<Translation(const BindContext&)>& make) {
   auto& slot = f.code->plans[key];
-  if (slot && slot->catalog_version == c_.catalog_.version() && StillSmall(*slot)) return *slot;
-  if (slot && slot->lookups.StillHold(c_.catalog_) && StillSmall(*slot)) {
-    // The catalog changed elsewhere: the translation stands, and SQLite prepares its
-    // statements again by itself if their tables were made anew.
+  // When the catalog changed elsewhere but the lookups still hold, the translation stands,
+  // and SQLite prepares its statements again by itself if their tables were made anew.
+  if (slot &&
+      (slot->catalog_version == c_.catalog_.version() || slot->lookups.StillHold(c_.catalog_)) &&
+      StillSmall(*slot)) {
     slot->catalog_version = c_.catalog_.version();
     return *slot;
   }
@@ -432,11 +433,18 @@ Plan& Interpreter::PlanFor(const void* key, Frame& f,
 
 std::optional<int64_t> Interpreter::RowBound(const std::string& sqlite_name) {
   // Rowids are handed out upwards, so their span bounds the rows: one search at each end.
-  Stmt span = Prepare(c_.sql_, "SELECT max(rowid) - min(rowid) + 1 FROM " + sqlite_name);
-  if (sqlite3_step(span.get()) != SQLITE_ROW) return std::nullopt;
-  if (sqlite3_column_type(span.get(), 0) == SQLITE_NULL) return 0;
-  if (sqlite3_column_type(span.get(), 0) != SQLITE_INTEGER) return std::nullopt;
-  return sqlite3_column_int64(span.get(), 0);
+  // Asked again each time a plan that relies on it runs, so the statement stays prepared.
+  const std::shared_ptr<Stmt> kept =
+      c_.SharedStatement("SELECT max(rowid) - min(rowid) + 1 FROM " + sqlite_name, 0);
+  sqlite3_stmt* span = kept->get();
+  std::optional<int64_t> rows;
+  if (sqlite3_step(span) == SQLITE_ROW) {
+    const int type = sqlite3_column_type(span, 0);
+    if (type == SQLITE_NULL) rows = 0;
+    if (type == SQLITE_INTEGER) rows = sqlite3_column_int64(span, 0);
+  }
+  sqlite3_reset(span);
+  return rows;
 }
 
 bool Interpreter::StillSmall(const Plan& p) {
