@@ -7,23 +7,13 @@
 #include "engine/bind/binder.h"
 
 namespace morvesk::engine::bind {
-namespace {
-
-// Replaces every occurrence of `from` in `text` by `to`.
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-}
-
-}  // namespace
-
 void Binder::NoteAggregate(const Scope& scope, const std::string& sql, char kind,
                            const Fragment& arg) {
   if (aggregate_log_ == nullptr || aggregate_log_->scope != &scope) return;
   aggregate_log_->uses.push_back(AggregateUse{sql, kind, arg.sql, arg.type});
 }
 
-bool Binder::HashGroup(std::vector<Fragment>& items, std::optional<Fragment>& having,
+bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items, std::optional<Fragment>& having,
                        const std::vector<Fragment>& keys, const AggregateLog& log,
                        const Scope& scope, std::string& body, size_t from_where_end) {
   if (keys.empty() || log.uses.empty()) return false;
@@ -108,7 +98,9 @@ bool Binder::HashGroup(std::vector<Fragment>& items, std::optional<Fragment>& ha
   // from one run of the statement to the next.
   pre_steps_.push_back({"CREATE TABLE IF NOT EXISTS " + table + definition, false, {}});
   pre_steps_.push_back({"DELETE FROM " + table, false, {}});
-  pre_steps_.push_back({"SELECT " + select + from_where, true,
+  std::string read = JoinArmByArm(core, scope, "SELECT " + select, from_where);
+  if (read.empty()) read = "SELECT " + select + from_where;
+  pre_steps_.push_back({std::move(read), true,
                         HashGrouping{static_cast<int>(key_columns.size()), aggregates,
                                      "INSERT INTO " + table + " VALUES(" + placeholders + ")"}});
   body = " FROM " + table + " AS " + alias + group_by + having_sql;

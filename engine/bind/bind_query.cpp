@@ -53,6 +53,7 @@ struct Branch {
   std::vector<bool> is_text_source;
   std::string body;   // FROM ... WHERE ... GROUP BY ... HAVING ...
   bool distinct = false;
+  bool grouped = false;  // GROUP BY, or aggregates in the select list or HAVING
   std::string limit;  // LIMIT text when TOP was given
   int identity_position = -1;
   const ast::IdentityExpr* identity = nullptr;
@@ -89,6 +90,17 @@ bool LeadsWithUnionView(const Scope& scope, size_t begin, size_t end) {
          scope.sources[0].table->is_compound_view;
 }
 
+// True when every join between the FROM list's first table source and the top of `ref`
+// keeps all rows of that source's side (inner, cross and left joins): a UNION view there
+// may then be joined one arm at a time.
+bool KeepsLeadingSide(const ast::TableRef& ref) {
+  if (ref.kind != ast::TableRefKind::kJoin) return true;
+  const auto& j = ref.As<ast::JoinRef>();
+  const bool keeps = j.type == ast::JoinType::kInner || j.type == ast::JoinType::kLeft ||
+                     j.type == ast::JoinType::kCross;
+  return keeps && KeepsLeadingSide(*j.left);
+}
+
 // Tables at most this large are read through a scratch index when they are joined beside
 // a leading UNION view. Building the index costs about a microsecond a row, every time the
 // statement runs; the view saves a fraction of that on each of its rows, and a view worth
@@ -109,6 +121,25 @@ std::string Binder::MaybeScratchLookup(const Scope& scope, size_t at, std::strin
   PendingLookup l{"\x01lookup " + s.sqlite_alias + "\x01", s.sqlite_alias, s.table->sqlite_name};
   sql = l.marker + " AS " + s.sqlite_alias;
   lookups_.push_back(std::move(l));
+  return sql;
+}
+
+std::string Binder::JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
+                                 const std::string& select, const std::string& from_where) {
+  if (!arm_joins_ || !ctx_.inline_views || scope.parent != nullptr ||
+      scope.sources.size() < 2 || !LeadsWithUnionView(scope, 0, 1) || core.from.empty() ||
+      !KeepsLeadingSide(*core.from[0]))
+    return {};
+  const PendingView* view = nullptr;
+  for (const PendingView& v : views_)
+    if (v.sqlite_alias == scope.sources[0].sqlite_alias) view = &v;
+  if (view == nullptr || from_where.find(view->marker) == std::string::npos) return {};
+  std::string sql;
+  for (size_t a = 0; a < view->table->view_arms.size(); ++a) {
+    std::string arm = from_where;
+    ReplaceAll(arm, view->marker, ArmMarker(*view, a));
+    sql += (a ? " UNION ALL " : "") + select + arm;
+  }
   return sql;
 }
 
@@ -362,12 +393,14 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     std::optional<Fragment> having;
     if (core.having) having = BindPredicate(*core.having, b.scope);
     aggregate_log_ = outer_log;
-    if (!(hashable && HashGroup(b.items, having, keys, log, b.scope, body, from_where_end)) &&
+    if (!(hashable &&
+          HashGroup(core, b.items, having, keys, log, b.scope, body, from_where_end)) &&
         having) {
       body += " HAVING " + having->sql;
     }
     bool grouped = !core.group_by.empty() || (having && having->aggregate);
     for (const Fragment& f : b.items) grouped = grouped || f.aggregate;
+    b.grouped = grouped;
     if (grouped) {
       auto check = [&](const Fragment& f, const char* where) {
         for (const std::string& c : f.bare_columns)
@@ -531,6 +564,13 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
   if (!compound) {
     out.sql = branch_sql[0];
     out.sql.insert(first_select_length, hidden_columns);
+    // Rows, not groups nor numbered rows: a join led by a UNION view is read arm by arm.
+    if (order.empty() && first.limit.empty() && !first.grouped && !first.distinct &&
+        out.identity == nullptr && !assignment) {
+      std::string arms =
+          JoinArmByArm(q.first(), first.scope, out.sql.substr(0, first_select_length), first.body);
+      if (!arms.empty()) out.sql = std::move(arms);
+    }
     if (!order.empty()) out.sql += " ORDER BY " + order;
     out.sql += first.limit;
     return out;
@@ -551,18 +591,18 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
   return out;
 }
 
+std::string Binder::ArmMarker(const PendingView& v, size_t arm) {
+  return "\x01view " + v.sqlite_alias + "#" + std::to_string(arm) + "\x01";
+}
+
 std::string Binder::ExpandViews(std::string sql) const {
   for (const PendingView& v : views_) {
-    if (sql.find(v.marker) == std::string::npos) continue;
     if (!ctx_.inline_views) {
-      for (size_t at; (at = sql.find(v.marker)) != std::string::npos;)
-        sql.replace(at, v.marker.size(), v.table->sqlite_name);
+      ReplaceAll(sql, v.marker, v.table->sqlite_name);
       continue;
     }
     auto used = used_columns_.find(v.sqlite_alias);
-    std::string text = "(";
-    for (size_t a = 0; a < v.table->view_arms.size(); ++a) {
-      const ViewArm& arm = v.table->view_arms[a];
+    auto arm_select = [&](const ViewArm& arm) {
       std::string items;
       for (size_t i = 0; i < arm.items.size() && i < v.table->columns.size(); ++i) {
         const std::string name = QuoteId(v.table->columns[i].name);
@@ -571,11 +611,19 @@ std::string Binder::ExpandViews(std::string sql) const {
       }
       // A statement that reads no column (count(*)) still needs one per row.
       if (items.empty()) items = "NULL AS \"_\"";
-      text += (a ? " UNION ALL SELECT " : "SELECT ") + items + arm.body;
+      return "SELECT " + items + arm.body;
+    };
+    if (sql.find(v.marker) != std::string::npos) {
+      std::string text;
+      for (const ViewArm& arm : v.table->view_arms)
+        text += (text.empty() ? "(" : " UNION ALL ") + arm_select(arm);
+      ReplaceAll(sql, v.marker, text + ")");
     }
-    text += ")";
-    for (size_t at; (at = sql.find(v.marker)) != std::string::npos;)
-      sql.replace(at, v.marker.size(), text);
+    for (size_t a = 0; a < v.table->view_arms.size(); ++a) {
+      const std::string marker = ArmMarker(v, a);
+      if (sql.find(marker) != std::string::npos)
+        ReplaceAll(sql, marker, "(" + arm_select(v.table->view_arms[a]) + ")");
+    }
   }
   for (const PendingLookup& l : lookups_) {
     if (sql.find(l.marker) == std::string::npos) continue;
@@ -586,9 +634,7 @@ std::string Binder::ExpandViews(std::string sql) const {
       for (const std::string& c : used->second) columns += (columns.empty() ? "" : ", ") + c;
     }
     if (columns.empty()) columns = "NULL AS \"_\"";
-    const std::string text = "(SELECT " + columns + " FROM " + l.sqlite_name + " LIMIT -1)";
-    for (size_t at; (at = sql.find(l.marker)) != std::string::npos;)
-      sql.replace(at, l.marker.size(), text);
+    ReplaceAll(sql, l.marker, "(SELECT " + columns + " FROM " + l.sqlite_name + " LIMIT -1)");
   }
   return sql;
 }

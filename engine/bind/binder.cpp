@@ -33,6 +33,11 @@ static std::string Quote(std::string_view s, char q) {
   return r;
 }
 
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
 std::string QuoteId(std::string_view name) { return Quote(name, '"'); }
 // SQLite ends a statement's text at a NUL character, so a text holding one is written as
 // the concatenation of its pieces around char(0).

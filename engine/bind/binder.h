@@ -130,6 +130,11 @@ class Binder {
   // many rows, and each then costs one look-up instead of an index search and a row
   // fetch. Only for statements that never address a source's rows by rowid.
   void ReadSmallTablesThroughScratchIndex() { scratch_lookups_ = true; }
+  // A join led by a UNION view, read row by row (no grouping in SQLite, no numbering,
+  // no order), is written as one join per arm of the view (bind_query.cpp): SQLite then
+  // flattens each arm into its join instead of streaming the view through a coroutine
+  // that copies every row. Only for statements that never address a source's rows by rowid.
+  void JoinUnionViewsArmByArm() { arm_joins_ = true; }
   // SQL of those steps in order; the filling steps use the statement's parameters.
   struct PreStep {
     std::string sql;
@@ -202,7 +207,7 @@ class Binder {
   };
   // Rewrites a bound grouped SELECT to read the groups the runtime fills from `from_where`
   // (bind_grouping.cpp); false, with nothing changed, when the query does not allow it.
-  bool HashGroup(std::vector<Fragment>& items, std::optional<Fragment>& having,
+  bool HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items, std::optional<Fragment>& having,
                  const std::vector<Fragment>& keys, const AggregateLog& log,
                  const Scope& scope, std::string& body, size_t from_where_end);
 
@@ -213,6 +218,7 @@ class Binder {
   bool materialize_grouped_ = false;
   bool hash_groupings_ = false;
   bool scratch_lookups_ = false;
+  bool arm_joins_ = false;
   AggregateLog* aggregate_log_ = nullptr;
   std::vector<PreStep> pre_steps_;
   std::map<std::string, std::set<std::string>> used_columns_;  // by sqlite alias
@@ -228,6 +234,14 @@ class Binder {
     std::string sqlite_name;
   };
   std::vector<PendingLookup> lookups_;
+
+  // Stands in the SQL text for one arm of a pending view.
+  static std::string ArmMarker(const PendingView& v, size_t arm);
+  // `select` + `from_where` (" FROM ... WHERE ...") of a query level as one SELECT per arm
+  // of the UNION view that leads its joins, combined by UNION ALL; empty when the level
+  // does not allow it. Each arm reads the level's scratch look-ups for itself.
+  std::string JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
+                           const std::string& select, const std::string& from_where);
 };
 
 // ---- helpers shared by the binder's files (binder.cpp) ----
@@ -237,6 +251,8 @@ using base::EqualsNoCase;
 std::string QuoteId(std::string_view name);    // "name" with embedded quotes doubled
 std::string QuoteText(std::string_view text);  // 'text' with embedded quotes doubled
 std::string JoinName(const ast::Name& name);   // {"tempdb","","#x"} -> "tempdb..#x"
+// Replaces every occurrence of `from` in `text` by `to`.
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to);
 
 // The source and column, by index into `scope` itself, that a column reference names;
 // empty when `e` is no column reference, names none of the scope's columns, or is

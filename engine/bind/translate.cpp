@@ -67,8 +67,10 @@ Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
   if (ctx.inline_views) b.HashGroupings();
   // UPDATE and DELETE address their target's rows by rowid, which a scratch copy lacks.
   if (ctx.inline_views &&
-      (stmt.kind == ast::StmtKind::kSelect || stmt.kind == ast::StmtKind::kInsert))
+      (stmt.kind == ast::StmtKind::kSelect || stmt.kind == ast::StmtKind::kInsert)) {
     b.ReadSmallTablesThroughScratchIndex();
+    b.JoinUnionViewsArmByArm();
+  }
   Translation t = TranslateStatement(b, stmt);
   if (!b.pre_steps().empty()) {
     // After the table a SELECT ... INTO makes (the runtime lays that one out itself).
