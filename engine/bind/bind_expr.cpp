@@ -7,6 +7,9 @@
 namespace morvesk::engine::bind {
 namespace {
 
+// The longest IN list of values that is compared term by term rather than searched.
+constexpr size_t kInListCompared = 8;
+
 int CountDigits(const std::string& digits) {
   size_t i = 0;
   while (i + 1 < digits.size() && digits[i] == '0') ++i;
@@ -465,6 +468,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       const auto& in = e.As<ast::InExpr>();
       Fragment x = BindExpr(*in.operand, scope);
       std::string list;
+      std::vector<std::string> terms;  // the list's items, when it is one
       Fragment r = Derived("", TypeInfo::Of(TypeKind::kBit), {&x});
       if (in.subquery) {
         BoundQuery q = BindQuery(*in.subquery, &scope);
@@ -492,12 +496,23 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
           if (!(t.IsText() && f.type.IsText())) f = Convert(std::move(f), t);
           if (!list.empty()) list += ", ";
           list += f.sql;
+          terms.push_back(f.sql);
           Absorb(r, f);
         }
         if (!(t.IsText() && x.type.IsText())) x = Convert(std::move(x), t);
       }
       std::string lhs = x.sql + (x.type.IsText() ? " COLLATE TSQL" : "");
       r.sql = "(" + lhs + (in.negated ? " NOT IN (" : " IN (") + list + "))";
+      // A short list against a column, compared in turn: SQLite searches a list of three or
+      // more constants through a b-tree it builds for the statement, one search per row,
+      // which costs more than a few comparisons. The column is read once per term; a list
+      // in a WHERE clause still serves an index, as SQLite takes such a chain for an IN.
+      if (terms.size() >= 3 && terms.size() <= kInListCompared && x.bare_columns.size() == 1 &&
+          x.sql == x.bare_columns[0]) {
+        std::string chain;
+        for (const std::string& t : terms) chain += (chain.empty() ? "(" : " OR ") + lhs + " = " + t;
+        r.sql = in.negated ? "(NOT " + chain + "))" : chain + ")";
+      }
       r.nullable = true;
       r.predicate = true;
       return r;
