@@ -98,7 +98,7 @@ bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items
   // from one run of the statement to the next.
   pre_steps_.push_back({"CREATE TABLE IF NOT EXISTS " + table + definition, false, {}});
   pre_steps_.push_back({"DELETE FROM " + table, false, {}});
-  std::string read = JoinArmByArm(core, scope, "SELECT " + select, from_where);
+  std::string read = JoinUnionAll(JoinArmByArm(core, scope, "SELECT " + select, from_where));
   if (read.empty()) read = "SELECT " + select + from_where;
   pre_steps_.push_back({std::move(read), true,
                         HashGrouping{static_cast<int>(key_columns.size()), aggregates,

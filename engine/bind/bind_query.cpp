@@ -124,8 +124,9 @@ std::string Binder::MaybeScratchLookup(const Scope& scope, size_t at, std::strin
   return sql;
 }
 
-std::string Binder::JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
-                                 const std::string& select, const std::string& from_where) {
+std::vector<std::string> Binder::JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
+                                              const std::string& select,
+                                              const std::string& from_where) {
   if (!arm_joins_ || !ctx_.inline_views || scope.parent != nullptr ||
       scope.sources.size() < 2 || !LeadsWithUnionView(scope, 0, 1) || core.from.empty() ||
       !KeepsLeadingSide(*core.from[0]))
@@ -134,13 +135,13 @@ std::string Binder::JoinArmByArm(const ast::SelectCore& core, const Scope& scope
   for (const PendingView& v : views_)
     if (v.sqlite_alias == scope.sources[0].sqlite_alias) view = &v;
   if (view == nullptr || from_where.find(view->marker) == std::string::npos) return {};
-  std::string sql;
+  std::vector<std::string> parts;
   for (size_t a = 0; a < view->table->view_arms.size(); ++a) {
     std::string arm = from_where;
     ReplaceAll(arm, view->marker, ArmMarker(*view, a));
-    sql += (a ? " UNION ALL " : "") + select + arm;
+    parts.push_back(select + arm);
   }
-  return sql;
+  return parts;
 }
 
 Source Binder::SourceForTable(const ast::Name& name, const std::string& alias, int line) {
@@ -567,9 +568,9 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     // Rows, not groups nor numbered rows: a join led by a UNION view is read arm by arm.
     if (order.empty() && first.limit.empty() && !first.grouped && !first.distinct &&
         out.identity == nullptr && !assignment) {
-      std::string arms =
+      out.union_all_parts =
           JoinArmByArm(q.first(), first.scope, out.sql.substr(0, first_select_length), first.body);
-      if (!arms.empty()) out.sql = std::move(arms);
+      if (!out.union_all_parts.empty()) out.sql = JoinUnionAll(out.union_all_parts);
     }
     if (!order.empty()) out.sql += " ORDER BY " + order;
     out.sql += first.limit;
@@ -580,7 +581,10 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     plain_union_all = plain_union_all && !branches[i].distinct && branches[i].limit.empty() &&
                       (i == 0 || q.branches[i]->op == ast::SetOp::kUnionAll);
   }
-  if (plain_union_all) out.arms = std::move(arms);
+  if (plain_union_all) {
+    out.arms = std::move(arms);
+    out.union_all_parts = branch_sql;
+  }
   for (size_t i = 0; i < branches.size(); ++i) {
     std::string sql = branch_sql[i];
     if (!branches[i].limit.empty()) sql = "SELECT * FROM (" + sql + branches[i].limit + ")";

@@ -33,6 +33,12 @@ static std::string Quote(std::string_view s, char q) {
   return r;
 }
 
+std::string JoinUnionAll(const std::vector<std::string>& selects) {
+  std::string sql;
+  for (const std::string& s : selects) sql += (sql.empty() ? "" : " UNION ALL ") + s;
+  return sql;
+}
+
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);

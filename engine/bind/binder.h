@@ -93,6 +93,9 @@ struct BoundQuery {
   std::string identity_order;
   // A UNION ALL of plain SELECTs (no DISTINCT, TOP or ORDER BY): its SELECTs.
   std::vector<ViewArm> arms;
+  // When `sql` is a UNION ALL without ORDER BY (of plain SELECTs, or a join led by a UNION
+  // view read arm by arm): its SELECTs in order, each naming its columns c1..cN.
+  std::vector<std::string> union_all_parts;
   // A grouped query whose select list holds every grouping key: their output columns.
   std::vector<size_t> key_columns;
 };
@@ -238,9 +241,9 @@ class Binder {
   // Stands in the SQL text for one arm of a pending view.
   static std::string ArmMarker(const PendingView& v, size_t arm);
   // `select` + `from_where` (" FROM ... WHERE ...") of a query level as one SELECT per arm
-  // of the UNION view that leads its joins, combined by UNION ALL; empty when the level
-  // does not allow it. Each arm reads the level's scratch look-ups for itself.
-  std::string JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
+  // of the UNION view that leads its joins, to be combined by UNION ALL; empty when the
+  // level does not allow it. Each arm reads the level's scratch look-ups for itself.
+  std::vector<std::string> JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
                            const std::string& select, const std::string& from_where);
 };
 
@@ -251,6 +254,8 @@ using base::EqualsNoCase;
 std::string QuoteId(std::string_view name);    // "name" with embedded quotes doubled
 std::string QuoteText(std::string_view text);  // 'text' with embedded quotes doubled
 std::string JoinName(const ast::Name& name);   // {"tempdb","","#x"} -> "tempdb..#x"
+// The SELECTs combined by UNION ALL; empty for none.
+std::string JoinUnionAll(const std::vector<std::string>& selects);
 // Replaces every occurrence of `from` in `text` by `to`.
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to);
 

@@ -84,7 +84,18 @@ Translation TranslateInsert(Binder& b, const ast::InsertStmt& s) {
         values += (i ? ", " : "") + v.sql;
       }
       sql += " (" + col_list + ") ";
-      sql += plain ? q.sql : "SELECT " + values + " FROM (" + q.sql + ") AS src";
+      if (plain) {
+        sql += q.sql;
+      } else if (!q.union_all_parts.empty()) {
+        // Converted in each SELECT of the union: SQLite then reads each one straight
+        // into the table instead of copying every row through a coroutine first.
+        std::vector<std::string> parts;
+        for (const std::string& part : q.union_all_parts)
+          parts.push_back("SELECT " + values + " FROM (" + part + ") AS src");
+        sql += JoinUnionAll(parts);
+      } else {
+        sql += "SELECT " + values + " FROM (" + q.sql + ") AS src";
+      }
       break;
     }
     case ast::InsertStmt::Source::kValues: {
