@@ -128,7 +128,7 @@ std::vector<std::string> Binder::JoinArmByArm(const ast::SelectCore& core, const
                                               const std::string& select,
                                               const std::string& from_where) {
   if (!arm_joins_ || !ctx_.inline_views || scope.parent != nullptr ||
-      scope.sources.size() < 2 || !LeadsWithUnionView(scope, 0, 1) || core.from.empty() ||
+      scope.sources.empty() || !LeadsWithUnionView(scope, 0, 1) || core.from.empty() ||
       !KeepsLeadingSide(*core.from[0]))
     return {};
   const PendingView* view = nullptr;
@@ -565,7 +565,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
   if (!compound) {
     out.sql = branch_sql[0];
     out.sql.insert(first_select_length, hidden_columns);
-    // Rows, not groups nor numbered rows: a join led by a UNION view is read arm by arm.
+    // Rows, not groups nor numbered rows: a UNION view leading the FROM is read arm by arm.
     if (order.empty() && first.limit.empty() && !first.grouped && !first.distinct &&
         out.identity == nullptr && !assignment) {
       out.union_all_parts =

@@ -133,10 +133,13 @@ class Binder {
   // many rows, and each then costs one look-up instead of an index search and a row
   // fetch. Only for statements that never address a source's rows by rowid.
   void ReadSmallTablesThroughScratchIndex() { scratch_lookups_ = true; }
-  // A join led by a UNION view, read row by row (no grouping in SQLite, no numbering,
-  // no order), is written as one join per arm of the view (bind_query.cpp): SQLite then
-  // flattens each arm into its join instead of streaming the view through a coroutine
-  // that copies every row. Only for statements that never address a source's rows by rowid.
+  // A UNION view at the head of a FROM, read row by row (no grouping in SQLite, no
+  // numbering, no order), is written as one SELECT per arm of the view (bind_query.cpp):
+  // SQLite then flattens each arm into the query instead of streaming the view through a
+  // coroutine that copies every row, which it does for any join and for arms whose
+  // columns differ in affinity. Only query levels of the statement's own level are
+  // rewritten (a SELECT, the query an INSERT reads, a derived table, a runtime grouping's
+  // read), never the FROM of an UPDATE or DELETE, whose target rows go by rowid.
   void JoinUnionViewsArmByArm() { arm_joins_ = true; }
   // SQL of those steps in order; the filling steps use the statement's parameters.
   struct PreStep {
@@ -241,7 +244,7 @@ class Binder {
   // Stands in the SQL text for one arm of a pending view.
   static std::string ArmMarker(const PendingView& v, size_t arm);
   // `select` + `from_where` (" FROM ... WHERE ...") of a query level as one SELECT per arm
-  // of the UNION view that leads its joins, to be combined by UNION ALL; empty when the
+  // of the UNION view that leads its FROM, to be combined by UNION ALL; empty when the
   // level does not allow it. Each arm reads the level's scratch look-ups for itself.
   std::vector<std::string> JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
                            const std::string& select, const std::string& from_where);

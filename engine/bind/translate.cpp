@@ -63,14 +63,16 @@ void NumberParamsImplicitly(std::string& sql, size_t count) {
 Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
   bind::Binder b(ctx);
   b.MaterializeGroupedDerived();
-  // A view keeps one statement: its grouped queries are grouped by SQLite.
-  if (ctx.inline_views) b.HashGroupings();
-  // UPDATE and DELETE address their target's rows by rowid, which a scratch copy lacks.
-  if (ctx.inline_views &&
-      (stmt.kind == ast::StmtKind::kSelect || stmt.kind == ast::StmtKind::kInsert)) {
-    b.ReadSmallTablesThroughScratchIndex();
+  // A view keeps one statement: its grouped queries are grouped by SQLite, its UNION views
+  // read whole.
+  if (ctx.inline_views) {
+    b.HashGroupings();
     b.JoinUnionViewsArmByArm();
   }
+  // UPDATE and DELETE address their target's rows by rowid, which a scratch copy lacks.
+  if (ctx.inline_views &&
+      (stmt.kind == ast::StmtKind::kSelect || stmt.kind == ast::StmtKind::kInsert))
+    b.ReadSmallTablesThroughScratchIndex();
   Translation t = TranslateStatement(b, stmt);
   if (!b.pre_steps().empty()) {
     // After the table a SELECT ... INTO makes (the runtime lays that one out itself).
