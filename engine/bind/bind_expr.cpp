@@ -510,7 +510,8 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       if (terms.size() >= 3 && terms.size() <= kInListCompared && x.bare_columns.size() == 1 &&
           x.sql == x.bare_columns[0]) {
         std::string chain;
-        for (const std::string& t : terms) chain += (chain.empty() ? "(" : " OR ") + lhs + " = " + t;
+        for (const std::string& t : terms)
+          chain += (chain.empty() ? "(" : " OR ") + lhs + " = " + t;
         r.sql = in.negated ? "(NOT " + chain + "))" : chain + ")";
       }
       r.nullable = true;

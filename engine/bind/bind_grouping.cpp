@@ -13,9 +13,10 @@ void Binder::NoteAggregate(const Scope& scope, const std::string& sql, char kind
   aggregate_log_->uses.push_back(AggregateUse{sql, kind, arg.sql, arg.type});
 }
 
-bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items, std::optional<Fragment>& having,
-                       const std::vector<Fragment>& keys, const AggregateLog& log,
-                       const Scope& scope, std::string& body, size_t from_where_end) {
+bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items,
+                       std::optional<Fragment>& having, const std::vector<Fragment>& keys,
+                       const AggregateLog& log, const Scope& scope, std::string& body,
+                       size_t from_where_end) {
   if (keys.empty() || log.uses.empty()) return false;
   for (const AggregateUse& u : log.uses)
     if (u.kind == '?' || u.sql.empty()) return false;

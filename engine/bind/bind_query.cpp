@@ -127,9 +127,8 @@ std::string Binder::MaybeScratchLookup(const Scope& scope, size_t at, std::strin
 std::vector<std::string> Binder::JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
                                               const std::string& select,
                                               const std::string& from_where) {
-  if (!arm_joins_ || !ctx_.inline_views || scope.parent != nullptr ||
-      scope.sources.empty() || !LeadsWithUnionView(scope, 0, 1) || core.from.empty() ||
-      !KeepsLeadingSide(*core.from[0]))
+  if (!arm_joins_ || !ctx_.inline_views || scope.parent != nullptr || scope.sources.empty() ||
+      !LeadsWithUnionView(scope, 0, 1) || core.from.empty() || !KeepsLeadingSide(*core.from[0]))
     return {};
   const PendingView* view = nullptr;
   for (const PendingView& v : views_)
@@ -394,8 +393,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     std::optional<Fragment> having;
     if (core.having) having = BindPredicate(*core.having, b.scope);
     aggregate_log_ = outer_log;
-    if (!(hashable &&
-          HashGroup(core, b.items, having, keys, log, b.scope, body, from_where_end)) &&
+    if (!(hashable && HashGroup(core, b.items, having, keys, log, b.scope, body, from_where_end)) &&
         having) {
       body += " HAVING " + having->sql;
     }

@@ -213,9 +213,10 @@ class Binder {
   };
   // Rewrites a bound grouped SELECT to read the groups the runtime fills from `from_where`
   // (bind_grouping.cpp); false, with nothing changed, when the query does not allow it.
-  bool HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items, std::optional<Fragment>& having,
-                 const std::vector<Fragment>& keys, const AggregateLog& log,
-                 const Scope& scope, std::string& body, size_t from_where_end);
+  bool HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items,
+                 std::optional<Fragment>& having, const std::vector<Fragment>& keys,
+                 const AggregateLog& log, const Scope& scope, std::string& body,
+                 size_t from_where_end);
 
   const BindContext& ctx_;
   Translation out_;
@@ -247,7 +248,7 @@ class Binder {
   // of the UNION view that leads its FROM, to be combined by UNION ALL; empty when the
   // level does not allow it. Each arm reads the level's scratch look-ups for itself.
   std::vector<std::string> JoinArmByArm(const ast::SelectCore& core, const Scope& scope,
-                           const std::string& select, const std::string& from_where);
+                                        const std::string& select, const std::string& from_where);
 };
 
 // ---- helpers shared by the binder's files (binder.cpp) ----
