@@ -177,10 +177,10 @@ class ConnectionImpl : public Connection {
   int error_ = 0;
   std::optional<int64_t> identity_;
 
-  Stmt convert_;
+  Stmt convert_;  // SELECT t_cvt(?1, ?2, ?3, NULL)
   Stmt index_exists_;
   Stmt savepoint_, release_;  // a statement's own savepoint around its steps
-  BatchResult partial_;       // SELECT t_cvt(?1, ?2, ?3, NULL)
+  BatchResult partial_;       // what a failed batch had done, for PartialResult()
 };
 
 }  // namespace morvesk::engine::exec
