@@ -3,6 +3,7 @@
 #include "base/decimal.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -563,41 +564,73 @@ int Compare(const Decimal& a, const Decimal& b) {
 namespace {
 constexpr uint8_t kNegative = 1, kZero = 2, kPositive = 3;
 constexpr int kExponentBias = 64;
+
+// Number of decimal digits of w > 0: the bit length gives it to within one.
+int DigitCount(uint64_t w) {
+  static constexpr auto kPow = [] {
+    std::array<uint64_t, 20> p{};
+    p[0] = 1;
+    for (size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+    return p;
+  }();
+  const int t = ((64 - __builtin_clzll(w)) * 1233) >> 12;  // floor(bits * log10(2))
+  return t + (w >= kPow[static_cast<size_t>(t)] ? 1 : 0);
+}
+
 }  // namespace
 
-std::string EncodeKey(const Decimal& x) {
-  if (x.unscaled == 0) return std::string(1, static_cast<char>(kZero));
+size_t EncodeKeyTo(const Decimal& x, unsigned char* out) {
+  if (x.unscaled == 0) {
+    out[0] = kZero;
+    return 1;
+  }
+  const bool neg = x.unscaled < 0;
+  const uint8_t flip = neg ? 255 : 0;
   u128 m = Abs(x.unscaled);
   int exp10 = -static_cast<int>(x.scale);  // value = m * 10^exp10
+  size_t len = 0;
+  out[len++] = neg ? kNegative : kPositive;
   if (m <= 0xFFFFFFFFFFFFFFFFull) {
+    // Most values: the digit pairs come straight from 64-bit divisions by 100, the last
+    // pair first, with no digit text in between.
     uint64_t w = static_cast<uint64_t>(m);
     while (w % 10 == 0) {
       w /= 10;
       ++exp10;
     }
-    m = w;
+    const int n = DigitCount(w);
+    out[len++] = static_cast<uint8_t>(n + exp10 + kExponentBias) ^ flip;
+    const size_t pairs = static_cast<size_t>(n + 1) / 2;
+    size_t at = len + pairs;
+    if (n % 2 != 0) {
+      out[--at] = static_cast<uint8_t>(w % 10 * 10 + 1) ^ flip;
+      w /= 10;
+    }
+    while (at > len) {
+      out[--at] = static_cast<uint8_t>(w % 100 + 1) ^ flip;
+      w /= 100;
+    }
+    len += pairs;
   } else {
     while (m % 10 == 0) {
       m /= 10;
       ++exp10;
     }
+    char digits[40];
+    const int n = WriteDigits(m, digits);
+    out[len++] = static_cast<uint8_t>(n + exp10 + kExponentBias) ^ flip;
+    for (int i = 0; i < n; i += 2) {
+      const int pair = (digits[i] - '0') * 10 + (i + 1 < n ? digits[i + 1] - '0' : 0);
+      out[len++] = static_cast<uint8_t>(pair + 1) ^ flip;
+    }
   }
-  char digits[40];
-  int n = WriteDigits(m, digits);
-  const int e = n + exp10;
-  const bool neg = x.unscaled < 0;
-  char out[2 + 20 + 1];
-  int len = 0;
-  out[len++] = static_cast<char>(neg ? kNegative : kPositive);
-  uint8_t eb = static_cast<uint8_t>(e + kExponentBias);
-  out[len++] = static_cast<char>(neg ? 255 - eb : eb);
-  for (int i = 0; i < n; i += 2) {
-    int pair = (digits[i] - '0') * 10 + (i + 1 < n ? digits[i + 1] - '0' : 0);
-    uint8_t b = static_cast<uint8_t>(pair + 1);
-    out[len++] = static_cast<char>(neg ? 255 - b : b);
-  }
-  if (neg) out[len++] = static_cast<char>(0xFF);
-  return std::string(out, len);
+  if (neg) out[len++] = 0xFF;
+  return len;
+}
+
+std::string EncodeKey(const Decimal& x) {
+  unsigned char key[kMaxKeyBytes];
+  return std::string(reinterpret_cast<const char*>(key), EncodeKeyTo(x, key));
 }
 
 std::optional<Decimal> DecodeKey(std::string_view bytes) {
@@ -651,6 +684,13 @@ std::optional<Decimal> DecodeKey(std::string_view bytes) {
   if (scale > kMaxDigits || m >= kLimit) return std::nullopt;
   i128 v = static_cast<i128>(m);
   return Decimal{neg ? -v : v, static_cast<uint8_t>(scale)};
+}
+
+bool IsCanonicalKey(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+  if (bytes.size() == 1) return p[0] == kZero;
+  const uint8_t flip = p[0] == kNegative ? 255 : 0;
+  return bytes.size() >= 3 && (p[2] ^ flip) > 10;  // pair + 1: the first digit is not 0
 }
 
 void DecimalSum::Add(const Decimal& x) {

@@ -2,6 +2,7 @@
 // held by value (no heap); arithmetic follows T-SQL (exact, 38 digits at most).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -68,9 +69,16 @@ int Compare(const Decimal& a, const Decimal& b);
 // memcmp exactly as the numbers compare, and 1.5 and 1.50 encode alike. This is the
 // storage form of decimal and money columns in the SQLite file.
 std::string EncodeKey(const Decimal& x);
+// The same into `out` (room for kMaxKeyBytes), returning the key's length: no string
+// for the many intermediate results that only pass through SQLite.
+constexpr size_t kMaxKeyBytes = 2 + 19 + 1;
+size_t EncodeKeyTo(const Decimal& x, unsigned char* out);
 // Decodes at the natural scale of the encoding (trailing zeros dropped);
 // empty when the bytes are not an encoding.
 std::optional<Decimal> DecodeKey(std::string_view bytes);
+// Whether bytes that DecodeKey accepts are exactly what EncodeKey writes for their value
+// (DecodeKey also reads a first digit pair with a leading zero).
+bool IsCanonicalKey(std::string_view bytes);
 
 // Exact running sum for SUM and AVG over decimal values of mixed scales: a 128-bit
 // accumulator at the largest scale seen, widening to 256 bits only when needed.

@@ -82,8 +82,9 @@ bool ArgDecimal(sqlite3_context* ctx, sqlite3_value* v, Decimal& out, bool& is_n
 }
 
 void ResultDecimal(sqlite3_context* ctx, const Decimal& d) {
-  std::string key = EncodeKey(d);
-  sqlite3_result_blob(ctx, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+  unsigned char key[base::kMaxKeyBytes];
+  const size_t n = base::EncodeKeyTo(d, key);
+  sqlite3_result_blob(ctx, key, static_cast<int>(n), SQLITE_TRANSIENT);
 }
 
 bool ArgDateTime(sqlite3_context* ctx, sqlite3_value* v, DateTime& out) {

@@ -63,6 +63,14 @@ void TDScale(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (!ArgDecimal(ctx, argv[0], d, is_null)) return;
   if (is_null) return sqlite3_result_null(ctx);
   if (!ArgPrecisionScale(ctx, argv[1], argv[2], p, s)) return;
+  // A stored value already within decimal(p, s) needs no rounding, and its key does not
+  // depend on the scale: the same bytes are the result.
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB && d.scale <= s &&
+      (p - s + d.scale >= 38 || base::FitsPrecision(d, p - s + d.scale)) &&
+      base::IsCanonicalKey(std::string_view(static_cast<const char*>(sqlite3_value_blob(argv[0])),
+                                            static_cast<size_t>(sqlite3_value_bytes(argv[0]))))) {
+    return sqlite3_result_value(ctx, argv[0]);
+  }
   ResultFitted(ctx, d, p, s, SourceName(argv[0]));
 }
 

@@ -225,6 +225,15 @@ TEST(DecimalKey, MemcmpOrderMatchesNumericOrderAcrossScales) {
   EXPECT_EQ(EncodeKey(D("0")), EncodeKey(D("-0.000")));
   EXPECT_EQ(EncodeKey(D("1500")), EncodeKey(D("1500.00")));
   EXPECT_EQ(DecodeKey(EncodeKey(D("1.50")))->ToString(), "1.5");
+  // The stored form itself: company files hold these bytes.
+  EXPECT_EQ(EncodeKey(D("1.5")), std::string("\x03\x41\x10", 3));
+  EXPECT_EQ(EncodeKey(D("-1.5")), std::string("\x01\xbe\xef\xff", 4));
+  EXPECT_EQ(EncodeKey(D("123.000")), std::string("\x03\x43\x0d\x1f", 4));
+  EXPECT_EQ(EncodeKey(D("0.0012")), std::string("\x03\x3e\x0d", 3));
+  EXPECT_EQ(EncodeKey(D("18446744073709551615")),  // the widest 64-bit digit string
+            std::string("\x03\x54\x13\x2d\x44\x2d\x08\x26\x0a\x38\x11\x10", 12));
+  EXPECT_EQ(EncodeKey(D("18446744073709551616")),
+            std::string("\x03\x54\x13\x2d\x44\x2d\x08\x26\x0a\x38\x11\x11", 12));
   for (std::string bad : {std::string(), std::string("\x07", 1), std::string("\x03", 1), std::string("\x03\x40\xff", 3)}) {
     EXPECT_FALSE(DecodeKey(bad));
   }
