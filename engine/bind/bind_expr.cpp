@@ -103,7 +103,10 @@ Fragment Binder::ResolveColumn(const ast::ColumnRef& c, const Scope& scope) {
       // A view's column metadata comes from its expressions; only a table's own
       // constraint is a promise.
       f.never_null = !found->nullable && found_source->table && !found_source->table->is_view;
-      if (depth == 0) f.bare_columns.push_back(f.sql);
+      if (depth == 0) {
+        f.bare_columns.push_back(f.sql);
+        f.source_alias = found_source->sqlite_alias;
+      }
       return f;
     }
     if (qualified && qualifier_seen)
@@ -474,6 +477,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       std::vector<std::string> terms;  // the list's items, when it is one
       Fragment r = Derived("", TypeInfo::Of(TypeKind::kBit), {&x});
       if (in.subquery) {
+        NoteSubquery(scope);
         BoundQuery q = BindQuery(*in.subquery, &scope);
         if (q.columns.size() != 1)
           Fail(116,
@@ -523,6 +527,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
     }
     case ast::ExprKind::kExists: {
       const auto& ex = e.As<ast::ExistsExpr>();
+      NoteSubquery(scope);
       BoundQuery q = BindQuery(*ex.subquery, &scope);
       Fragment r;
       r.sql = "EXISTS (" + q.sql + ")";
@@ -533,6 +538,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
     }
     case ast::ExprKind::kSubquery: {
       const auto& sq = e.As<ast::SubqueryExpr>();
+      NoteSubquery(scope);
       BoundQuery q = BindQuery(*sq.query, &scope);
       if (q.columns.size() != 1)
         Fail(116,

@@ -5,35 +5,35 @@
 namespace morvesk::engine::bind {
 namespace {
 
-// An aggregate over `a`: always nullable, and never over another aggregate.
-Fragment Aggregate(const BuiltinCall& c, const Fragment& a, std::string sql, TypeInfo t) {
+// The aggregate head + a + tail: always nullable, and never over another aggregate.
+// It is noted for runtime grouping with its partial's letter `kind`.
+Fragment Aggregate(BuiltinCall& c, const Fragment& a, const std::string& head,
+                   const std::string& tail, TypeInfo t, char kind) {
   if (a.aggregate)
     Fail(130,
          "Cannot perform an aggregate function on an expression containing an aggregate "
          "or a subquery.",
          c.line);
-  Fragment r = Derived(std::move(sql), t, {});
+  Fragment r = Derived(head + a.sql + tail, t, {});
   r.aggregate = true;
   r.nullable = true;
+  c.binder.NoteAggregate(c.scope, c.call.distinct ? '?' : kind, a, head, tail);
   return r;
 }
 
 Fragment BindCount(BuiltinCall& c) {
   const TypeInfo t = TypeInfo::Of(c.name == "count" ? TypeKind::kInt : TypeKind::kBigInt);
   if (c.call.star) {
-    Fragment r = Aggregate(c, Fragment{}, "count(*)", t);
+    Fragment r = Aggregate(c, Fragment{}, "count(*)", "", t, 'n');
     r.nullable = false;
-    c.binder.NoteAggregate(c.scope, r.sql, 'n', Fragment{});
     return r;
   }
   c.ArgcIs(1, 1);
   Fragment a = c.Arg(0);
-  Fragment r = Aggregate(c, a,
-                         "count(" + c.Distinct() + a.sql +
-                             (a.type.IsText() && c.call.distinct ? " COLLATE TSQL" : "") + ")",
-                         t);
+  Fragment r = Aggregate(
+      c, a, "count(" + c.Distinct(),
+      std::string(a.type.IsText() && c.call.distinct ? " COLLATE TSQL" : "") + ")", t, 'c');
   r.nullable = false;
-  c.binder.NoteAggregate(c.scope, r.sql, c.call.distinct ? '?' : 'c', a);
   return r;
 }
 
@@ -56,49 +56,36 @@ Fragment BindSum(BuiltinCall& c) {
   Fragment a = NumericAggregateArg(c);
   const std::string distinct = c.Distinct();
   const TypeInfo t = SumResultType(a.type);
-  Fragment r;
-  char kind = '?';
-  if (a.type.kind == TypeKind::kMoney) {  // the sum is money and may not leave its range
-    r = Aggregate(
-        c, a, "t_mchk(t_dsum(" + distinct + a.sql + "), " + std::to_string(t.precision) + ")", t);
-  } else if (a.type.kind == TypeKind::kDecimal) {
-    r = Aggregate(c, a, "t_dsum(" + distinct + a.sql + ")", t);
-    kind = 'd';
-  } else if (t.kind == TypeKind::kInt) {  // a sum beyond int is an overflow, not a bigint
-    r = Aggregate(c, a, "t_ichk(sum(" + distinct + a.sql + "), 2)", t);
-    kind = 's';
-  } else {
-    r = Aggregate(c, a, "sum(" + distinct + a.sql + ")", t);
-    if (a.type.IsInteger()) kind = 's';
-  }
-  c.binder.NoteAggregate(c.scope, r.sql, c.call.distinct ? '?' : kind, a);
-  return r;
+  if (a.type.kind == TypeKind::kMoney)  // the sum is money and may not leave its range
+    return Aggregate(c, a, "t_mchk(t_dsum(" + distinct, "), " + std::to_string(t.precision) + ")",
+                     t, '?');
+  if (a.type.kind == TypeKind::kDecimal) return Aggregate(c, a, "t_dsum(" + distinct, ")", t, 'd');
+  if (t.kind == TypeKind::kInt)  // a sum beyond int is an overflow, not a bigint
+    return Aggregate(c, a, "t_ichk(sum(" + distinct, "), 2)", t, 's');
+  return Aggregate(c, a, "sum(" + distinct, ")", t, a.type.IsInteger() ? 's' : '?');
 }
 
 Fragment BindAvg(BuiltinCall& c) {
   Fragment a = NumericAggregateArg(c);
   const std::string distinct = c.Distinct();
-  c.binder.NoteAggregate(c.scope, "", '?', a);
   const TypeInfo t = AvgResultType(a.type);
   const bool exact = a.type.kind == TypeKind::kDecimal || a.type.kind == TypeKind::kMoney;
+  // No partial stands for an average: the runtime does not group it.
   if (exact && c.call.distinct)
-    return Aggregate(c, a, "t_davg_" + std::to_string(t.scale) + "(DISTINCT " + a.sql + ")", t);
-  if (exact) return Aggregate(c, a, "t_davg(" + a.sql + ", " + std::to_string(t.scale) + ")", t);
+    return Aggregate(c, a, "t_davg_" + std::to_string(t.scale) + "(DISTINCT ", ")", t, '?');
+  if (exact) return Aggregate(c, a, "t_davg(", ", " + std::to_string(t.scale) + ")", t, '?');
   if (a.type.IsInteger())
-    return Aggregate(c, a, "t_idiv(sum(" + distinct + a.sql + "), count(" + distinct + a.sql + "))",
-                     t);
-  return Aggregate(c, a, "avg(" + distinct + a.sql + ")", t);
+    return Aggregate(c, a, "t_idiv(sum(" + distinct, "), count(" + distinct + a.sql + "))", t, '?');
+  return Aggregate(c, a, "avg(" + distinct, ")", t, '?');
 }
 
 // Text compares in the TSQL collation, as the column's own comparisons do.
 Fragment BindMinMax(BuiltinCall& c) {
   c.ArgcIs(1, 1);
   Fragment a = c.Arg(0);
-  Fragment r = Aggregate(
-      c, a, c.name + "(" + c.Distinct() + a.sql + (a.type.IsText() ? " COLLATE TSQL" : "") + ")",
-      a.type);
-  c.binder.NoteAggregate(c.scope, r.sql, c.name == "min" ? 'm' : 'M', a);
-  return r;
+  return Aggregate(c, a, c.name + "(" + c.Distinct(),
+                   std::string(a.type.IsText() ? " COLLATE TSQL" : "") + ")", a.type,
+                   c.name == "min" ? 'm' : 'M');
 }
 
 constexpr Builtin kAggregates[] = {

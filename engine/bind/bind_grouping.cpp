@@ -7,39 +7,43 @@
 #include "engine/bind/binder.h"
 
 namespace morvesk::engine::bind {
-void Binder::NoteAggregate(const Scope& scope, const std::string& sql, char kind,
-                           const Fragment& arg) {
+void Binder::NoteAggregate(const Scope& scope, char kind, const Fragment& arg,
+                           const std::string& head, const std::string& tail) {
   if (aggregate_log_ == nullptr || aggregate_log_->scope != &scope) return;
-  aggregate_log_->uses.push_back(AggregateUse{sql, kind, arg.sql, arg.type});
+  aggregate_log_->uses.push_back(
+      AggregateUse{head + arg.sql + tail, kind, arg.sql, arg.type, head, tail});
+}
+
+void Binder::NoteSubquery(const Scope& scope) {
+  if (aggregate_log_ != nullptr && aggregate_log_->scope == &scope) ++aggregate_log_->subqueries;
 }
 
 bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items,
                        std::optional<Fragment>& having, const std::vector<Fragment>& keys,
                        const AggregateLog& log, const Scope& scope, std::string& body,
                        size_t from_where_end) {
-  if (keys.empty() || log.uses.empty()) return false;
+  // Subqueries in the select list or HAVING could read the source's other columns.
+  if (keys.empty() || log.uses.empty() || log.subqueries > 0) return false;
   for (const AggregateUse& u : log.uses)
-    if (u.kind == '?' || u.sql.empty()) return false;
+    if (u.kind == '?') return false;
   // Every key a column of one and the same source, so that the groups' table can stand
   // in for that source under its alias and the select list reads its keys unchanged.
-  const std::string alias = keys[0].sql.substr(0, keys[0].sql.find('.'));
+  const std::string& alias = keys[0].source_alias;
   const Source* source = nullptr;
   for (const Source& s : scope.sources)
     if (s.sqlite_alias == alias) source = &s;
-  if (source == nullptr) return false;
+  if (alias.empty() || source == nullptr) return false;
   std::vector<const SourceColumn*> key_columns;
   for (const Fragment& k : keys) {
+    if (k.source_alias != alias || k.bare_columns.size() != 1 || k.sql != k.bare_columns[0])
+      return false;
     const SourceColumn* found = nullptr;
     for (const SourceColumn& c : source->columns)
       if (alias + "." + c.sql == k.sql) found = &c;
-    if (found == nullptr || k.bare_columns.size() != 1) return false;
+    if (found == nullptr) return false;
     if (std::find(key_columns.begin(), key_columns.end(), found) == key_columns.end())
       key_columns.push_back(found);
   }
-  // Subqueries in the select list could read the source's other columns.
-  for (const Fragment& f : items)
-    if (f.sql.find("SELECT") != std::string::npos) return false;
-  if (having && having->sql.find("SELECT") != std::string::npos) return false;
 
   // The partial aggregates: one column each, the same aggregate twice only once.
   std::vector<const AggregateUse*> slots;
@@ -63,16 +67,9 @@ bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items
     aggregates += u.kind;
     // A group's partial is its whole aggregate: summed, counted or compared once more
     // over one row, it is that value again with the aggregate's own type and errors.
-    std::string over_groups;
-    if (u.kind == 'n' || u.kind == 'c') {
-      over_groups = "sum(" + alias + "." + name + ")";
-    } else {
-      over_groups = u.sql;
-      const size_t at = over_groups.find(u.arg_sql);
-      if (u.arg_sql.empty() || at == std::string::npos) return false;
-      over_groups.replace(at, u.arg_sql.size(), alias + "." + name);
-    }
-    finals.emplace_back(u.sql, over_groups);
+    const std::string partial = alias + "." + name;
+    finals.emplace_back(
+        u.sql, u.kind == 'n' || u.kind == 'c' ? "sum(" + partial + ")" : u.head + partial + u.tail);
   }
   // Longest first, so that no aggregate's text is replaced inside a longer one's.
   std::sort(finals.begin(), finals.end(),

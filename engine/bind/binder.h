@@ -34,6 +34,8 @@ struct Fragment {
   // A column of a table declared NOT NULL, on a side of the joins that always has a row:
   // its value is never NULL (while `sql` is still just the column).
   bool never_null = false;
+  // A column of the current query level: the SQLite alias of its source.
+  std::string source_alias;
   // Columns of the current query level used outside any aggregate (SQLite text),
   // for the GROUP BY check.
   std::vector<std::string> bare_columns;
@@ -180,10 +182,13 @@ class Binder {
   std::string BindFrom(const std::vector<ast::TableRefPtr>& from, Scope& scope);
   Source SourceForTable(const ast::Name& name, const std::string& alias, int line);
 
-  // An aggregate of the query level being bound, noted for runtime grouping: its SQL,
-  // the partial aggregate's letter (see HashGrouping; '?' when it has none), its
-  // argument's SQL and type.
-  void NoteAggregate(const Scope& scope, const std::string& sql, char kind, const Fragment& arg);
+  // An aggregate of the query level being bound, noted for runtime grouping: the
+  // partial aggregate's letter (see HashGrouping; '?' when it has none), its argument,
+  // and the text around the argument (the aggregate is head + arg.sql + tail).
+  void NoteAggregate(const Scope& scope, char kind, const Fragment& arg, const std::string& head,
+                     const std::string& tail);
+  // A subquery bound in the query level being bound (for runtime grouping).
+  void NoteSubquery(const Scope& scope);
 
   // Resolves a column reference; throws 207/209/4104.
   Fragment ResolveColumn(const ast::ColumnRef& c, const Scope& scope);
@@ -204,15 +209,19 @@ class Binder {
   std::string MaybeScratchLookup(const Scope& scope, size_t at, std::string sql);
 
   // The aggregates of one grouped query level, while its select list is bound.
+  // An aggregate of a query the runtime may group: its text is head + arg_sql + tail,
+  // so that the same aggregate over the groups' partials is head + partial + tail.
   struct AggregateUse {
     std::string sql;
     char kind;
     std::string arg_sql;
     TypeInfo arg_type;
+    std::string head, tail;
   };
   struct AggregateLog {
     const Scope* scope = nullptr;
     std::vector<AggregateUse> uses;
+    int subqueries = 0;  // in the select list and HAVING: they could read other columns
   };
   // Rewrites a bound grouped SELECT to read the groups the runtime fills from `from_where`
   // (bind_grouping.cpp); false, with nothing changed, when the query does not allow it.
