@@ -75,9 +75,10 @@ Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
     b.ReadSmallTablesThroughScratchIndex();
   Translation t = TranslateStatement(b, stmt);
   if (!b.pre_steps().empty()) {
-    // After the table a SELECT ... INTO makes (the runtime lays that one out itself).
+    // After the table a SELECT ... INTO makes, its first step (the runtime lays that one
+    // out itself).
     auto at = t.steps.begin();
-    if (at != t.steps.end() && at->sql.rfind("CREATE TABLE", 0) == 0) ++at;
+    if (t.creates && at != t.steps.end()) ++at;
     std::vector<SqliteStep> pre;
     for (const auto& p : b.pre_steps()) {
       pre.push_back(SqliteStep{p.sql, p.uses_params ? b.params() : std::vector<ParamSource>{},
