@@ -208,9 +208,9 @@ class Binder {
   // through a scratch index when it is small and joined beside a leading UNION view.
   std::string MaybeScratchLookup(const Scope& scope, size_t at, std::string sql);
 
-  // The aggregates of one grouped query level, while its select list is bound.
-  // An aggregate of a query the runtime may group: its text is head + arg_sql + tail,
-  // so that the same aggregate over the groups' partials is head + partial + tail.
+  // The aggregates of one grouped query level, while its select list is bound. Each is
+  // head + arg_sql + tail, so that the same aggregate over the groups' partials is
+  // head + partial + tail.
   struct AggregateUse {
     std::string sql;
     char kind;
