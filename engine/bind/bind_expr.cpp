@@ -100,10 +100,7 @@ Fragment Binder::ResolveColumn(const ast::ColumnRef& c, const Scope& scope) {
       NoteColumnUse(found_source->sqlite_alias, found->sql);
       f.type = found->type;
       f.nullable = found->nullable;
-      if (depth == 0) {
-        f.bare_columns.push_back(f.sql);
-        f.source_alias = found_source->sqlite_alias;
-      }
+      if (depth == 0) f.bare_columns.push_back(f.sql);
       return f;
     }
     if (qualified && qualifier_seen)

@@ -19,31 +19,25 @@ void Binder::NoteSubquery(const Scope& scope) {
 }
 
 bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items,
-                       std::optional<Fragment>& having, const std::vector<Fragment>& keys,
-                       const AggregateLog& log, const Scope& scope, std::string& body,
-                       size_t from_where_end) {
+                       std::optional<Fragment>& having, const AggregateLog& log, const Scope& scope,
+                       std::string& body, size_t from_where_end) {
   // Subqueries in the select list or HAVING could read the source's other columns.
-  if (keys.empty() || log.uses.empty() || log.subqueries > 0) return false;
+  if (core.group_by.empty() || log.uses.empty() || log.subqueries > 0) return false;
   for (const AggregateUse& u : log.uses)
     if (u.kind == '?') return false;
   // Every key a column of one and the same source, so that the groups' table can stand
   // in for that source under its alias and the select list reads its keys unchanged.
-  const std::string& alias = keys[0].source_alias;
   const Source* source = nullptr;
-  for (const Source& s : scope.sources)
-    if (s.sqlite_alias == alias) source = &s;
-  if (alias.empty() || source == nullptr) return false;
   std::vector<const SourceColumn*> key_columns;
-  for (const Fragment& k : keys) {
-    if (k.source_alias != alias || k.bare_columns.size() != 1 || k.sql != k.bare_columns[0])
-      return false;
-    const SourceColumn* found = nullptr;
-    for (const SourceColumn& c : source->columns)
-      if (alias + "." + c.sql == k.sql) found = &c;
-    if (found == nullptr) return false;
+  for (const ast::ExprPtr& key : core.group_by) {
+    const auto at = LocateColumn(*key, scope);
+    if (!at || (source != nullptr && source != &scope.sources[at->first])) return false;
+    source = &scope.sources[at->first];
+    const SourceColumn* found = &source->columns[at->second];
     if (std::find(key_columns.begin(), key_columns.end(), found) == key_columns.end())
       key_columns.push_back(found);
   }
+  const std::string& alias = source->sqlite_alias;
 
   // The partial aggregates: one column each, the same aggregate twice only once.
   std::vector<const AggregateUse*> slots;

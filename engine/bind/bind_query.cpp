@@ -393,7 +393,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     std::optional<Fragment> having;
     if (core.having) having = BindPredicate(*core.having, b.scope);
     aggregate_log_ = outer_log;
-    if (!(hashable && HashGroup(core, b.items, having, keys, log, b.scope, body, from_where_end)) &&
+    if (!(hashable && HashGroup(core, b.items, having, log, b.scope, body, from_where_end)) &&
         having) {
       body += " HAVING " + having->sql;
     }

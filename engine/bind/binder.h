@@ -31,8 +31,6 @@ struct Fragment {
   bool null_literal = false;   // a bare NULL: takes the type of what it meets
   bool predicate = false;      // a condition yielding 1, 0 or NULL
   bool aggregate = false;      // holds an aggregate of the current query level
-  // A column of the current query level: the SQLite alias of its source.
-  std::string source_alias;
   // Columns of the current query level used outside any aggregate (SQLite text),
   // for the GROUP BY check.
   std::vector<std::string> bare_columns;
@@ -223,9 +221,8 @@ class Binder {
   // Rewrites a bound grouped SELECT to read the groups the runtime fills from `from_where`
   // (bind_grouping.cpp); false, with nothing changed, when the query does not allow it.
   bool HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items,
-                 std::optional<Fragment>& having, const std::vector<Fragment>& keys,
-                 const AggregateLog& log, const Scope& scope, std::string& body,
-                 size_t from_where_end);
+                 std::optional<Fragment>& having, const AggregateLog& log, const Scope& scope,
+                 std::string& body, size_t from_where_end);
 
   const BindContext& ctx_;
   Translation out_;
