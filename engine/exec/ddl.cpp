@@ -1,6 +1,6 @@
 // Definitions the runtime carries out itself: tables (T-SQL types as SQLite declared
-// types, identity as an AUTOINCREMENT rowid, keys as unique indexes), indexes, views
-// (stored as SQLite views over the translated query) and procedures (stored text).
+// types, identity as an AUTOINCREMENT rowid, keys as unique indexes), indexes and
+// procedures (stored text). Views are in views.cpp.
 #include <algorithm>
 #include <cctype>
 
@@ -17,10 +17,6 @@ namespace {
 using base::AsciiLower;
 using bind::JoinName;
 
-[[noreturn]] void AlreadyExists(const std::string& name) {
-  throw SqlError(2714, 16, "There is already an object named '" + name + "' in the database.");
-}
-
 [[noreturn]] void MissingForDrop(const char* what, const std::string& name) {
   throw SqlError(3701, 11,
                  std::string("Cannot drop the ") + what + " '" + name +
@@ -28,6 +24,10 @@ using bind::JoinName;
 }
 
 }  // namespace
+
+void AlreadyExists(const std::string& name) {
+  throw SqlError(2714, 16, "There is already an object named '" + name + "' in the database.");
+}
 
 std::string Interpreter::ColumnSql(const ast::ColumnDef& col, bool identity_key,
                                    bool force_not_null, Frame& f) {
@@ -132,6 +132,7 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   }
   if (!revived || !s.constraints.empty()) c_.catalog_.Bump(name);
   if (temp && !f.procedure.empty()) f.temp_tables_created.push_back(name);
+  if (!temp) RefreshViews();
 }
 
 void Interpreter::AlterTableAdd(const ast::AlterTableAddStmt& s, Frame& f) {
@@ -301,84 +302,6 @@ void Interpreter::Truncate(const ast::TruncateStmt& s) {
                          ".sqlite_sequence SET seq = " + std::to_string(col.identity_seed - 1) +
                          " WHERE name = " + QuoteText(info->name));
   }
-}
-
-void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
-  std::string name = s.name.back();
-  auto kind = c_.catalog_.ObjectKind(JoinName(s.name));
-  if (kind && !(s.alter && kind == 'V')) AlreadyExists(name);
-  if (s.alter && kind != 'V') {
-    throw SqlError(208, 16, "Invalid object name '" + name + "'.");
-  }
-  // The binder translates queries held by a SELECT statement; lend it the view's query.
-  auto& view = const_cast<ast::CreateViewStmt&>(s);
-  ast::SelectStmt select;
-  select.line = s.line;
-  select.column = s.column;
-  select.query = std::move(view.query);
-  Translation tr;
-  try {
-    BindContext ctx{c_.catalog_, f, f.code->literal_types, /*inline_views=*/false};
-    tr = Translate(select, ctx);
-    ++c_.stats_.translations;
-  } catch (...) {
-    view.query = std::move(select.query);
-    throw;
-  }
-  view.query = std::move(select.query);
-  if (tr.steps.size() != 1 || !tr.returns_rows) {
-    throw SqlError(ast::kNotSupportedError, 16,
-                   "This view's query is not supported by this engine.");
-  }
-  std::string sql =
-      InlineParams(tr.steps[0], [&](const ParamSource& p) { return ParamValue(p, f); });
-  for (size_t i = 0; i < tr.columns.size(); ++i) {
-    for (size_t k = 0; k < i; ++k) {
-      if (!tr.columns[i].name.empty() &&
-          AsciiLower(tr.columns[k].name) == AsciiLower(tr.columns[i].name)) {
-        throw SqlError(4506, 16,
-                       "Column names in each view or function must be unique. Column name '" +
-                           tr.columns[i].name + "' in view or function '" + name +
-                           "' is specified more than once.");
-      }
-    }
-  }
-  if (kind) {
-    ExecSql(c_.sql_, "DROP VIEW main." + QuoteName(name));
-    c_.catalog_.EraseObject(name);
-  }
-  std::string cols;
-  for (size_t i = 0; i < tr.columns.size(); ++i) {
-    if (tr.columns[i].name.empty()) {
-      throw SqlError(
-          4511, 16,
-          "Create View or Function failed because no column name was specified for column " +
-              std::to_string(i + 1) + ".");
-    }
-    cols += (i ? ", " : "") + QuoteName(tr.columns[i].name);
-  }
-  ExecSql(c_.sql_, "CREATE VIEW main." + QuoteName(name) + "(" + cols + ") AS " + sql);
-  std::vector<ColumnInfo> columns;
-  for (const auto& c : tr.columns) {
-    ColumnInfo ci;
-    ci.name = c.name;
-    ci.type = c.type;
-    columns.push_back(std::move(ci));
-  }
-  // A UNION ALL view keeps its SELECTs too, constants written in, so that statements
-  // reading it can take only the columns they use.
-  std::vector<ViewArm> arms;
-  for (const ViewArm& arm : tr.union_arms) {
-    ViewArm inlined;
-    auto inline_piece = [&](const std::string& piece) {
-      return InlineParams(SqliteStep{piece, tr.steps[0].params},
-                          [&](const ParamSource& p) { return ParamValue(p, f); });
-    };
-    for (const std::string& item : arm.items) inlined.items.push_back(inline_piece(item));
-    inlined.body = inline_piece(arm.body);
-    arms.push_back(std::move(inlined));
-  }
-  c_.catalog_.RecordView(name, s.text, columns, arms);
 }
 
 void Interpreter::CreateProcedure(const ast::CreateProcedureStmt& s, Frame& /*f*/) {

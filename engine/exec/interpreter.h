@@ -86,12 +86,26 @@ class Interpreter {
   void DropIndex(const ast::DropIndexStmt& s);
   void Drop(const ast::DropStmt& s, Frame& f);
   void Truncate(const ast::TruncateStmt& s);
-  void CreateView(const ast::CreateViewStmt& s, Frame& f);
   void CreateProcedure(const ast::CreateProcedureStmt& s, Frame& f);
   std::string ColumnSql(const ast::ColumnDef& col, bool identity_key, bool force_not_null,
                         Frame& f);
   void AddConstraint(const std::string& table, bool temp, const ast::TableConstraint& k,
                      int ordinal);
+
+  // Views (engine/exec/views.cpp).
+  struct ViewBody {
+    std::string create_sql;  // CREATE VIEW main."name"(columns) AS <translated query>
+    std::vector<ColumnInfo> columns;
+    std::vector<ViewArm> arms;
+  };
+  ViewBody TranslateView(const ast::CreateViewStmt& s, Frame& f);
+  void InstallView(const std::string& name, const std::string& text, const ViewBody& body,
+                   bool replace);
+  void CreateView(const ast::CreateViewStmt& s, Frame& f);
+  std::string StoredViewSql(const std::string& name);  // SQLite's text of the view
+  // Translates every view again from its text, after a permanent table was made: one
+  // made again under its views may have other column types.
+  void RefreshViews();
 
   // Automatic indexes on #temp tables (engine/exec/auto_index.cpp).
   void FindAutoIndexCandidates(const ast::Statement& s, Plan& p);
@@ -104,6 +118,8 @@ class Interpreter {
   std::string DuplicateKeyValue(Plan& p, Frame& f, const std::string& table, bool temp,
                                 const std::vector<std::string>& columns);
 
+  // A stored definition's text parsed, with its literals' types and values.
+  std::shared_ptr<CachedBatch> ParseStored(const std::string& text);
   std::shared_ptr<CachedBatch> LoadProcedure(const std::string& name, std::string* declared_name);
 
   ConnectionImpl& c_;

@@ -29,19 +29,24 @@ std::shared_ptr<CachedBatch> Interpreter::LoadProcedure(const std::string& name,
   *declared_name = source->first;
   auto it = c_.procedures_.find(key);
   if (it != c_.procedures_.end()) return it->second;
-  auto code = std::make_shared<CachedBatch>();
-  code->batch = sql::ParseBatch(source->second);
-  ++c_.stats_.parses;
+  auto code = ParseStored(source->second);
   if (code->batch.statements.size() != 1 ||
       code->batch.statements[0]->kind != ast::StmtKind::kCreateProcedure) {
     throw SqlError(2812, 16, "Could not find stored procedure '" + name + "'.");
   }
+  c_.procedures_[key] = code;
+  return code;
+}
+
+std::shared_ptr<CachedBatch> Interpreter::ParseStored(const std::string& text) {
+  auto code = std::make_shared<CachedBatch>();
+  code->batch = sql::ParseBatch(text);
+  ++c_.stats_.parses;
   for (const auto& t : code->batch.literals) {
     code->literal_types.push_back(t.literal_type);
     code->literal_values.push_back(LiteralValue(t));
     code->literal_texts.push_back(t.value);
   }
-  c_.procedures_[key] = code;
   return code;
 }
 

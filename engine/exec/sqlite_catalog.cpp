@@ -500,13 +500,30 @@ std::optional<char> SqliteCatalog::ObjectKind(std::string_view name) const {
   return std::nullopt;
 }
 
-void SqliteCatalog::RecordView(const std::string& name, const std::string& definition,
-                               const std::vector<ColumnInfo>& columns,
-                               const std::vector<ViewArm>& arms) {
+std::string SqliteCatalog::ViewColumnsRecord(const std::vector<ColumnInfo>& columns) {
   std::string cols;
   for (auto& c : columns) {
     cols += c.name + kFieldSep + c.type.ToString() + kFieldSep + (c.nullable ? "1" : "0") + kRowSep;
   }
+  return cols;
+}
+
+std::vector<SqliteCatalog::ViewSource> SqliteCatalog::ViewSources() const {
+  Stmt s = Prepare(db_,
+                   "SELECT name, definition, columns FROM main.__tsql_objects WHERE kind = 'V' "
+                   "ORDER BY rowid");
+  std::vector<ViewSource> views;
+  int rc;
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+    views.push_back({ColumnText(s.get(), 0), ColumnText(s.get(), 1), ColumnText(s.get(), 2)});
+  if (rc != SQLITE_DONE) throw ErrorFromSqlite(db_, rc);
+  return views;
+}
+
+void SqliteCatalog::RecordView(const std::string& name, const std::string& definition,
+                               const std::vector<ColumnInfo>& columns,
+                               const std::vector<ViewArm>& arms) {
+  const std::string cols = ViewColumnsRecord(columns);
   const std::string key = AsciiLower(name);
   Stmt s = Prepare(db_, "INSERT OR REPLACE INTO main.__tsql_objects VALUES(?1, ?2, ?3, ?4, ?5)");
   auto put = [&](const std::string& k, const char* kind, const std::string& def,

@@ -67,6 +67,13 @@ class SqliteCatalog : public Catalog {
   void RecordProcedure(const std::string& name, const std::string& definition,
                        const std::vector<ProcParamInfo>& params);
   void EraseObject(std::string_view name);
+  // Every view with its defining text and the record of its columns, oldest first.
+  struct ViewSource {
+    std::string name, definition, columns;
+  };
+  std::vector<ViewSource> ViewSources() const;
+  // The record RecordView keeps of a view's columns.
+  static std::string ViewColumnsRecord(const std::vector<ColumnInfo>& columns);
   // Stored text of CREATE PROCEDURE, with the name as it was declared.
   std::optional<std::pair<std::string, std::string>> ProcedureSource(std::string_view name) const;
 

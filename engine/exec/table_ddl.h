@@ -18,6 +18,9 @@ namespace morvesk::engine::exec {
 
 std::string SchemaOf(bool temp);  // "temp" or "main"
 
+// 2714: the name is taken by another object.
+[[noreturn]] void AlreadyExists(const std::string& name);
+
 std::string IndexSqliteName(const std::string& table, const std::string& kind,
                             const std::string& name);
 struct IndexName {
