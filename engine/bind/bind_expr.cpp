@@ -100,6 +100,9 @@ Fragment Binder::ResolveColumn(const ast::ColumnRef& c, const Scope& scope) {
       NoteColumnUse(found_source->sqlite_alias, found->sql);
       f.type = found->type;
       f.nullable = found->nullable;
+      // A view's column metadata comes from its expressions; only a table's own
+      // constraint is a promise.
+      f.never_null = !found->nullable && found_source->table && !found_source->table->is_view;
       if (depth == 0) f.bare_columns.push_back(f.sql);
       return f;
     }

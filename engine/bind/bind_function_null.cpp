@@ -11,6 +11,12 @@ Fragment BindIsNull(BuiltinCall& c) {
   Fragment a = c.Arg(0), b = c.Arg(1);
   const TypeInfo t = a.null_literal ? b.type : a.type;
   Fragment bc = c.binder.Convert(std::move(b), t);
+  // A column that is never NULL is its own result; SQLite would test it on every row.
+  if (a.never_null && a.bare_columns.size() == 1 && a.sql == a.bare_columns[0]) {
+    Fragment r = Derived(a.sql, t, {&a, &bc});
+    r.nullable = false;
+    return r;
+  }
   Fragment r = Derived("ifnull(" + a.sql + ", " + bc.sql + ")", t, {&a, &bc});
   r.nullable = a.nullable && bc.nullable;
   r.null_literal = a.null_literal && bc.null_literal;

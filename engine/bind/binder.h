@@ -31,6 +31,9 @@ struct Fragment {
   bool null_literal = false;   // a bare NULL: takes the type of what it meets
   bool predicate = false;      // a condition yielding 1, 0 or NULL
   bool aggregate = false;      // holds an aggregate of the current query level
+  // A column of a table declared NOT NULL, on a side of the joins that always has a row:
+  // its value is never NULL (while `sql` is still just the column).
+  bool never_null = false;
   // Columns of the current query level used outside any aggregate (SQLite text),
   // for the GROUP BY check.
   std::vector<std::string> bare_columns;
