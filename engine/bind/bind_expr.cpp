@@ -544,6 +544,12 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
              e.line);
       Fragment r;
       r.type = q.columns[0].type;
+      if (q.at_most_one_row) {
+        // Written as it is, so that an aggregate of the outer query inside it stays one
+        // SQLite can give to the outer query.
+        r.sql = "(" + q.sql + ")";
+        return r;
+      }
       // More than one row is error 512, as the server reports it.
       r.sql =
           "(SELECT CASE WHEN count(*) > 1 THEN t_raise(512, 16, 'Subquery returned more than 1 "

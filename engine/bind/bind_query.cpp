@@ -443,6 +443,9 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       out.key_columns.push_back(static_cast<size_t>(at - items.begin()));
     }
   }
+  out.at_most_one_row =
+      branches.size() == 1 &&
+      (q.branches[0]->from.empty() || (branches[0].grouped && q.branches[0]->group_by.empty()));
   out.identity_position = branches[0].identity_position;
   out.identity = branches[0].identity;
   std::vector<TypeInfo> types(ncol);

@@ -101,6 +101,8 @@ struct BoundQuery {
   std::vector<std::string> union_all_parts;
   // A grouped query whose select list holds every grouping key: their output columns.
   std::vector<size_t> key_columns;
+  // One SELECT without FROM, or aggregated without GROUP BY: it never gives two rows.
+  bool at_most_one_row = false;
 };
 
 // Options for binding a query.
