@@ -514,4 +514,17 @@ void ConnectionImpl::BulkInsert(std::string_view table, const std::vector<std::s
   ExecSql(sql_, "RELEASE tsql_bulk");
 }
 
+void ConnectionImpl::RefreshViews() {
+  BatchResult scratch;
+  Interpreter in(*this, scratch);
+  ExecSql(sql_, "SAVEPOINT tsql_views");
+  try {
+    in.RefreshViews();
+  } catch (...) {
+    sqlite3_exec(sql_, "ROLLBACK TO tsql_views; RELEASE tsql_views", nullptr, nullptr, nullptr);
+    throw;
+  }
+  ExecSql(sql_, "RELEASE tsql_views");
+}
+
 }  // namespace morvesk::engine::exec

@@ -113,6 +113,8 @@ class ConnectionImpl : public Connection {
   bool InTransaction() const override { return trancount_ > 0; }
   void BulkInsert(std::string_view table, const std::vector<std::string>& columns,
                   const std::vector<std::vector<Value>>& rows) override;
+  // Writes anew the views whose translation by this engine differs from the stored one.
+  void RefreshViews();
   std::optional<TableShape> DescribeTable(std::string_view name) override;
   void Interrupt() override;
   bool interrupted() const { return interrupt_.load(std::memory_order_relaxed); }

@@ -217,7 +217,11 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
 
 std::unique_ptr<Connection> DatabaseImpl::Connect() {
   sqlite3* db = OpenHandle(true);
-  return std::make_unique<ConnectionImpl>(shared_from_this(), db);
+  auto c = std::make_unique<ConnectionImpl>(shared_from_this(), db);
+  // Views keep the translation of the engine that wrote them; this one may translate
+  // them otherwise (a mended conversion, a cheaper form). A failure is the connection's.
+  if (!memory_ && !read_only_) std::call_once(views_refreshed_, [&] { c->RefreshViews(); });
+  return c;
 }
 
 }  // namespace morvesk::engine::exec

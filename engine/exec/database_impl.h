@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/engine.h"
@@ -35,6 +36,7 @@ class DatabaseImpl : public Database, public std::enable_shared_from_this<Databa
   bool memory_ = false;
   bool read_only_ = false;
   sqlite3* anchor_ = nullptr;  // keeps a memory database alive; checks a file opens
+  std::once_flag views_refreshed_;  // by the first connection of a writable file
 };
 
 }  // namespace morvesk::engine::exec

@@ -45,6 +45,12 @@ class Interpreter {
   // Value conversion as assignment does it (rounding, silent truncation of text).
   Value Convert(const Value& v, const TypeInfo& to);
 
+  // Translates every view again from its text and writes anew those whose translation
+  // changed (engine/exec/views.cpp): after a permanent table was made, since one made
+  // again beneath its views may have other column types, and when a file is opened, since
+  // a view keeps the translation of the engine that wrote it.
+  void RefreshViews();
+
  private:
   Flow RunGuarded(const ast::Statement& s, Frame& f);
   Flow RunList(const std::vector<ast::StatementPtr>& list, Frame& f);
@@ -103,9 +109,6 @@ class Interpreter {
                    bool replace);
   void CreateView(const ast::CreateViewStmt& s, Frame& f);
   std::string StoredViewSql(const std::string& name);  // SQLite's text of the view
-  // Translates every view again from its text, after a permanent table was made: one
-  // made again under its views may have other column types.
-  void RefreshViews();
 
   // Automatic indexes on #temp tables (engine/exec/auto_index.cpp).
   void FindAutoIndexCandidates(const ast::Statement& s, Plan& p);

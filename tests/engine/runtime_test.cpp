@@ -2,6 +2,7 @@
 // persistence of T-SQL types, procedure calls from the host, bulk loads, and the
 // statement cache's and automatic indexes' effect on the work a loop does.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "engine/engine.h"
+#include "engine/exec/company_vfs.h"
 #include "engine/exec/connection_internal.h"
 #include "tests/engine/scalar.h"
 
@@ -133,6 +135,55 @@ TEST(RuntimePersistence, ReopenedFileKnowsTypesViewsAndProcedures) {
   EXPECT_EQ(params[1].value.ToString(), "1.7500000000");
 
   EXPECT_THROW(Database::Open((path.string() + ".missing"), true), SqlError);
+}
+
+// A view keeps the SQLite text an engine translated it to. Opening the file translates
+// its views again, so that one written otherwise (by another build, or left over from a
+// table made again) is read as its T-SQL says; a view that no longer binds stays as it
+// was and says why when read.
+TEST(RuntimePersistence, ReopenedFileTranslatesItsViewsAgain) {
+  auto path = TempFile("views");
+  exec::RegisterCompanyVfs();
+  // Runs `sql` on the file as stock SQLite sees it; the first column of its last row.
+  auto raw = [&](const char* sql) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READWRITE, exec::kCompanyVfs),
+              SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    std::string last;
+    for (const char* rest = sql; *rest;) {
+      EXPECT_EQ(sqlite3_prepare_v2(db, rest, -1, &st, &rest), SQLITE_OK);
+      while (sqlite3_step(st) == SQLITE_ROW)
+        last = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      sqlite3_finalize(st);
+    }
+    sqlite3_close_v2(db);
+    return last;
+  };
+  {
+    auto db = Database::Open(path.string());
+    auto c = db->Connect();
+    c->Execute("create table t (a decimal(10,2)) insert into t select 1.5");
+    c->Execute("create view v as select a + 1 as b from t");
+    c->Execute("create view w as select b * 2 as c from v");
+    c->Execute("create table gone (x int)");
+    c->Execute("create view vg as select x from gone");
+    c->Execute("drop table gone");
+  }
+  const std::string translated = raw("SELECT sql FROM sqlite_schema WHERE name = 'v'");
+  raw("DROP VIEW v; CREATE VIEW v(b) AS SELECT 0 FROM t");
+
+  auto db = Database::Open(path.string(), true);
+  auto c = db->Connect();
+  EXPECT_EQ(Scalar(*c, "select b from v").ToString(), "2.50");
+  EXPECT_EQ(Scalar(*c, "select c from w").ToString(), "5.00");
+  EXPECT_EQ(raw("SELECT sql FROM sqlite_schema WHERE name = 'v'"), translated);
+  try {
+    c->Execute("select x from vg");
+    ADD_FAILURE() << "a view over a dropped table was read";
+  } catch (const SqlError& e) {
+    EXPECT_EQ(e.number, 208);
+  }
 }
 
 // What is not a company file is refused by name and left as it was: SQLite would take an
