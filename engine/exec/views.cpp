@@ -1,8 +1,8 @@
 // Views: stored as SQLite views over their translated query, with their T-SQL text, the
 // types of their columns and, for UNION ALL views, their SELECTs. A translation carries
 // the conversions the tables' column types asked for when it was made, so a view is
-// translated again from its text whenever a permanent table is made (columns added to a
-// table change no column a view already reads).
+// translated again from its text whenever a permanent table or a view it may read is made
+// again (columns added to a table change no column a view already reads).
 #include "base/ascii.h"
 #include "engine/bind/binder.h"
 #include "engine/exec/interpreter.h"
@@ -111,6 +111,8 @@ void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
   if (kind && !(s.alter && kind == 'V')) AlreadyExists(name);
   if (s.alter && kind != 'V') throw SqlError(208, 16, "Invalid object name '" + name + "'.");
   InstallView(name, s.text, TranslateView(s, f), kind.has_value());
+  // Views over this one were translated with the columns it had.
+  if (kind) RefreshViews();
 }
 
 void Interpreter::RefreshViews() {
