@@ -62,10 +62,10 @@ void NumberParamsImplicitly(std::string& sql, size_t count) {
 
 Translation Translate(const ast::Statement& stmt, const BindContext& ctx) {
   bind::Binder b(ctx);
-  b.MaterializeGroupedDerived();
-  // A view keeps one statement: its grouped queries are grouped by SQLite, its UNION views
-  // read whole.
+  // A view keeps one statement: its grouped queries (derived tables too) are grouped by
+  // SQLite, its UNION views read whole.
   if (ctx.inline_views) {
+    b.MaterializeGroupedDerived();
     b.HashGroupings();
     b.JoinUnionViewsArmByArm();
   }
