@@ -113,8 +113,9 @@ class ConnectionImpl : public Connection {
   bool InTransaction() const override { return trancount_ > 0; }
   void BulkInsert(std::string_view table, const std::vector<std::string>& columns,
                   const std::vector<std::vector<Value>>& rows) override;
-  // Writes anew the views whose translation by this engine differs from the stored one.
-  void RefreshViews();
+  // Writes anew the views whose translation by this engine differs from the stored one;
+  // false, with nothing changed, when another connection holds the write lock.
+  bool RefreshViews();
   std::optional<TableShape> DescribeTable(std::string_view name) override;
   void Interrupt() override;
   bool interrupted() const { return interrupt_.load(std::memory_order_relaxed); }

@@ -219,8 +219,17 @@ std::unique_ptr<Connection> DatabaseImpl::Connect() {
   sqlite3* db = OpenHandle(true);
   auto c = std::make_unique<ConnectionImpl>(shared_from_this(), db);
   // Views keep the translation of the engine that wrote them; this one may translate
-  // them otherwise (a mended conversion, a cheaper form). A failure is the connection's.
-  if (!memory_ && !read_only_) std::call_once(views_refreshed_, [&] { c->RefreshViews(); });
+  // them otherwise (a mended conversion, a cheaper form). Without waiting: while another
+  // connection writes the file, its views serve as they are until a later connection
+  // finds it free. Any other failure is the connection's.
+  if (!memory_ && !read_only_ && !views_current_.load()) {
+    std::lock_guard lock(views_mutex_);
+    if (!views_current_.load()) {
+      sqlite3_busy_timeout(db, 0);
+      views_current_ = c->RefreshViews();
+      sqlite3_busy_timeout(db, LockTimeoutMs());
+    }
+  }
   return c;
 }
 

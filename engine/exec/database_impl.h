@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,7 +37,10 @@ class DatabaseImpl : public Database, public std::enable_shared_from_this<Databa
   bool memory_ = false;
   bool read_only_ = false;
   sqlite3* anchor_ = nullptr;  // keeps a memory database alive; checks a file opens
-  std::once_flag views_refreshed_;  // by the first connection of a writable file
+  // A writable file's views translated by this engine (by its first connection that
+  // found the file free to write).
+  std::atomic<bool> views_current_{false};
+  std::mutex views_mutex_;
 };
 
 }  // namespace morvesk::engine::exec
