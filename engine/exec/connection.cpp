@@ -517,16 +517,10 @@ void ConnectionImpl::BulkInsert(std::string_view table, const std::vector<std::s
 bool ConnectionImpl::RefreshViews() {
   BatchResult scratch;
   Interpreter in(*this, scratch);
-  ExecSql(sql_, "SAVEPOINT tsql_views");
   try {
-    in.RefreshViews();
-    ExecSql(sql_, "RELEASE tsql_views");
+    in.AllOrNothing([&] { in.RefreshViews(); });
   } catch (const SqlError& e) {
-    sqlite3_exec(sql_, "ROLLBACK TO tsql_views; RELEASE tsql_views", nullptr, nullptr, nullptr);
     if (e.number == 1222) return false;  // another connection holds the write lock
-    throw;
-  } catch (...) {
-    sqlite3_exec(sql_, "ROLLBACK TO tsql_views; RELEASE tsql_views", nullptr, nullptr, nullptr);
     throw;
   }
   return true;

@@ -209,6 +209,10 @@ sqlite3* DatabaseImpl::OpenHandle(bool create) {
   // A large company file read through a memory map: index lookups spread over the whole
   // file cost no system call each (SQLite caps the map at what it was built to allow).
   if (!memory_) sqlite3_exec(db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
+  // Every name the translator writes is double-quoted; SQLite would take a quoted name it
+  // does not know for a text constant (an index on the text 'nosuch') instead of failing.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   RegisterSqlFunctions(db);
   DisableCollationBlindFilters(db);
   MaybeProfile(db);

@@ -17,6 +17,46 @@ namespace {
 using base::AsciiLower;
 using bind::JoinName;
 
+// The keys a CREATE TABLE or an ALTER TABLE ADD brings, checked before anything is made:
+// each names columns of the table, no two of them share a name, and of a new table one at
+// most is the primary key.
+void CheckKeys(const std::string& table, const std::vector<std::string>& columns,
+               const std::vector<ast::TableConstraint>& keys) {
+  std::vector<std::string> names;
+  int primary = 0;
+  for (const auto& k : keys) {
+    for (const auto& c : k.columns) {
+      if (std::none_of(columns.begin(), columns.end(),
+                       [&](const std::string& x) { return AsciiLower(x) == AsciiLower(c.name); }))
+        throw SqlError(1911, 16,
+                       "Column name '" + c.name + "' does not exist in the target table or view.");
+    }
+    if (!k.name.empty()) {
+      if (std::find(names.begin(), names.end(), AsciiLower(k.name)) != names.end())
+        AlreadyExists(k.name);
+      names.push_back(AsciiLower(k.name));
+    }
+    if (k.kind == ast::TableConstraint::Kind::kPrimaryKey && ++primary > 1)
+      throw SqlError(8110, 16,
+                     "Cannot add multiple PRIMARY KEY constraints to table '" + table + "'.");
+  }
+}
+
+// Makes an index; one that must be unique over rows that already repeat a key fails with
+// 1505, as the server reports it, rather than as a storage failure.
+void MakeIndex(sqlite3* db, const std::string& sql, const std::string& table,
+               const std::string& index) {
+  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return;
+  if (rc == SQLITE_CONSTRAINT_UNIQUE) {
+    throw SqlError(1505, 16,
+                   "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
+                   "found for the object name 'dbo." +
+                       table + "' and the index name '" + index + "'.");
+  }
+  throw ErrorFromSqlite(db, rc);
+}
+
 [[noreturn]] void MissingForDrop(const char* what, const std::string& name) {
   throw SqlError(3701, 11,
                  std::string("Cannot drop the ") + what + " '" + name +
@@ -62,9 +102,11 @@ void Interpreter::AddConstraint(const std::string& table, bool temp, const ast::
   std::string cols;
   for (const auto& c : k.columns)
     cols += (cols.empty() ? "" : ", ") + QuoteName(c.name) + (c.descending ? " DESC" : "");
-  ExecSql(c_.sql_, "CREATE UNIQUE INDEX " + SchemaOf(temp) + "." +
-                       QuoteName(IndexSqliteName(table, pk ? "PK" : "UQ", name)) + " ON " +
-                       QuoteName(table) + "(" + cols + ")");
+  MakeIndex(c_.sql_,
+            "CREATE UNIQUE INDEX " + SchemaOf(temp) + "." +
+                QuoteName(IndexSqliteName(table, pk ? "PK" : "UQ", name)) + " ON " +
+                QuoteName(table) + "(" + cols + ")",
+            table, name);
 }
 
 void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
@@ -96,11 +138,28 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
     }
     identity = &col;
   }
+  std::vector<std::string> column_names;
+  for (const auto& col : s.columns) column_names.push_back(col.name);
+  CheckKeys(name, column_names, s.constraints);
   std::vector<std::string> key_columns;
   for (const auto& k : s.constraints) {
     if (k.kind != ast::TableConstraint::Kind::kPrimaryKey) continue;
     for (const auto& c : k.columns) key_columns.push_back(AsciiLower(c.name));
   }
+  // A table and its keys (and for a permanent table, the views translated again over it)
+  // are one change.
+  if (!temp || !s.constraints.empty()) {
+    AllOrNothing([&] { MakeTable(s, f, key_columns, identity); });
+  } else {
+    MakeTable(s, f, key_columns, identity);
+  }
+}
+
+void Interpreter::MakeTable(const ast::CreateTableStmt& s, Frame& f,
+                            const std::vector<std::string>& key_columns,
+                            const ast::ColumnDef* identity) {
+  const std::string name = s.table.back();
+  const bool temp = !name.empty() && name[0] == '#';
   std::string sql = "CREATE TABLE " + SchemaOf(temp) + "." + QuoteName(name) + "(";
   for (size_t i = 0; i < s.columns.size(); ++i) {
     const auto& col = s.columns[i];
@@ -135,13 +194,34 @@ void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
   if (!temp) RefreshViews();
 }
 
+void Interpreter::AllOrNothing(const std::function<void()>& change) {
+  ExecSql(c_.sql_, "SAVEPOINT tsql_ddl");
+  try {
+    change();
+  } catch (...) {
+    sqlite3_exec(c_.sql_, "ROLLBACK TO tsql_ddl; RELEASE tsql_ddl", nullptr, nullptr, nullptr);
+    c_.catalog_.Bump();
+    throw;
+  }
+  ExecSql(c_.sql_, "RELEASE tsql_ddl");
+}
+
 void Interpreter::AlterTableAdd(const ast::AlterTableAddStmt& s, Frame& f) {
+  // Columns are added one by one and keys after them: a key its rows break undoes them all.
+  AllOrNothing([&] { AddToTable(s, f); });
+}
+
+void Interpreter::AddToTable(const ast::AlterTableAddStmt& s, Frame& f) {
   auto info = c_.catalog_.FindTable(JoinName(s.table));
   if (!info || info->is_view) {
     throw SqlError(4902, 16,
                    "Cannot find the object \"" + JoinName(s.table) +
                        "\" because it does not exist or you do not have permissions.");
   }
+  std::vector<std::string> column_names;
+  for (const auto& c : info->columns) column_names.push_back(c.name);
+  for (const auto& c : s.columns) column_names.push_back(c.name);
+  CheckKeys(info->name, column_names, s.constraints);
   for (const auto& col : s.columns) {
     if (info->Find(col.name)) {
       throw SqlError(2705, 16,
@@ -211,9 +291,11 @@ void Interpreter::CreateIndex(const ast::CreateIndexStmt& s) {
                      "Column name '" + c.name + "' does not exist in the target table or view.");
     cols += (cols.empty() ? "" : ", ") + QuoteName(c.name) + (c.descending ? " DESC" : "");
   }
-  ExecSql(c_.sql_, std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
-                       SchemaOf(info->is_temp) + "." + QuoteName(sqlite_name) + " ON " +
-                       QuoteName(info->name) + "(" + cols + ")");
+  MakeIndex(c_.sql_,
+            std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
+                SchemaOf(info->is_temp) + "." + QuoteName(sqlite_name) + " ON " +
+                QuoteName(info->name) + "(" + cols + ")",
+            info->name, s.name);
 }
 
 void Interpreter::DropIndex(const ast::DropIndexStmt& s) {

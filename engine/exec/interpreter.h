@@ -50,6 +50,8 @@ class Interpreter {
   // again beneath its views may have other column types, and when a file is opened, since
   // a view keeps the translation of the engine that wrote it.
   void RefreshViews();
+  // Runs `change` under a savepoint: when it fails part-way, nothing of it stays.
+  void AllOrNothing(const std::function<void()>& change);
 
  private:
   Flow RunGuarded(const ast::Statement& s, Frame& f);
@@ -87,7 +89,10 @@ class Interpreter {
 
   // Definitions (engine/exec/ddl.cpp).
   void CreateTable(const ast::CreateTableStmt& s, Frame& f);
+  void MakeTable(const ast::CreateTableStmt& s, Frame& f,
+                 const std::vector<std::string>& key_columns, const ast::ColumnDef* identity);
   void AlterTableAdd(const ast::AlterTableAddStmt& s, Frame& f);
+  void AddToTable(const ast::AlterTableAddStmt& s, Frame& f);
   void CreateIndex(const ast::CreateIndexStmt& s);
   void DropIndex(const ast::DropIndexStmt& s);
   void Drop(const ast::DropStmt& s, Frame& f);

@@ -110,9 +110,12 @@ void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
   auto kind = c_.catalog_.ObjectKind(JoinName(s.name));
   if (kind && !(s.alter && kind == 'V')) AlreadyExists(name);
   if (s.alter && kind != 'V') throw SqlError(208, 16, "Invalid object name '" + name + "'.");
-  InstallView(name, s.text, TranslateView(s, f), kind.has_value());
-  // Views over this one were translated with the columns it had.
-  if (kind) RefreshViews();
+  const ViewBody body = TranslateView(s, f);
+  AllOrNothing([&] {
+    InstallView(name, s.text, body, kind.has_value());
+    // Views over this one were translated with the columns it had.
+    if (kind) RefreshViews();
+  });
 }
 
 void Interpreter::RefreshViews() {
