@@ -475,6 +475,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
       Fragment r = Derived("", TypeInfo::Of(TypeKind::kBit), {&x});
       if (in.subquery) {
         NoteSubquery(scope);
+        RefuseNestedOrder(*in.subquery);
         BoundQuery q = BindQuery(*in.subquery, &scope);
         if (q.columns.size() != 1)
           Fail(116,
@@ -525,6 +526,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
     case ast::ExprKind::kExists: {
       const auto& ex = e.As<ast::ExistsExpr>();
       NoteSubquery(scope);
+      RefuseNestedOrder(*ex.subquery);
       BoundQuery q = BindQuery(*ex.subquery, &scope);
       Fragment r;
       r.sql = "EXISTS (" + q.sql + ")";
@@ -536,6 +538,7 @@ Fragment Binder::BindExpr(const ast::Expr& e, Scope& scope) {
     case ast::ExprKind::kSubquery: {
       const auto& sq = e.As<ast::SubqueryExpr>();
       NoteSubquery(scope);
+      RefuseNestedOrder(*sq.query);
       BoundQuery q = BindQuery(*sq.query, &scope);
       if (q.columns.size() != 1)
         Fail(116,

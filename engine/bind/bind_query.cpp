@@ -183,6 +183,7 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
     }
     case ast::TableRefKind::kDerived: {
       const auto& d = ref.As<ast::DerivedTable>();
+      RefuseNestedOrder(*d.query);
       BoundQuery q = BindQuery(*d.query, scope.parent);
       Source s;
       s.alias = d.alias;

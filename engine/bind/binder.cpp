@@ -78,6 +78,14 @@ std::string JoinName(const ast::Name& name) {
   return r;
 }
 
+void RefuseNestedOrder(const ast::Query& q) {
+  if (q.order_by.empty() || (q.branches.size() == 1 && q.first().top)) return;
+  Fail(1033,
+       "The ORDER BY clause is invalid in views, inline functions, derived tables, subqueries, "
+       "and common table expressions, unless TOP, OFFSET or FOR XML is also specified.",
+       q.order_by[0].line, 15);
+}
+
 void Fail(int number, const std::string& message, int line, int severity) {
   throw SqlError(number, severity, message, line);
 }

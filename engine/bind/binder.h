@@ -292,5 +292,8 @@ TypeInfo UnifyTypes(const TypeInfo& a, const TypeInfo& b);
 // Errors with SQL Server's numbers and texts.
 [[noreturn]] void Fail(int number, const std::string& message, int line, int severity = 16);
 [[noreturn]] void NotSupported(const std::string& construct, int line);
+// 1033 for a query nested in a statement (a subquery, a derived table, a view's query)
+// that orders its rows without TOP: its order would mean nothing to the statement.
+void RefuseNestedOrder(const ast::Query& q);
 
 }  // namespace morvesk::engine::bind

@@ -33,6 +33,7 @@ std::string Interpreter::StoredViewSql(const std::string& name) {
 }
 
 Interpreter::ViewBody Interpreter::TranslateView(const ast::CreateViewStmt& s, Frame& f) {
+  bind::RefuseNestedOrder(*s.query);
   // The binder translates queries held by a SELECT statement; lend it the view's query.
   auto& view = const_cast<ast::CreateViewStmt&>(s);
   ast::SelectStmt select;
