@@ -10,8 +10,7 @@ namespace morvesk::engine::bind {
 void Binder::NoteAggregate(const Scope& scope, char kind, const Fragment& arg,
                            const std::string& head, const std::string& tail) {
   if (aggregate_log_ == nullptr || aggregate_log_->scope != &scope) return;
-  aggregate_log_->uses.push_back(
-      AggregateUse{head + arg.sql + tail, kind, arg.sql, arg.type, head, tail});
+  aggregate_log_->uses.push_back(AggregateUse{kind, arg.sql, arg.type, head, tail});
 }
 
 void Binder::NoteSubquery(const Scope& scope) {
@@ -43,7 +42,7 @@ bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items
   std::vector<const AggregateUse*> slots;
   for (const AggregateUse& u : log.uses) {
     bool seen = false;
-    for (const AggregateUse* s : slots) seen = seen || s->sql == u.sql;
+    for (const AggregateUse* s : slots) seen = seen || s->sql() == u.sql();
     if (!seen) slots.push_back(&u);
   }
   std::string columns, select, aggregates;
@@ -62,8 +61,8 @@ bool Binder::HashGroup(const ast::SelectCore& core, std::vector<Fragment>& items
     // A group's partial is its whole aggregate: summed, counted or compared once more
     // over one row, it is that value again with the aggregate's own type and errors.
     const std::string partial = alias + "." + name;
-    finals.emplace_back(
-        u.sql, u.kind == 'n' || u.kind == 'c' ? "sum(" + partial + ")" : u.head + partial + u.tail);
+    finals.emplace_back(u.sql(), u.kind == 'n' || u.kind == 'c' ? "sum(" + partial + ")"
+                                                                : u.head + partial + u.tail);
   }
   // Longest first, so that no aggregate's text is replaced inside a longer one's.
   std::sort(finals.begin(), finals.end(),

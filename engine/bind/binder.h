@@ -212,11 +212,11 @@ class Binder {
   // head + arg_sql + tail, so that the same aggregate over the groups' partials is
   // head + partial + tail.
   struct AggregateUse {
-    std::string sql;
     char kind;
     std::string arg_sql;
     TypeInfo arg_type;
     std::string head, tail;
+    std::string sql() const { return head + arg_sql + tail; }
   };
   struct AggregateLog {
     const Scope* scope = nullptr;

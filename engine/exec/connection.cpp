@@ -489,8 +489,7 @@ void ConnectionImpl::BulkInsert(std::string_view table, const std::vector<std::s
   ++stats_.prepares;
   BatchResult scratch;
   Interpreter in(*this, scratch);
-  ExecSql(sql_, "SAVEPOINT tsql_bulk");
-  try {
+  in.AllOrNothing([&] {
     for (const auto& row : rows) {
       if (row.size() != columns.size()) {
         throw SqlError(213, 16,
@@ -507,11 +506,7 @@ void ConnectionImpl::BulkInsert(std::string_view table, const std::vector<std::s
       }
       sqlite3_reset(st.get());
     }
-  } catch (...) {
-    sqlite3_exec(sql_, "ROLLBACK TO tsql_bulk; RELEASE tsql_bulk", nullptr, nullptr, nullptr);
-    throw;
-  }
-  ExecSql(sql_, "RELEASE tsql_bulk");
+  });
 }
 
 bool ConnectionImpl::RefreshViews() {

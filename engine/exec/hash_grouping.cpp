@@ -268,6 +268,8 @@ class Partials {
     int32_t wide = -1;
   };
 
+  using KeyBuffer = std::array<unsigned char, base::kMaxKeyBytes>;
+
   explicit Partials(const std::string& kinds)
       : width_(kinds.size()), keeps_values_(kinds.find_first_of("mM") != std::string::npos) {}
 
@@ -323,7 +325,7 @@ class Partials {
   // Binds cell `a` of a group. A decimal sum is bound without a copy from `encoded`,
   // which must outlive the statement's step.
   void Bind(sqlite3_stmt* st, int index, size_t group, size_t a, char kind,
-            std::string& encoded) const {
+            KeyBuffer& encoded) const {
     const Cell& c = Of(group)[a];
     if (kind == 'n' || kind == 'c') {
       sqlite3_bind_int64(st, index, c.n);
@@ -342,8 +344,8 @@ class Partials {
       if (!r)
         throw SqlError(8115, 16,
                        "Arithmetic overflow error converting expression to data type numeric.");
-      encoded = EncodeKey(*r);
-      sqlite3_bind_blob(st, index, encoded.data(), static_cast<int>(encoded.size()), SQLITE_STATIC);
+      const size_t n = EncodeKeyTo(*r, encoded.data());
+      sqlite3_bind_blob(st, index, encoded.data(), static_cast<int>(n), SQLITE_STATIC);
     } else {
       sqlite3_bind_value(st, index, best_[group * width_ + a].get());
     }
@@ -502,7 +504,7 @@ int FillGroups(sqlite3_stmt* select, sqlite3_stmt* insert, const HashGrouping& g
     sqlite3_stmt* st;
     ~ClearBindings() { sqlite3_clear_bindings(st); }
   } clear{insert};
-  std::vector<std::string> encoded(naggs);
+  std::vector<Partials::KeyBuffer> encoded(naggs);
   for (size_t group = 0; group < index.size(); ++group) {
     for (int k = 0; k < nkeys; ++k)
       keys.Bind(insert, k + 1, group * static_cast<size_t>(nkeys) + static_cast<size_t>(k));
