@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -36,16 +37,20 @@ namespace {
 
 std::atomic<int> memory_counter{0};
 
-// MORVESK_SQL_PROFILE=FILE appends every SQLite statement that ran longer than 20 ms, with
-// its time, to FILE: the statements the translator made, for finding slow plans.
+// MORVESK_SQL_PROFILE=FILE appends every SQLite statement that ran longer than 20 ms (or
+// MORVESK_SQL_PROFILE_MS), with its time, to FILE: the statements the translator made, for
+// finding slow plans.
 FILE* profile_file = nullptr;
+sqlite3_int64 profile_threshold_ns = 20'000'000;
 std::mutex profile_mutex;
 
 int ProfileStatement(unsigned, void*, void* stmt, void* nanoseconds) {
   const auto ns = *static_cast<const sqlite3_int64*>(nanoseconds);
-  if (ns < 20'000'000) return 0;
-  std::lock_guard lock(profile_mutex);
+  if (ns < profile_threshold_ns) return 0;
   const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(stmt));
+  // The plan below is a statement too, and would come back here under the lock.
+  if (sql == nullptr || std::strncmp(sql, "EXPLAIN ", 8) == 0) return 0;
+  std::lock_guard lock(profile_mutex);
   std::fprintf(profile_file, "%.3f s\t%s\n", static_cast<double>(ns) / 1e9, sql);
   // Its plan, as SQLite would choose it now.
   sqlite3_stmt* plan = nullptr;
@@ -67,6 +72,9 @@ void MaybeProfile(sqlite3* db) {
   static std::once_flag once;
   std::call_once(once, [] {
     if (const char* path = std::getenv("MORVESK_SQL_PROFILE")) profile_file = std::fopen(path, "a");
+    if (const char* ms = std::getenv("MORVESK_SQL_PROFILE_MS")) {
+      profile_threshold_ns = static_cast<sqlite3_int64>(std::atof(ms) * 1e6);
+    }
   });
   if (profile_file) sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE, ProfileStatement, nullptr);
 }
