@@ -189,9 +189,14 @@ std::string Binder::BindTableRef(const ast::TableRef& ref, Scope& scope) {
       s.alias = d.alias;
       s.has_alias = true;
       s.sqlite_alias = NewAlias();
+      if (!d.columns.empty() && d.columns.size() != q.columns.size())
+        Fail(q.columns.size() > d.columns.size() ? 8158 : 8159,
+             "'" + d.alias + "' has " + (q.columns.size() > d.columns.size() ? "more" : "fewer") +
+                 " columns than were specified in the column list.",
+             ref.line);
       std::set<std::string> seen;
       for (size_t i = 0; i < q.columns.size(); ++i) {
-        const std::string& nm = q.columns[i].name;
+        const std::string& nm = d.columns.empty() ? q.columns[i].name : d.columns[i];
         if (nm.empty())
           Fail(8155, "No column name was specified for column " + std::to_string(i + 1) + " of '" +
                          d.alias + "'.",

@@ -308,7 +308,8 @@ struct DerivedTable : TableRef {
   static constexpr TableRefKind kKind = TableRefKind::kDerived;
   DerivedTable() : TableRef(kKind) {}
   std::unique_ptr<Query> query;
-  std::string alias;  // required by the grammar
+  std::string alias;                 // required by the grammar
+  std::vector<std::string> columns;  // AS alias (a, b): names in place of the query's
 };
 
 enum class JoinType : uint8_t { kInner, kLeft, kRight, kFull, kCross };

@@ -132,6 +132,29 @@ class Parser {
     Parser& p_;
   };
 
+  // A common table expression: its name, its column list and the tokens of its query.
+  struct CteDef {
+    std::string key;  // the name, lower case
+    std::vector<std::string> columns;
+    size_t start = 0;
+  };
+
+  // A WITH clause belongs to the one statement (or view) it starts.
+  class CteScope {
+   public:
+    explicit CteScope(Parser& p) : p_(p) {}
+    ~CteScope() {
+      p_.ctes_.clear();
+      p_.ctes_visible_ = 0;
+      p_.defining_.clear();
+    }
+    CteScope(const CteScope&) = delete;
+    CteScope& operator=(const CteScope&) = delete;
+
+   private:
+    Parser& p_;
+  };
+
   // Incorrect syntax near the current token (near the last one at the end of the batch).
   [[noreturn]] void SyntaxError() const {
     const Token* t = &Peek();
@@ -362,7 +385,7 @@ class Parser {
     if (w == "return") return ParseReturn();
     if (w == "print") return ParsePrint();
     if (w == "raiserror") return ParseRaiserror();
-    if (w == "with") NotSupported(t, "Common table expressions (WITH)");
+    if (w == "with") return ParseWith();
     if (w == "goto") NotSupported(t, "GOTO");
     if (w == "merge") NotSupported(t, "MERGE");
     if (w == "open" || w == "fetch" || w == "close" || w == "deallocate") {
@@ -381,6 +404,107 @@ class Parser {
       return ParseExecCall(t);
     }
     SyntaxError();
+  }
+
+  // with_stmt -> with_clause (select_stmt | insert | update | delete)
+  StatementPtr ParseWith() {
+    CteScope scope(*this);
+    ParseWithClause();
+    const Token& t = Peek();
+    if (t.kind == TokenKind::kLParen && IsQueryStart(0)) return ParseSelectStatement();
+    if (AtWord("select")) return ParseSelectStatement();
+    if (AtWord("insert") || AtWord("update") || AtWord("delete")) {
+      StatementPtr s = AtWord("insert")   ? ParseInsert()
+                       : AtWord("update") ? ParseUpdate()
+                                          : ParseDelete();
+      RefuseCteTarget(*s, t);
+      return s;
+    }
+    SyntaxError();
+  }
+
+  // with_clause -> WITH cte {, cte}
+  // cte         -> name [ '(' column {, column} ')' ] AS '(' query ')'
+  // Each query is read here once, to check it and to find its end; every reference to it
+  // reads its tokens again into a derived table of its own.
+  void ParseWithClause() {
+    ExpectWord("with");
+    do {
+      const Token& name = Peek();
+      if (!IsNameToken(name) || name.value.starts_with("#")) SyntaxError();
+      CteDef d;
+      d.key = AsciiLower(name.value);
+      for (const CteDef& e : ctes_)
+        if (e.key == d.key) SyntaxError();
+      Take();
+      if (Accept(TokenKind::kLParen)) {
+        do {
+          if (!IsNameToken(Peek())) SyntaxError();
+          d.columns.push_back(Take().value);
+        } while (Accept(TokenKind::kComma));
+        Expect(TokenKind::kRParen);
+      }
+      ExpectWord("as");
+      Expect(TokenKind::kLParen);
+      if (!IsQueryStart(0)) SyntaxError();
+      d.start = pos_;
+      defining_ = d.key;
+      ParseQuery();
+      defining_.clear();
+      Expect(TokenKind::kRParen);
+      ctes_.push_back(std::move(d));
+      ctes_visible_ = ctes_.size();
+    } while (Accept(TokenKind::kComma));
+  }
+
+  // The common table expression a table name refers to, if any: only the ones defined
+  // before the place of the reference are seen. A query that names its own expression
+  // is recursive, which this engine does not run.
+  const CteDef* FindCte(const Token& name) const {
+    if (ctes_.empty() && defining_.empty()) return nullptr;
+    if (!IsNameToken(name) || At(TokenKind::kDot, 1)) return nullptr;
+    const std::string key = AsciiLower(name.value);
+    if (key == defining_) NotSupported(name, "Recursive common table expressions");
+    for (size_t i = 0; i < ctes_visible_; ++i)
+      if (ctes_[i].key == key) return &ctes_[i];
+    return nullptr;
+  }
+
+  // name [[AS] alias] naming a common table expression: its query, read again.
+  TableRefPtr ParseCteReference(const CteDef& cte) {
+    const Token& start = Take();
+    auto d = Make<DerivedTable>(start);
+    const size_t resume = pos_, visible = ctes_visible_;
+    const std::string defining = defining_;
+    pos_ = cte.start;
+    ctes_visible_ = static_cast<size_t>(&cte - ctes_.data());
+    defining_.clear();
+    d->query = ParseQuery();
+    pos_ = resume;
+    ctes_visible_ = visible;
+    defining_ = defining;
+    d->columns = cte.columns;
+    d->alias = start.value;
+    if (AcceptWord("as")) {
+      if (!IsNameToken(Peek())) SyntaxError();
+      d->alias = Take().value;
+    } else if (IsNameToken(Peek())) {
+      d->alias = Take().value;
+    }
+    if (AtWord("with") && At(TokenKind::kLParen, 1)) ParseTableHints();
+    return d;
+  }
+
+  // The rows of a common table expression are read, never written through it.
+  void RefuseCteTarget(const Statement& s, const Token& at) const {
+    const Name* target = nullptr;
+    if (s.kind == StmtKind::kInsert) target = &s.As<InsertStmt>().target;
+    if (s.kind == StmtKind::kUpdate) target = &s.As<UpdateStmt>().target;
+    if (s.kind == StmtKind::kDelete) target = &s.As<DeleteStmt>().target;
+    if (target == nullptr || target->size() != 1) return;
+    for (const CteDef& c : ctes_)
+      if (c.key == AsciiLower(target->back()))
+        NotSupported(at, "Changing rows through a common table expression");
   }
 
   // select_stmt -> query
@@ -792,6 +916,8 @@ class Parser {
     if (AtWord("with")) NotSupported(Peek(), "View options (WITH ...)");
     ExpectWord("as");
     size_t body_first = pos_;
+    CteScope scope(*this);
+    if (AtWord("with")) ParseWithClause();
     s->query = ParseQuery();
     if (AtWord("with")) NotSupported(Peek(), "WITH CHECK OPTION");
     s->body_text = SourceText(body_first, pos_ - 1);
@@ -1589,7 +1715,13 @@ class Parser {
         AcceptWord("as");
         if (!IsNameToken(Peek())) SyntaxError();
         d->alias = Take().value;
-        if (At(TokenKind::kLParen)) NotSupported(Peek(), "Derived table column lists");
+        if (Accept(TokenKind::kLParen)) {
+          do {
+            if (!IsNameToken(Peek())) SyntaxError();
+            d->columns.push_back(Take().value);
+          } while (Accept(TokenKind::kComma));
+          Expect(TokenKind::kRParen);
+        }
         return d;
       }
       Take();
@@ -1602,6 +1734,7 @@ class Parser {
         AtWord("openxml")) {
       NotSupported(start, start.text);
     }
+    if (const CteDef* cte = FindCte(start)) return ParseCteReference(*cte);
     auto t = Make<NamedTable>(start);
     t->name = ParseMultiPartName();
     if (At(TokenKind::kLParen)) {
@@ -2001,6 +2134,9 @@ class Parser {
   size_t pos_ = 0;
   int depth_ = 0;
   std::set<int> structural_;
+  std::vector<CteDef> ctes_;  // the WITH clause of the statement being read
+  size_t ctes_visible_ = 0;   // how many of them a reference here may name
+  std::string defining_;      // the one whose query is being read the first time
 };
 
 }  // namespace
