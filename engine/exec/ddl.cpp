@@ -42,17 +42,20 @@ void CheckKeys(const std::string& table, const std::vector<std::string>& columns
   }
 }
 
-// Makes an index; one that must be unique over rows that already repeat a key fails with
-// 1505, as the server reports it, rather than as a storage failure.
-void MakeIndex(sqlite3* db, const std::string& sql, const std::string& table,
-               const std::string& index) {
+// Makes an index over `columns` of `table`; one that must be unique over rows that already
+// repeat a key fails with 1505 and the first such key, as the server reports it, rather than
+// as a storage failure.
+void MakeIndex(sqlite3* db, const std::string& sql, const std::optional<TableInfo>& table,
+               const std::vector<std::string>& columns, const std::string& index) {
   const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) return;
-  if (rc == SQLITE_CONSTRAINT_UNIQUE) {
+  if (rc == SQLITE_CONSTRAINT_UNIQUE && table) {
+    const std::string key = RepeatedKey(db, *table, columns);
     throw SqlError(1505, 16,
                    "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
                    "found for the object name 'dbo." +
-                       table + "' and the index name '" + index + "'.");
+                       table->name + "' and the index name '" + index + "'." +
+                       (key.empty() ? "" : " The duplicate key value is (" + key + ")."));
   }
   throw ErrorFromSqlite(db, rc);
 }
@@ -100,13 +103,16 @@ void Interpreter::AddConstraint(const std::string& table, bool temp, const ast::
       !k.name.empty() ? k.name
                       : std::string(pk ? "PK__" : "UQ__") + table + "__" + std::to_string(ordinal);
   std::string cols;
-  for (const auto& c : k.columns)
+  std::vector<std::string> names;
+  for (const auto& c : k.columns) {
     cols += (cols.empty() ? "" : ", ") + QuoteName(c.name) + (c.descending ? " DESC" : "");
+    names.push_back(c.name);
+  }
   MakeIndex(c_.sql_,
             "CREATE UNIQUE INDEX " + SchemaOf(temp) + "." +
                 QuoteName(IndexSqliteName(table, pk ? "PK" : "UQ", name)) + " ON " +
                 QuoteName(table) + "(" + cols + ")",
-            table, name);
+            c_.catalog_.FindTable(temp ? table : "dbo." + table), names, name);
 }
 
 void Interpreter::CreateTable(const ast::CreateTableStmt& s, Frame& f) {
@@ -285,17 +291,19 @@ void Interpreter::CreateIndex(const ast::CreateIndexStmt& s) {
                        "' already exists on table '" + info->name + "'.");
   }
   std::string cols;
+  std::vector<std::string> names;
   for (const auto& c : s.columns) {
     if (!info->Find(c.name))
       throw SqlError(1911, 16,
                      "Column name '" + c.name + "' does not exist in the target table or view.");
     cols += (cols.empty() ? "" : ", ") + QuoteName(c.name) + (c.descending ? " DESC" : "");
+    names.push_back(c.name);
   }
   MakeIndex(c_.sql_,
             std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
                 SchemaOf(info->is_temp) + "." + QuoteName(sqlite_name) + " ON " +
                 QuoteName(info->name) + "(" + cols + ")",
-            info->name, s.name);
+            info, names, s.name);
 }
 
 void Interpreter::DropIndex(const ast::DropIndexStmt& s) {

@@ -58,6 +58,22 @@ std::vector<std::string> MatchingIndexes(sqlite3* db, const std::string& table, 
 
 }  // namespace
 
+std::string RepeatedKey(sqlite3* db, const TableInfo& t, const std::vector<std::string>& columns) {
+  std::string cols;
+  for (const auto& c : columns) cols += (cols.empty() ? "" : ", ") + QuoteName(c);
+  Stmt dup = Prepare(db, "SELECT " + cols + " FROM " + t.sqlite_name + " GROUP BY " + cols +
+                             " HAVING count(*) > 1 LIMIT 1");
+  std::string result;
+  if (sqlite3_step(dup.get()) != SQLITE_ROW) return result;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const ColumnInfo* col = t.Find(columns[i]);
+    Value v = ReadColumn(dup.get(), static_cast<int>(i), col ? col->type : TypeInfo{});
+    result +=
+        (i ? ", " : "") + (v.is_null() ? "<NULL>" : (v.is_text() ? v.as_text() : v.ToString()));
+  }
+  return result;
+}
+
 std::string Interpreter::DuplicateKeyValue(Plan& p, Frame& f, const std::string& table, bool temp,
                                            const std::vector<std::string>& columns) {
   auto indexes = MatchingIndexes(c_.sql_, table, temp, columns);
@@ -74,18 +90,7 @@ std::string Interpreter::DuplicateKeyValue(Plan& p, Frame& f, const std::string&
     BindParams(replay.get(), step.params, f);
     while (sqlite3_step(replay.get()) == SQLITE_ROW) {
     }
-    std::string cols;
-    for (const auto& c : columns) cols += (cols.empty() ? "" : ", ") + QuoteName(c);
-    Stmt dup = Prepare(c_.sql_, "SELECT " + cols + " FROM " + info->sqlite_name + " GROUP BY " +
-                                    cols + " HAVING count(*) > 1 LIMIT 1");
-    if (sqlite3_step(dup.get()) == SQLITE_ROW) {
-      for (size_t i = 0; i < columns.size(); ++i) {
-        const ColumnInfo* col = info->Find(columns[i]);
-        Value v = ReadColumn(dup.get(), static_cast<int>(i), col ? col->type : TypeInfo{});
-        std::string s = v.is_null() ? "<NULL>" : (v.is_text() ? v.as_text() : v.ToString());
-        result += (i ? ", " : "") + s;
-      }
-    }
+    result = RepeatedKey(c_.sql_, *info, columns);
   } catch (const SqlError&) {
     result.clear();
   }

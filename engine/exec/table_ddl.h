@@ -5,6 +5,8 @@
 // tables it makes look exactly like those of CREATE TABLE.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +22,10 @@ std::string SchemaOf(bool temp);  // "temp" or "main"
 
 // 2714: the name is taken by another object.
 [[noreturn]] void AlreadyExists(const std::string& name);
+
+// The first key of `columns` that rows of `t` repeat, as the server shows it in a duplicate
+// key message ("1, abc"); empty when no key repeats.
+std::string RepeatedKey(sqlite3* db, const TableInfo& t, const std::vector<std::string>& columns);
 
 std::string IndexSqliteName(const std::string& table, const std::string& kind,
                             const std::string& name);
