@@ -136,8 +136,11 @@ class Parser {
   struct CteDef {
     std::string key;  // the name, lower case
     std::vector<std::string> columns;
-    size_t start = 0;
+    size_t start = 0, end = 0;  // its query's tokens
   };
+  // Tokens one statement may read again for its references: expressions that each read
+  // the one before twice double at every step, and would take all memory.
+  static constexpr size_t kMaxCteTokens = 1'000'000;
 
   // A WITH clause belongs to the one statement (or view) it starts.
   class CteScope {
@@ -147,6 +150,7 @@ class Parser {
       p_.ctes_.clear();
       p_.ctes_visible_ = 0;
       p_.defining_.clear();
+      p_.cte_tokens_read_ = 0;
     }
     CteScope(const CteScope&) = delete;
     CteScope& operator=(const CteScope&) = delete;
@@ -451,6 +455,7 @@ class Parser {
       defining_ = d.key;
       ParseQuery();
       defining_.clear();
+      d.end = pos_;
       Expect(TokenKind::kRParen);
       ctes_.push_back(std::move(d));
       ctes_visible_ = ctes_.size();
@@ -473,6 +478,17 @@ class Parser {
   // name [[AS] alias] naming a common table expression: its query, read again.
   TableRefPtr ParseCteReference(const CteDef& cte) {
     const Token& start = Take();
+    cte_tokens_read_ += cte.end - cte.start;
+    if (cte_tokens_read_ > kMaxCteTokens) {
+      SqlError e(8623, 16,
+                 "The query processor ran out of internal resources and could not produce a "
+                 "query plan. This is a rare event and only expected for extremely complex "
+                 "queries or queries that reference a very large number of tables or "
+                 "partitions. Please simplify the query.",
+                 start.line);
+      e.column = start.column;
+      throw e;
+    }
     auto d = Make<DerivedTable>(start);
     const size_t resume = pos_, visible = ctes_visible_;
     const std::string defining = defining_;
@@ -2137,6 +2153,7 @@ class Parser {
   std::vector<CteDef> ctes_;  // the WITH clause of the statement being read
   size_t ctes_visible_ = 0;   // how many of them a reference here may name
   std::string defining_;      // the one whose query is being read the first time
+  size_t cte_tokens_read_ = 0;  // by this statement's references so far
 };
 
 }  // namespace
