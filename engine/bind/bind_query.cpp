@@ -569,6 +569,28 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       out.identity_order += (out.identity_order.empty() ? "" : ", ") + identity_key + modifiers;
   }
 
+  // OFFSET and FETCH page through the ordered rows; their counts are checked as the
+  // statement runs, since they may be variables.
+  std::string page;
+  if (q.offset) {
+    for (const auto& b : q.branches)
+      if (b->top)
+        Fail(10741, "A TOP can not be used in the same query or sub-query as a OFFSET.", q.line);
+    const auto count = [&](const ast::Expr& e, const std::string& test, int number,
+                           const std::string& message) {
+      Fragment n = Convert(BindExpr(e, first.scope), TypeInfo::Of(TypeKind::kBigInt));
+      return "(CASE WHEN " + n.sql + " IS NULL OR " + n.sql + test + " THEN t_raise(" +
+             std::to_string(number) + ", 16, '" + message + "') ELSE " + n.sql + " END)";
+    };
+    const std::string offset = count(
+        *q.offset, " < 0", 10742, "The offset specified in a OFFSET clause may not be negative.");
+    const std::string fetch =
+        q.fetch ? count(*q.fetch, " <= 0", 10744,
+                        "The number of rows provided for a FETCH clause must be greater then zero.")
+                : "-1";
+    page = " LIMIT " + fetch + " OFFSET " + offset;
+  }
+
   if (!compound) {
     out.sql = branch_sql[0];
     out.sql.insert(first_select_length, hidden_columns);
@@ -580,7 +602,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       if (!out.union_all_parts.empty()) out.sql = JoinUnionAll(out.union_all_parts);
     }
     if (!order.empty()) out.sql += " ORDER BY " + order;
-    out.sql += first.limit;
+    out.sql += first.limit + page;
     return out;
   }
   bool plain_union_all = q.order_by.empty();
@@ -598,7 +620,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     if (i) sql = (q.branches[i]->op == ast::SetOp::kUnionAll ? " UNION ALL " : " UNION ") + sql;
     out.sql += sql;
   }
-  if (!order.empty()) out.sql += " ORDER BY " + order;
+  if (!order.empty()) out.sql += " ORDER BY " + order + page;
   return out;
 }
 

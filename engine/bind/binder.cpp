@@ -79,7 +79,7 @@ std::string JoinName(const ast::Name& name) {
 }
 
 void RefuseNestedOrder(const ast::Query& q) {
-  if (q.order_by.empty() || (q.branches.size() == 1 && q.first().top)) return;
+  if (q.order_by.empty() || q.offset || (q.branches.size() == 1 && q.first().top)) return;
   Fail(1033,
        "The ORDER BY clause is invalid in views, inline functions, derived tables, subqueries, "
        "and common table expressions, unless TOP, OFFSET or FOR XML is also specified.",

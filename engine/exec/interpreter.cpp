@@ -137,6 +137,8 @@ ErrorScope ScopeOf(const SqlError& e) {
     case 8133:
     case 517:
     case 535:
+    case 10742:
+    case 10744:
       return ErrorScope::kStatement;
     case 245:
     case 241:

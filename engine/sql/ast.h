@@ -368,6 +368,8 @@ struct OrderItem : Node {
 struct Query : Node {
   std::vector<std::unique_ptr<SelectCore>> branches;  // at least one
   std::vector<OrderItem> order_by;
+  ExprPtr offset;  // ORDER BY ... OFFSET n ROWS
+  ExprPtr fetch;   // ... FETCH NEXT m ROWS ONLY
 
   const SelectCore& first() const { return *branches.front(); }
   // True when the first branch assigns variables (SELECT @v = ...).

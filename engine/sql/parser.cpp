@@ -1463,7 +1463,17 @@ class Parser {
         }
         q->order_by.push_back(std::move(item));
       } while (Accept(TokenKind::kComma));
-      if (AtWord("offset")) NotSupported(Peek(), "OFFSET ... FETCH");
+      // OFFSET n {ROW | ROWS} [FETCH {FIRST | NEXT} m {ROW | ROWS} ONLY]
+      if (AcceptWord("offset")) {
+        q->offset = ParseExpr();
+        if (!AcceptWord("rows")) ExpectWord("row");
+        if (AcceptWord("fetch")) {
+          if (!AcceptWord("next")) ExpectWord("first");
+          q->fetch = ParseExpr();
+          if (!AcceptWord("rows")) ExpectWord("row");
+          ExpectWord("only");
+        }
+      }
     }
     if (AtWord("for") && (AtWord("xml", 1) || AtWord("json", 1) || AtWord("browse", 1))) {
       NotSupported(Peek(), "FOR " + Peek(1).text);
