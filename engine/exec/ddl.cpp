@@ -397,8 +397,9 @@ void Interpreter::Truncate(const ast::TruncateStmt& s) {
 void Interpreter::CreateProcedure(const ast::CreateProcedureStmt& s, Frame& /*f*/) {
   std::string name = s.name.back();
   auto kind = c_.catalog_.ObjectKind(JoinName(s.name));
-  if (kind && !(s.alter && kind == 'P')) AlreadyExists(name);
-  if (s.alter && kind != 'P') throw SqlError(208, 16, "Invalid object name '" + name + "'.");
+  const bool alter = s.alter || (s.or_alter && kind == 'P');
+  if (kind && !(alter && kind == 'P')) AlreadyExists(name);
+  if (alter && kind != 'P') throw SqlError(208, 16, "Invalid object name '" + name + "'.");
   std::vector<ProcParamInfo> params;
   for (const auto& p : s.params) {
     ProcParamInfo info;

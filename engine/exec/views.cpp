@@ -109,8 +109,9 @@ void Interpreter::InstallView(const std::string& name, const std::string& text,
 void Interpreter::CreateView(const ast::CreateViewStmt& s, Frame& f) {
   const std::string name = s.name.back();
   auto kind = c_.catalog_.ObjectKind(JoinName(s.name));
-  if (kind && !(s.alter && kind == 'V')) AlreadyExists(name);
-  if (s.alter && kind != 'V') throw SqlError(208, 16, "Invalid object name '" + name + "'.");
+  const bool alter = s.alter || (s.or_alter && kind == 'V');
+  if (kind && !(alter && kind == 'V')) AlreadyExists(name);
+  if (alter && kind != 'V') throw SqlError(208, 16, "Invalid object name '" + name + "'.");
   const ViewBody body = TranslateView(s, f);
   AllOrNothing([&] {
     InstallView(name, s.text, body, kind.has_value());

@@ -548,6 +548,7 @@ struct CreateViewStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::kCreateView;
   CreateViewStmt() : Statement(kKind) {}
   bool alter = false;  // ALTER VIEW
+  bool or_alter = false;  // CREATE OR ALTER VIEW: ALTER when the view exists
   Name name;
   std::unique_ptr<Query> query;
   std::string body_text;  // source text of the query after AS
@@ -565,6 +566,7 @@ struct CreateProcedureStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::kCreateProcedure;
   CreateProcedureStmt() : Statement(kKind) {}
   bool alter = false;  // ALTER PROC[EDURE]
+  bool or_alter = false;  // CREATE OR ALTER PROC: ALTER when the procedure exists
   Name name;
   std::vector<ProcParameter> params;
   // The body runs to the end of the batch, as in the dialect.

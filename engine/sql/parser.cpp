@@ -730,10 +730,25 @@ class Parser {
   StatementPtr ParseCreate(bool alter) {
     const Token& start = Take();
     size_t start_index = pos_ - 1;
-    if (AtWord("or") && AtWord("alter", 1)) NotSupported(Peek(), "CREATE OR ALTER");
+    // CREATE OR ALTER makes a view or procedure, or alters the one of that name.
+    bool or_alter = false;
+    if (!alter && AtWord("or") && AtWord("alter", 1)) {
+      Take();
+      Take();
+      if (!AtWord("view") && !AtWord("proc") && !AtWord("procedure")) SyntaxError();
+      or_alter = true;
+    }
     if (!alter && AtWord("table")) return ParseCreateTable(start);
-    if (AtWord("view")) return ParseCreateView(start, start_index, alter);
-    if (AtWord("proc") || AtWord("procedure")) return ParseCreateProcedure(start, start_index, alter);
+    if (AtWord("view")) {
+      StatementPtr s = ParseCreateView(start, start_index, alter);
+      s->As<CreateViewStmt>().or_alter = or_alter;
+      return s;
+    }
+    if (AtWord("proc") || AtWord("procedure")) {
+      StatementPtr s = ParseCreateProcedure(start, start_index, alter);
+      s->As<CreateProcedureStmt>().or_alter = or_alter;
+      return s;
+    }
     if (!alter && (AtWord("unique") || AtWord("clustered") || AtWord("nonclustered") ||
                    AtWord("index"))) {
       return ParseCreateIndex(start);
