@@ -1,4 +1,5 @@
-// Catalog and session functions: db_name, scope_identity and object_id.
+// Catalog and session functions: db_name, scope_identity, object_id, xact_state and the
+// error_* functions of a CATCH block.
 #include "engine/bind/bind_function_internal.h"
 #include "engine/bind/object_id.h"
 
@@ -10,17 +11,38 @@ Fragment BindDbName(BuiltinCall& c) {
   return Derived("t_db_name()", TypeInfo{TypeKind::kNVarChar, 0, 0, 128}, {});
 }
 
-// No triggers insert behind the caller's back, so the scope's last identity is @@IDENTITY.
-Fragment BindScopeIdentity(BuiltinCall& c) {
+// A value of the session the runtime gives when the statement runs (see
+// Interpreter::SystemValue).
+Fragment SessionValue(BuiltinCall& c, const std::string& name, const TypeInfo& type) {
   c.ArgcIs(0, 0);
   ParamSource p;
   p.kind = ParamSource::Kind::kSystem;
-  p.variable = "@@identity";
-  p.type = TypeInfo::Decimal(38, 0);
+  p.variable = name;
+  p.type = type;
   Fragment r;
   r.type = p.type;
   r.param = c.binder.AddParam(std::move(p));
   r.sql = c.binder.ParamSql(r.param);
+  return r;
+}
+
+// No triggers insert behind the caller's back, so the scope's last identity is @@IDENTITY.
+Fragment BindScopeIdentity(BuiltinCall& c) {
+  return SessionValue(c, "@@identity", TypeInfo::Decimal(38, 0));
+}
+
+Fragment BindXactState(BuiltinCall& c) {
+  return SessionValue(c, "xact_state()", TypeInfo::Of(TypeKind::kSmallInt));
+}
+
+// error_number(), error_message() ...: NULL outside a CATCH block.
+Fragment BindErrorFunction(BuiltinCall& c) {
+  const bool text = c.name == "error_message" || c.name == "error_procedure";
+  Fragment r = SessionValue(
+      c, c.name + "()",
+      text ? TypeInfo{TypeKind::kNVarChar, 0, 0, c.name == "error_message" ? 4000 : 128}
+           : TypeInfo::Of(TypeKind::kInt));
+  r.nullable = true;
   return r;
 }
 
@@ -65,6 +87,13 @@ constexpr Builtin kCatalog[] = {
     {"db_name", BindDbName},
     {"scope_identity", BindScopeIdentity},
     {"object_id", BindObjectId},
+    {"xact_state", BindXactState},
+    {"error_number", BindErrorFunction},
+    {"error_message", BindErrorFunction},
+    {"error_severity", BindErrorFunction},
+    {"error_state", BindErrorFunction},
+    {"error_line", BindErrorFunction},
+    {"error_procedure", BindErrorFunction},
 };
 
 }  // namespace

@@ -246,8 +246,10 @@ Flow Interpreter::RunGuarded(const ast::Statement& s, Frame& f) {
     if (e.procedure.empty()) e.procedure = f.procedure;
     c_.error_ = e.number;
     f.max_error_severity = std::max(f.max_error_severity, e.severity);
-    ErrorScope scope = ScopeOf(e);
-    if (scope == ErrorScope::kStatement) {
+    // THROW ends the batch whatever its number; in a TRY block every error goes on to
+    // the CATCH block, reported to no one.
+    ErrorScope scope = throwing_ ? ErrorScope::kBatch : ScopeOf(e);
+    if (scope == ErrorScope::kStatement && try_depth_ == 0) {
       AddError(e);
       return Flow::kNormal;
     }
@@ -362,6 +364,10 @@ Flow Interpreter::Run(const ast::Statement& s, Frame& f) {
       Raiserror(s.As<ast::RaiserrorStmt>(), f);
       c_.rowcount_ = 0;
       return Flow::kNormal;
+    case K::kTryCatch:
+      return RunTryCatch(s.As<ast::TryCatchStmt>(), f);
+    case K::kThrow:
+      Throw(s.As<ast::ThrowStmt>(), f);
     case K::kCreateTable:
       CreateTable(s.As<ast::CreateTableStmt>(), f);
       break;
@@ -470,6 +476,9 @@ Value Interpreter::SystemValue(const std::string& name) {
   if (n == "@@fetch_status") return Value::Int(-1);
   if (n == "@@version") return Value::Text(ProductVersionText(), TypeKind::kNVarChar);
   if (n == "@@servername") return Value::Text("MORVESK", TypeKind::kNVarChar);
+  if (n == "xact_state()") return Value::Int(c_.trancount_ > 0 ? 1 : 0, TypeKind::kSmallInt);
+  if (n.starts_with("error_"))
+    return CaughtErrorValue(n, caught_.empty() ? nullptr : &caught_.back());
   throw SqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
 }
 
@@ -928,6 +937,7 @@ void Interpreter::Raiserror(const ast::RaiserrorStmt& s, Frame& f) {
     return;
   }
   SqlError e(number, severity, text, s.line, st, f.procedure);
+  if (try_depth_ > 0) throw e;
   AddError(e);
   c_.error_ = number;
   f.max_error_severity = std::max(f.max_error_severity, severity);

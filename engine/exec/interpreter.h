@@ -83,6 +83,9 @@ class Interpreter {
   void Transaction(const ast::Statement& s);
   void Exec(const ast::ExecStmt& s, Frame& f);
   void Raiserror(const ast::RaiserrorStmt& s, Frame& f);
+  // TRY ... CATCH and THROW (engine/exec/try_catch.cpp).
+  Flow RunTryCatch(const ast::TryCatchStmt& s, Frame& f);
+  [[noreturn]] void Throw(const ast::ThrowStmt& s, Frame& f);
   void AddMessage(std::string text, int number = 0, int severity = 0, int state = 1);
   void Emit(Result&& r);
   void AddError(const SqlError& e);
@@ -133,6 +136,12 @@ class Interpreter {
   ConnectionImpl& c_;
   BatchResult& out_;
   ResultSink* sink_ = nullptr;
+  // How many TRY blocks the running statement is in, at any procedure depth: an error
+  // there goes to the innermost CATCH instead of being reported.
+  int try_depth_ = 0;
+  // The errors the running CATCH blocks handle, innermost last (ERROR_NUMBER() and kin).
+  std::vector<SqlError> caught_;
+  bool throwing_ = false;  // the error on its way is a THROW's, which ends the batch
   const ast::Statement* current_ = nullptr;
   size_t failing_step_ = 0;
   bool revived_temp_ = false;  // the last plan run brought back a kept #temp table
@@ -141,5 +150,9 @@ class Interpreter {
 // How far an error reaches, as the server decides by its number.
 enum class ErrorScope : uint8_t { kStatement, kBatch, kBatchAndTransaction };
 ErrorScope ScopeOf(const SqlError& e);
+
+// ERROR_NUMBER() and its kin ("error_number()", ...) of the error a CATCH block handles;
+// NULL outside one (`caught` null).
+Value CaughtErrorValue(const std::string& function, const SqlError* caught);
 
 }  // namespace morvesk::engine::exec

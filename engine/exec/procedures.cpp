@@ -177,7 +177,7 @@ int Interpreter::CallProcedure(const std::string& name, std::vector<CallArg>& ar
     RunList(proc.body, pf);
   } catch (SqlError& e) {
     cleanup();
-    if (from_host || ScopeOf(e) != ErrorScope::kBatch) throw;
+    if (from_host || ScopeOf(e) != ErrorScope::kBatch || try_depth_ > 0 || throwing_) throw;
     // An error that ends a batch ends only the procedure; the caller goes on.
     AddError(e);
     pf.max_error_severity = std::max(pf.max_error_severity, e.severity);

@@ -407,6 +407,8 @@ enum class StmtKind : uint8_t {
   kReturn,           // ReturnStmt
   kPrint,            // PrintStmt
   kRaiserror,        // RaiserrorStmt
+  kTryCatch,         // TryCatchStmt
+  kThrow,            // ThrowStmt
 };
 
 struct Statement : Node {
@@ -660,6 +662,20 @@ struct PrintStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::kPrint;
   PrintStmt() : Statement(kKind) {}
   ExprPtr value;
+};
+
+// BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH
+struct TryCatchStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::kTryCatch;
+  TryCatchStmt() : Statement(kKind) {}
+  std::vector<StatementPtr> try_body, catch_body;
+};
+
+// THROW [number, message, state]: without arguments, the error a CATCH block handles.
+struct ThrowStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::kThrow;
+  ThrowStmt() : Statement(kKind) {}
+  ExprPtr number, message, state;
 };
 
 struct RaiserrorStmt : Statement {

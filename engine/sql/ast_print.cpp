@@ -593,6 +593,36 @@ class Printer {
         out += "PRINT ";
         Expr(*s.As<PrintStmt>().value);
         break;
+      case StmtKind::kTryCatch: {
+        const auto& t = s.As<TryCatchStmt>();
+        out += "BEGIN TRY";
+        for (const auto& b : t.try_body) {
+          out += " ";
+          Stmt(*b);
+          out += ";";
+        }
+        out += " END TRY BEGIN CATCH";
+        for (const auto& b : t.catch_body) {
+          out += " ";
+          Stmt(*b);
+          out += ";";
+        }
+        out += " END CATCH";
+        break;
+      }
+      case StmtKind::kThrow: {
+        const auto& t = s.As<ThrowStmt>();
+        out += "THROW";
+        if (t.number) {
+          out += " ";
+          Expr(*t.number);
+          out += ", ";
+          Expr(*t.message);
+          out += ", ";
+          Expr(*t.state);
+        }
+        break;
+      }
       case StmtKind::kRaiserror: {
         const auto& r = s.As<RaiserrorStmt>();
         out += "RAISERROR(";

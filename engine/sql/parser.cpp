@@ -399,12 +399,11 @@ class Parser {
     if (w == "use") NotSupported(t, "USE");
     if (w == "waitfor") NotSupported(t, "WAITFOR");
     if (w == "grant" || w == "revoke" || w == "deny") NotSupported(t, "Permissions (" + w + ")");
-    if (w == "throw" && !first_in_batch) NotSupported(t, "THROW");
+    if (w == "throw") return ParseThrow();
     if (w == "bulk") NotSupported(t, "BULK INSERT");
     if (w == "dbcc") NotSupported(t, "DBCC");
     // A procedure call may leave out EXEC when it is the batch's first statement.
     if (first_in_batch && IsNameToken(t)) {
-      if (w == "throw") NotSupported(t, "THROW");
       return ParseExecCall(t);
     }
     SyntaxError();
@@ -1240,7 +1239,7 @@ class Parser {
       if (AtWord("with") && AtWord("mark", 1)) NotSupported(Peek(), "BEGIN TRANSACTION WITH MARK");
       return s;
     }
-    if (AtWord("try")) NotSupported(Peek(), "TRY...CATCH");
+    if (AtWord("try")) return ParseTryCatch(start);
     if (AtWord("distributed")) NotSupported(Peek(), "Distributed transactions");
     if (AtWord("dialog") || AtWord("conversation")) NotSupported(Peek(), "Service broker dialogs");
     auto s = Make<BlockStmt>(start);
@@ -1252,6 +1251,45 @@ class Parser {
     }
     if (s->statements.empty()) SyntaxError();  // BEGIN END: near END
     Take();  // END
+    return s;
+  }
+
+  // try_catch -> BEGIN TRY statements END TRY BEGIN CATCH [statements] END CATCH
+  StatementPtr ParseTryCatch(const Token& start) {
+    Take();  // TRY
+    auto s = Make<TryCatchStmt>(start);
+    auto body = [&](std::string_view end, std::vector<StatementPtr>& out) {
+      SkipSemicolons();
+      while (!(AtWord("end") && AtWord(end, 1))) {
+        if (AtEnd()) SyntaxError();
+        out.push_back(ParseStatement(false));
+        SkipSemicolons();
+      }
+      Take();  // END
+      Take();  // TRY / CATCH
+    };
+    body("try", s->try_body);
+    if (s->try_body.empty()) SyntaxError();
+    SkipSemicolons();
+    ExpectWord("begin");
+    ExpectWord("catch");
+    body("catch", s->catch_body);
+    return s;
+  }
+
+  // throw -> THROW [number ',' message ',' state]
+  StatementPtr ParseThrow() {
+    auto s = Make<ThrowStmt>(Take());
+    const Token& t = Peek();
+    const bool argument = t.kind == TokenKind::kInteger || t.kind == TokenKind::kVariable ||
+                          t.kind == TokenKind::kMinus || t.kind == TokenKind::kString ||
+                          t.kind == TokenKind::kNString;
+    if (!argument) return s;
+    s->number = ParseExpr();
+    Expect(TokenKind::kComma);
+    s->message = ParseExpr();
+    Expect(TokenKind::kComma);
+    s->state = ParseExpr();
     return s;
   }
 
