@@ -617,7 +617,22 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
   for (size_t i = 0; i < branches.size(); ++i) {
     std::string sql = branch_sql[i];
     if (!branches[i].limit.empty()) sql = "SELECT * FROM (" + sql + branches[i].limit + ")";
-    if (i) sql = (q.branches[i]->op == ast::SetOp::kUnionAll ? " UNION ALL " : " UNION ") + sql;
+    if (i) {
+      switch (q.branches[i]->op) {
+        case ast::SetOp::kUnionAll:
+          sql = " UNION ALL " + sql;
+          break;
+        case ast::SetOp::kExcept:
+          sql = " EXCEPT " + sql;
+          break;
+        case ast::SetOp::kIntersect:
+          sql = " INTERSECT " + sql;
+          break;
+        default:
+          sql = " UNION " + sql;
+          break;
+      }
+    }
     out.sql += sql;
   }
   if (!order.empty()) out.sql += " ORDER BY " + order + page;

@@ -344,7 +344,7 @@ struct TopClause : Node {
   bool with_ties = false;
 };
 
-enum class SetOp : uint8_t { kNone, kUnion, kUnionAll };
+enum class SetOp : uint8_t { kNone, kUnion, kUnionAll, kExcept, kIntersect };
 
 // One SELECT branch: everything but ORDER BY and the set operator chain.
 struct SelectCore : Node {

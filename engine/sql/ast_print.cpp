@@ -319,6 +319,8 @@ class Printer {
     for (const auto& b : q.branches) {
       if (b->op == SetOp::kUnion) out += " UNION ";
       if (b->op == SetOp::kUnionAll) out += " UNION ALL ";
+      if (b->op == SetOp::kExcept) out += " EXCEPT ";
+      if (b->op == SetOp::kIntersect) out += " INTERSECT ";
       Core(*b);
     }
     if (!q.order_by.empty()) {

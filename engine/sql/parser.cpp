@@ -1496,7 +1496,15 @@ class Parser {
         SetOp op = AcceptWord("all") ? SetOp::kUnionAll : SetOp::kUnion;
         q->branches.push_back(ParseBranch(op, false));
       } else if (AtWord("except") || AtWord("intersect")) {
-        NotSupported(Peek(), AtWord("except") ? "EXCEPT" : "INTERSECT");
+        // INTERSECT binds tighter than UNION and EXCEPT, where SQLite reads every set
+        // operation from left to right: the two agree while INTERSECTs come first.
+        const bool intersect = AtWord("intersect");
+        if (intersect && q->branches.back()->op != SetOp::kNone &&
+            q->branches.back()->op != SetOp::kIntersect) {
+          NotSupported(Peek(), "INTERSECT after UNION or EXCEPT in one query");
+        }
+        Take();
+        q->branches.push_back(ParseBranch(intersect ? SetOp::kIntersect : SetOp::kExcept, false));
       } else {
         break;
       }
