@@ -81,6 +81,32 @@ Fragment BindSpace(BuiltinCall& c) {
   return r;
 }
 
+// concat: every argument as text, NULL as the empty text; as wide as its parts together.
+Fragment BindConcat(BuiltinCall& c) {
+  c.ArgcAtLeast(2, 254);
+  if (c.argc() > 254) Fail(189, "The concat function requires 2 to 254 arguments.", c.line, 15);
+  std::vector<Fragment> parts;
+  std::string sql;
+  bool unicode = false;
+  int64_t length = 0;
+  for (size_t i = 0; i < c.argc(); ++i) {
+    parts.push_back(TextArg(c, i));
+    const TypeInfo& t = parts.back().type;
+    unicode = unicode || t.kind == TypeKind::kNVarChar || t.kind == TypeKind::kNChar;
+    length += t.length;
+    sql += (sql.empty() ? "" : " || ") + std::string("ifnull(") + parts.back().sql + ", '')";
+  }
+  std::vector<const Fragment*> from;
+  for (const Fragment& p : parts) from.push_back(&p);
+  const int32_t cap = unicode ? 4000 : 8000;
+  Fragment r = Derived("(" + sql + ")",
+                       TypeInfo{unicode ? TypeKind::kNVarChar : TypeKind::kVarChar, 0, 0,
+                                static_cast<int32_t>(std::min<int64_t>(length, cap))},
+                       from);
+  r.nullable = false;
+  return r;
+}
+
 Fragment BindReplicate(BuiltinCall& c) {
   c.ArgcIs(2, 2);
   Fragment s = TextArg(c, 0), n = c.IntArg(1);
@@ -184,6 +210,7 @@ constexpr Builtin kStrings[] = {
     {"replace", BindReplace},
     {"space", BindSpace},
     {"replicate", BindReplicate},
+    {"concat", BindConcat},
     {"str", BindStr},
     {"char", BindCharAscii},
     {"ascii", BindCharAscii},

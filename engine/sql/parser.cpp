@@ -2157,6 +2157,21 @@ class Parser {
     }
     Expect(TokenKind::kRParen);
     if (AtWord("over")) NotSupported(Peek(), "Window functions (OVER)");
+    // IIF(condition, a, b) is CASE WHEN condition THEN a ELSE b END.
+    if (f->name.size() == 1 && AsciiLower(f->name[0]) == "iif" && !f->star) {
+      if (f->args.size() != 3) {
+        SqlError e(174, 15, "The iif function requires 3 argument(s).", at.line);
+        e.column = at.column;
+        throw e;
+      }
+      auto e = Make<CaseExpr>(at);
+      WhenClause w;
+      w.when = std::move(f->args[0]);
+      w.then = std::move(f->args[1]);
+      e->whens.push_back(std::move(w));
+      e->else_value = std::move(f->args[2]);
+      return e;
+    }
     if (AtWord("within") && AtWord("group", 1)) NotSupported(Peek(), "WITHIN GROUP");
     return f;
   }
