@@ -119,6 +119,7 @@ ErrorScope ScopeOf(const SqlError& e) {
     case 2628:
     case 512:
     case 8134:
+    case 3623:
     case 8115:
     case 220:
     case 242:

@@ -146,6 +146,12 @@ void TDRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ResultDecimal(ctx, *r);
 }
 
+// LOG10 from the C library, exact on powers of ten (SQLite's divides natural logarithms).
+void TLog10(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  sqlite3_result_double(ctx, std::log10(sqlite3_value_double(argv[0])));
+}
+
 // ROUND on integers and floats; a decimal key takes the decimal path.
 void TFRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_BLOB || sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
@@ -419,6 +425,7 @@ void RegisterDecimalFunctions(sqlite3* db) {
   Define(db, "t_dround", 3, TDRound);
   Define(db, "t_dround", 5, TDRound);
   Define(db, "t_fround", 3, TFRound);
+  Define(db, "t_log10", 1, TLog10);
   Define(db, "t_idiv", 2, TIntDiv<false>);
   Define(db, "t_imod", 2, TIntDiv<true>);
   Define(db, "t_ichk", 2, TIntCheck);
