@@ -63,6 +63,7 @@ Fragment Binder::BindFunction(const ast::FunctionCall& f, Scope& scope) {
   if (f.name.size() > 1 && !(f.name.size() == 2 && EqualsNoCase(f.name[0], "dbo")))
     NotSupported("Function '" + JoinName(f.name) + "'", f.line);
   BuiltinCall call{*this, f, scope, f.LowerName(), f.line};
+  if (f.over) return BindWindowCall(call);
   const auto& table = Builtins();
   auto it = table.find(call.name);
   if (it == table.end()) NotSupported("Function '" + JoinName(f.name) + "'", f.line);

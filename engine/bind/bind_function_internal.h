@@ -50,4 +50,7 @@ std::span<const Builtin> StringBuiltins();     // len, substring, charindex, dat
 std::span<const Builtin> DateBuiltins();       // datepart, dateadd, datediff, getdate ...
 std::span<const Builtin> CatalogBuiltins();    // db_name, scope_identity, object_id
 
+// row_number, rank, dense_rank and ntile with their OVER clause (bind_function_window.cpp).
+Fragment BindWindowCall(BuiltinCall& c);
+
 }  // namespace morvesk::engine::bind

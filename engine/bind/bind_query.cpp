@@ -285,6 +285,19 @@ std::string Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, Scope& s
 BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const QueryOptions& opts) {
   std::vector<Branch> branches;
   const bool assignment = q.IsAssignment();
+  // Ranking functions of this query level only: a nested query counts its own.
+  struct WindowCount {
+    int& count;
+    const int outer;
+    ~WindowCount() { count = outer; }
+  } window_count{windows_, windows_};
+  windows_ = 0;
+  // Ranking functions number the rows a query returns: they may stand in its select list
+  // and ORDER BY only.
+  auto no_window_since = [&](int count, int line) {
+    if (windows_ != count)
+      Fail(4108, "Windowed functions can only appear in the SELECT or ORDER BY clauses.", line);
+  };
   for (size_t bi = 0; bi < q.branches.size(); ++bi) {
     const ast::SelectCore& core = *q.branches[bi];
     Branch b;
@@ -292,6 +305,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     if (core.into && !(opts.allow_into && bi == 0))
       Fail(156, "Incorrect syntax near the keyword 'INTO'.", core.line, 15);
     std::string body;
+    const int windows_at_from = windows_;
     if (!core.from.empty()) body = " FROM " + BindFrom(core.from, b.scope);
     // A whole #table grouped: read in table order and sorted. Read through one of the
     // runtime's automatic indexes (which SQLite takes for the part of the grouping they
@@ -302,7 +316,9 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       body += " NOT INDEXED";
     }
     if (core.where) {
+      const int windows_at_where = windows_;
       Fragment w = BindPredicate(*core.where, b.scope);
+      no_window_since(windows_at_where, core.where->line);
       if (w.aggregate)
         Fail(147, "An aggregate may not appear in the WHERE clause unless it is in a subquery "
                   "contained in a HAVING clause or a select list, and the column being aggregated "
@@ -316,7 +332,9 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     if (!core.group_by.empty()) {
       std::string g;
       for (const auto& e : core.group_by) {
+        const int windows_at_key = windows_;
         Fragment f = BindExpr(*e, b.scope);
+        no_window_since(windows_at_key, e->line);
         if (f.aggregate) Fail(144, "Cannot use an aggregate or a subquery in an expression used for the group by list of a GROUP BY clause.", e->line);
         grouped_columns.insert(f.bare_columns.begin(), f.bare_columns.end());
         if (!g.empty()) g += ", ";
@@ -397,9 +415,12 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       b.names.push_back(nm);
     }
     std::optional<Fragment> having;
+    const int windows_at_having = windows_;
     if (core.having) having = BindPredicate(*core.having, b.scope);
+    if (core.having) no_window_since(windows_at_having, core.having->line);
     aggregate_log_ = outer_log;
-    if (!(hashable && HashGroup(core, b.items, having, log, b.scope, body, from_where_end)) &&
+    if (!(hashable && windows_ == windows_at_from &&
+          HashGroup(core, b.items, having, log, b.scope, body, from_where_end)) &&
         having) {
       body += " HAVING " + having->sql;
     }
@@ -596,7 +617,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
     out.sql.insert(first_select_length, hidden_columns);
     // Rows, not groups nor numbered rows: a UNION view leading the FROM is read arm by arm.
     if (order.empty() && first.limit.empty() && !first.grouped && !first.distinct &&
-        out.identity == nullptr && !assignment) {
+        out.identity == nullptr && !assignment && windows_ == 0) {
       out.union_all_parts =
           JoinArmByArm(q.first(), first.scope, out.sql.substr(0, first_select_length), first.body);
       if (!out.union_all_parts.empty()) out.sql = JoinUnionAll(out.union_all_parts);

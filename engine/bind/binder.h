@@ -138,6 +138,9 @@ class Binder {
   // many rows, and each then costs one look-up instead of an index search and a row
   // fetch. Only for statements that never address a source's rows by rowid.
   void ReadSmallTablesThroughScratchIndex() { scratch_lookups_ = true; }
+  // Ranking functions bound so far: a query holding one is read as written, neither
+  // grouped by the runtime nor split arm by arm, as both would number other rows.
+  void NoteWindow() { ++windows_; }
   // A UNION view at the head of a FROM, read row by row (no grouping in SQLite, no
   // numbering, no order), is written as one SELECT per arm of the view (bind_query.cpp):
   // SQLite then flattens each arm into the query instead of streaming the view through a
@@ -237,6 +240,7 @@ class Binder {
   bool hash_groupings_ = false;
   bool scratch_lookups_ = false;
   bool arm_joins_ = false;
+  int windows_ = 0;
   AggregateLog* aggregate_log_ = nullptr;
   std::vector<PreStep> pre_steps_;
   std::map<std::string, std::set<std::string>> used_columns_;  // by sqlite alias

@@ -140,6 +140,7 @@ ErrorScope ScopeOf(const SqlError& e) {
     case 535:
     case 10742:
     case 10744:
+    case 4111:
       return ErrorScope::kStatement;
     case 245:
     case 241:

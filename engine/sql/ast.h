@@ -247,11 +247,22 @@ struct CaseExpr : Expr {
   ExprPtr else_value;  // null when there is no ELSE
 };
 
+// OVER (PARTITION BY ... ORDER BY ...) of a ranking function.
+struct OverClause {
+  struct Order {
+    ExprPtr expr;
+    bool descending = false;
+  };
+  std::vector<ExprPtr> partition_by;
+  std::vector<Order> order_by;
+};
+
 struct FunctionCall : Expr {
   static constexpr ExprKind kKind = ExprKind::kFunction;
   FunctionCall() : Expr(kKind) {}
   Name name;  // {"IsNull"}, {"dbo", "fn"}; as written
   std::vector<ExprPtr> args;
+  std::unique_ptr<OverClause> over;  // row_number() OVER (...); null for a plain call
   bool distinct = false;  // COUNT(DISTINCT x)
   bool star = false;      // COUNT(*): args is empty
   // Lower-cased last part of the name, for dispatch.

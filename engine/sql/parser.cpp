@@ -2156,7 +2156,32 @@ class Parser {
       } while (Accept(TokenKind::kComma));
     }
     Expect(TokenKind::kRParen);
-    if (AtWord("over")) NotSupported(Peek(), "Window functions (OVER)");
+    // over -> OVER '(' [PARTITION BY expr {, expr}] [ORDER BY expr [ASC|DESC] {, ...}] ')'
+    if (AcceptWord("over")) {
+      Expect(TokenKind::kLParen);
+      f->over = std::make_unique<OverClause>();
+      if (AcceptWord("partition")) {
+        ExpectWord("by");
+        do {
+          f->over->partition_by.push_back(ParseExpr());
+        } while (Accept(TokenKind::kComma));
+      }
+      if (AcceptWord("order")) {
+        ExpectWord("by");
+        do {
+          OverClause::Order item;
+          item.expr = ParseExpr();
+          if (AcceptWord("desc")) {
+            item.descending = true;
+          } else {
+            AcceptWord("asc");
+          }
+          f->over->order_by.push_back(std::move(item));
+        } while (Accept(TokenKind::kComma));
+      }
+      if (AtWord("rows") || AtWord("range")) NotSupported(Peek(), "Window frames (ROWS, RANGE)");
+      Expect(TokenKind::kRParen);
+    }
     // IIF(condition, a, b) is CASE WHEN condition THEN a ELSE b END.
     if (f->name.size() == 1 && AsciiLower(f->name[0]) == "iif" && !f->star) {
       if (f->args.size() != 3) {
