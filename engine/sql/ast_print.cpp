@@ -377,6 +377,15 @@ class Printer {
     }
   }
 
+  // Each statement of a block, a blank before it and a semicolon after it.
+  void Statements(const std::vector<StatementPtr>& list) {
+    for (const auto& b : list) {
+      out += " ";
+      Stmt(*b);
+      out += ";";
+    }
+  }
+
   void Stmt(const Statement& s) {
     switch (s.kind) {
       case StmtKind::kSelect: Query(*s.As<SelectStmt>().query); break;
@@ -552,11 +561,7 @@ class Printer {
       case StmtKind::kContinue: out += "CONTINUE"; break;
       case StmtKind::kBlock: {
         out += "BEGIN";
-        for (const auto& b : s.As<BlockStmt>().statements) {
-          out += " ";
-          Stmt(*b);
-          out += ";";
-        }
+        Statements(s.As<BlockStmt>().statements);
         out += " END";
         break;
       }
@@ -598,17 +603,9 @@ class Printer {
       case StmtKind::kTryCatch: {
         const auto& t = s.As<TryCatchStmt>();
         out += "BEGIN TRY";
-        for (const auto& b : t.try_body) {
-          out += " ";
-          Stmt(*b);
-          out += ";";
-        }
+        Statements(t.try_body);
         out += " END TRY BEGIN CATCH";
-        for (const auto& b : t.catch_body) {
-          out += " ";
-          Stmt(*b);
-          out += ";";
-        }
+        Statements(t.catch_body);
         out += " END CATCH";
         break;
       }
