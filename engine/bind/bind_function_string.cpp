@@ -65,6 +65,24 @@ Fragment BindCharIndex(BuiltinCall& c) {
                  {&a, &b});
 }
 
+// stuff(s, start, length, insert): as wide as both texts together.
+Fragment BindStuff(BuiltinCall& c) {
+  c.ArgcIs(4, 4);
+  Fragment s = TextArg(c, 0), st = c.IntArg(1), n = c.IntArg(2), x = TextArg(c, 3);
+  Fragment r =
+      Derived("t_stuff(" + s.sql + ", " + st.sql + ", " + n.sql + ", " + x.sql + ")",
+              TypeInfo::VarChar(std::min(8000, s.type.length + x.type.length)), {&s, &st, &n, &x});
+  r.nullable = true;
+  return r;
+}
+
+Fragment BindPatIndex(BuiltinCall& c) {
+  c.ArgcIs(2, 2);
+  Fragment p = TextArg(c, 0), s = TextArg(c, 1);
+  return Derived("t_patindex(" + p.sql + ", " + s.sql + ")", TypeInfo::Of(TypeKind::kInt),
+                 {&p, &s});
+}
+
 Fragment BindReplace(BuiltinCall& c) {
   c.ArgcIs(3, 3);
   Fragment a = TextArg(c, 0), b = TextArg(c, 1), x = TextArg(c, 2);
@@ -203,6 +221,10 @@ constexpr Builtin kStrings[] = {
     {"left", BindLeftRight},
     {"right", BindLeftRight},
     {"ltrim", BindTextUnary},
+    {"trim", BindTextUnary},
+    {"reverse", BindTextUnary},
+    {"stuff", BindStuff},
+    {"patindex", BindPatIndex},
     {"rtrim", BindTextUnary},
     {"upper", BindTextUnary},
     {"lower", BindTextUnary},

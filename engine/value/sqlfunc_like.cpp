@@ -160,8 +160,33 @@ void TLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_set_auxdata(ctx, 1, pat, DeletePattern);  // SQLite owns it from here
 }
 
+// t_patindex(pattern, value): the position of the first match of a LIKE pattern, 0 when
+// none; a pattern that does not start with % matches at the start only.
+void TPatIndex(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  LikePattern pat = Compile(Folded(argv[0]), std::nullopt);
+  const bool anywhere = !pat.tokens.empty() && pat.tokens.front().kind == LikeToken::Kind::kAnyMany;
+  if (anywhere) pat.tokens.erase(pat.tokens.begin());
+  const std::vector<uint32_t> v = Folded(argv[1]);
+  // '%' alone matches from the first character.
+  if (anywhere && pat.tokens.empty()) return sqlite3_result_int64(ctx, v.empty() ? 0 : 1);
+  for (size_t start = 0; start <= (anywhere ? v.size() : 0); ++start) {
+    const std::vector<uint32_t> rest(v.begin() + static_cast<std::ptrdiff_t>(start), v.end());
+    if (Match(pat, rest, false)) {
+      // A pattern that matches nothing but the empty rest has no position.
+      if (start == v.size()) break;
+      return sqlite3_result_int64(ctx, static_cast<int64_t>(start) + 1);
+    }
+  }
+  sqlite3_result_int64(ctx, 0);
+}
+
 }  // namespace
 
-void RegisterLikeFunctions(sqlite3* db) { Define(db, "t_like", 4, TLike); }
+void RegisterLikeFunctions(sqlite3* db) {
+  Define(db, "t_like", 4, TLike);
+  Define(db, "t_patindex", 2, TPatIndex);
+}
 
 }  // namespace morvesk::engine::sqlfn

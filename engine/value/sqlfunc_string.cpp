@@ -146,17 +146,47 @@ void TReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ResultText(ctx, out);
 }
 
-template <bool kLeft>
+// ltrim (kLeft), rtrim (kRight) or trim (both): blanks off the ends.
+template <bool kLeft, bool kRight = !kLeft>
 void TTrim(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
   std::string s = ArgText(argv[0]);
   std::string_view v = s;
   if (kLeft) {
     while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
-  } else {
+  }
+  if (kRight) {
     while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
   }
   ResultText(ctx, v);
+}
+
+// The characters of s in the other order.
+void TReverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const std::string s = ArgText(argv[0]);
+  const std::vector<size_t> off = CharOffsets(s);
+  std::string out;
+  out.reserve(s.size());
+  for (size_t k = off.size() - 1; k > 0; --k) out.append(s, off[k - 1], off[k] - off[k - 1]);
+  ResultText(ctx, out);
+}
+
+// stuff(s, start, length, insert): `length` characters from `start` replaced by `insert`;
+// NULL for a start outside s or a negative length.
+void TStuff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  for (int i = 0; i < 3; ++i)
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const std::string s = ArgText(argv[0]);
+  const std::vector<size_t> off = CharOffsets(s);
+  const int64_t n = static_cast<int64_t>(off.size()) - 1;
+  const int64_t start = sqlite3_value_int64(argv[1]), length = sqlite3_value_int64(argv[2]);
+  if (start < 1 || start > n || length < 0) return sqlite3_result_null(ctx);
+  const int64_t end = std::min(n, start - 1 + length);
+  std::string out = s.substr(0, off[start - 1]);
+  if (sqlite3_value_type(argv[3]) != SQLITE_NULL) out += ArgText(argv[3]);
+  out += s.substr(off[end]);
+  ResultText(ctx, out);
 }
 
 void TSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -290,6 +320,9 @@ void RegisterStringFunctions(sqlite3* db) {
   Define(db, "t_charindex", 3, TCharIndex);
   Define(db, "t_replace", 3, TReplace);
   Define(db, "t_ltrim", 1, TTrim<true>);
+  Define(db, "t_trim", 1, TTrim<true, true>);
+  Define(db, "t_reverse", 1, TReverse);
+  Define(db, "t_stuff", 4, TStuff);
   Define(db, "t_rtrim", 1, TTrim<false>);
   Define(db, "t_space", 1, TSpace);
   Define(db, "t_replicate", 2, TReplicate);
