@@ -7,18 +7,19 @@ namespace morvesk::engine::bind {
 Translation TranslateDelete(Binder& b, const ast::DeleteStmt& s) {
   Scope scope;
   std::string sql;
-  if (s.from.empty()) {
-    scope.sources.push_back(b.SourceForTable(s.target, "", s.line));
-    const Source& src = scope.sources[0];
-    if (src.table->is_view) NotSupported("Updating or deleting through a view", s.line);
+  if (s.from.empty() && !s.top) {
+    const Source& src = scope.sources[BindSingleTarget(b, s.target, scope, s.line).source];
     sql = "DELETE FROM " + src.table->sqlite_name + " AS " + src.sqlite_alias;
     if (s.where) sql += " WHERE " + b.BindPredicate(*s.where, scope).sql;
   } else {
-    DmlTarget target = BindDmlTarget(b, s.target, s.from, scope, s.line);
+    // DELETE TOP (n) takes the first n rowids the statement's rows name: any n of them.
+    const DmlTarget target = s.from.empty() ? BindSingleTarget(b, s.target, scope, s.line)
+                                            : BindDmlTarget(b, s.target, s.from, scope, s.line);
     const Source& src = scope.sources[target.source];
     sql = "DELETE FROM " + src.table->sqlite_name + " WHERE rowid IN (SELECT " + src.sqlite_alias +
           ".rowid FROM " + target.from_sql;
     if (s.where) sql += " WHERE " + b.BindPredicate(*s.where, scope).sql;
+    if (s.top) sql += DmlLimit(b, *s.top, scope);
     sql += ")";
   }
   Translation& t = b.out();

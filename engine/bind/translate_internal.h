@@ -20,5 +20,9 @@ struct DmlTarget {
 };
 DmlTarget BindDmlTarget(Binder& b, const ast::Name& target,
                         const std::vector<ast::TableRefPtr>& from, Scope& scope, int line);
+// The target of an UPDATE or DELETE without FROM as the one source of `scope`.
+DmlTarget BindSingleTarget(Binder& b, const ast::Name& target, Scope& scope, int line);
+// " LIMIT n" for UPDATE/DELETE TOP (n); a negative or NULL n fails with 1014 as it runs.
+std::string DmlLimit(Binder& b, const ast::Expr& top, Scope& scope);
 
 }  // namespace morvesk::engine::bind

@@ -10,6 +10,20 @@
 
 namespace morvesk::engine::bind {
 
+DmlTarget BindSingleTarget(Binder& b, const ast::Name& target, Scope& scope, int line) {
+  scope.sources.push_back(b.SourceForTable(target, "", line));
+  const Source& src = scope.sources.back();
+  if (src.table->is_view) NotSupported("Updating or deleting through a view", line);
+  return DmlTarget{src.table->sqlite_name + " AS " + src.sqlite_alias, scope.sources.size() - 1};
+}
+
+std::string DmlLimit(Binder& b, const ast::Expr& top, Scope& scope) {
+  const Fragment n = b.Convert(b.BindExpr(top, scope), TypeInfo::Of(TypeKind::kBigInt));
+  return " LIMIT (CASE WHEN " + n.sql + " IS NULL OR " + n.sql +
+         " < 0 THEN t_raise(1014, 16, 'A TOP N value may not be negative.') ELSE " + n.sql +
+         " END)";
+}
+
 DmlTarget BindDmlTarget(Binder& b, const ast::Name& target,
                         const std::vector<ast::TableRefPtr>& from, Scope& scope, int line) {
   DmlTarget t;
@@ -116,15 +130,8 @@ std::string ByGroupLookup(Binder& b, const ast::UpdateStmt& s, Scope& scope, siz
 
 Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
   Scope scope;
-  DmlTarget target;
-  if (s.from.empty()) {
-    scope.sources.push_back(b.SourceForTable(s.target, "", s.line));
-    const Source& src = scope.sources[0];
-    if (src.table->is_view) NotSupported("Updating or deleting through a view", s.line);
-    target.source = 0;
-  } else {
-    target = BindDmlTarget(b, s.target, s.from, scope, s.line);
-  }
+  const DmlTarget target = s.from.empty() ? BindSingleTarget(b, s.target, scope, s.line)
+                                          : BindDmlTarget(b, s.target, s.from, scope, s.line);
   const Source tsrc = scope.sources[target.source];
   const TableInfo& table = *tsrc.table;
 
@@ -184,7 +191,8 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
   }
 
   std::string sql;
-  if (s.from.empty()) {
+  std::string lookup;
+  if (s.from.empty() && !s.top) {
     sql = "UPDATE " + table.sqlite_name + " AS " + tsrc.sqlite_alias + " SET ";
     for (size_t i = 0; i < sets.size(); ++i) {
       Assignment& a = sets[i];
@@ -192,7 +200,7 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
       sql += (i ? ", " : "") + QuoteId(a.column->name) + " = " + v;
     }
     sql += where;
-  } else if (std::string lookup = ByGroupLookup(b, s, scope, target.source); !lookup.empty()) {
+  } else if (!s.top && !(lookup = ByGroupLookup(b, s, scope, target.source)).empty()) {
     // The target joined to a grouped table on that table's whole grouping key: each row
     // has at most one match, found by one look-up in the grouped table's key index while
     // the target is scanned in its own order (not through an index of the target, which
@@ -225,7 +233,8 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
       }
       assign += (i ? ", " : "") + QuoteId(a.column->name) + " = " + value;
     }
-    inner += " FROM " + target.from_sql + where;
+    // UPDATE TOP (n): the first n rows the statement's rows name, any n of them.
+    inner += " FROM " + target.from_sql + where + (s.top ? DmlLimit(b, *s.top, scope) : "");
     const std::string u = b.NewAlias();
     sql = "UPDATE " + table.sqlite_name + " AS " + u + " SET " + assign + " FROM (" + inner +
           ") AS src WHERE " + u + ".rowid = src.rid";

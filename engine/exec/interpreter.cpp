@@ -138,6 +138,7 @@ ErrorScope ScopeOf(const SqlError& e) {
     case 8133:
     case 517:
     case 535:
+    case 1014:
     case 10742:
     case 10744:
     case 4111:

@@ -464,6 +464,7 @@ struct UpdateStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::kUpdate;
   UpdateStmt() : Statement(kKind) {}
   Name target;  // table name or an alias defined in FROM
+  ExprPtr top;  // UPDATE TOP (n): at most n rows, any n of them
   std::vector<std::string> target_hints;
   std::vector<SetClause> sets;
   std::vector<TableRefPtr> from;  // empty without FROM
@@ -474,6 +475,7 @@ struct DeleteStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::kDelete;
   DeleteStmt() : Statement(kKind) {}
   Name target;  // table name or an alias defined in FROM
+  ExprPtr top;  // DELETE TOP (n): at most n rows, any n of them
   std::vector<TableRefPtr> from;  // the second FROM: DELETE [FROM] t FROM t a JOIN ...
   ExprPtr where;
 };

@@ -613,7 +613,7 @@ class Parser {
   // update -> UPDATE target [hints] SET set_item {, set_item} [FROM sources] [WHERE expr]
   StatementPtr ParseUpdate() {
     auto s = Make<UpdateStmt>(Take());
-    if (AtWord("top")) NotSupported(Peek(), "UPDATE TOP");
+    s->top = ParseDmlTop();
     s->target = ParseMultiPartName();
     if (AtWord("with") && At(TokenKind::kLParen, 1)) s->target_hints = ParseTableHints();
     ExpectWord("set");
@@ -700,10 +700,20 @@ class Parser {
     return item;
   }
 
-  // delete -> DELETE [FROM] target [hints] [FROM sources] [WHERE expr]
+  // dml_top -> [TOP '(' expr ')']: UPDATE and DELETE take their count in parentheses.
+  ExprPtr ParseDmlTop() {
+    if (!AcceptWord("top")) return nullptr;
+    Expect(TokenKind::kLParen);
+    ExprPtr n = ParseExpr();
+    Expect(TokenKind::kRParen);
+    if (AtWord("percent")) NotSupported(Peek(), "TOP ... PERCENT");
+    return n;
+  }
+
+  // delete -> DELETE [TOP (n)] [FROM] target [hints] [FROM sources] [WHERE expr]
   StatementPtr ParseDelete() {
     auto s = Make<DeleteStmt>(Take());
-    if (AtWord("top")) NotSupported(Peek(), "DELETE TOP");
+    s->top = ParseDmlTop();
     AcceptWord("from");
     s->target = ParseMultiPartName();
     if (AtWord("with") && At(TokenKind::kLParen, 1)) ParseTableHints();
