@@ -443,7 +443,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
       if (core.top->percent) NotSupported("TOP ... PERCENT", core.line);
       if (core.top->with_ties) NotSupported("TOP ... WITH TIES", core.line);
       Fragment n = Convert(BindExpr(*core.top->count, b.scope), TypeInfo::Of(TypeKind::kBigInt));
-      b.limit = " LIMIT " + n.sql;
+      b.limit = " LIMIT " + TopCount(n);
     }
     for (const Fragment& k : keys) b.keys.push_back(k.sql);
     b.distinct = core.distinct;

@@ -78,6 +78,12 @@ std::string JoinName(const ast::Name& name) {
   return r;
 }
 
+std::string TopCount(const Fragment& n) {
+  return "(CASE WHEN " + n.sql + " IS NULL OR " + n.sql +
+         " < 0 THEN t_raise(1014, 16, 'A TOP N value may not be negative.') ELSE " + n.sql +
+         " END)";
+}
+
 void RefuseNestedOrder(const ast::Query& q) {
   if (q.order_by.empty() || q.offset || (q.branches.size() == 1 && q.first().top)) return;
   Fail(1033,

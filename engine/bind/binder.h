@@ -290,6 +290,9 @@ Fragment Derived(std::string sql, TypeInfo type, const std::vector<const Fragmen
 
 // The SQLite declared type of a column holding `t` in storage form.
 std::string StorageDecl(const TypeInfo& t);
+// A TOP count as SQLite's LIMIT takes it: a negative or NULL count fails with 1014 as the
+// statement runs, where LIMIT would take it for no limit.
+std::string TopCount(const Fragment& n);
 // Result type of CASE branches, COALESCE arguments and UNION columns.
 TypeInfo UnifyTypes(const TypeInfo& a, const TypeInfo& b);
 

@@ -18,10 +18,7 @@ DmlTarget BindSingleTarget(Binder& b, const ast::Name& target, Scope& scope, int
 }
 
 std::string DmlLimit(Binder& b, const ast::Expr& top, Scope& scope) {
-  const Fragment n = b.Convert(b.BindExpr(top, scope), TypeInfo::Of(TypeKind::kBigInt));
-  return " LIMIT (CASE WHEN " + n.sql + " IS NULL OR " + n.sql +
-         " < 0 THEN t_raise(1014, 16, 'A TOP N value may not be negative.') ELSE " + n.sql +
-         " END)";
+  return " LIMIT " + TopCount(b.Convert(b.BindExpr(top, scope), TypeInfo::Of(TypeKind::kBigInt)));
 }
 
 DmlTarget BindDmlTarget(Binder& b, const ast::Name& target,

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -31,9 +32,10 @@ class ToolFixture : public ::testing::Test {
 protected:
   void SetUp() override {
     const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    // The process id too: two test runs at once (two build trees) must not share it.
     dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("morvesk_" + std::string(info->test_suite_name()) + "_" +
-            info->name());
+           ("morvesk_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
+            std::to_string(::getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }
