@@ -294,10 +294,7 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
   windows_ = 0;
   // Ranking functions number the rows a query returns: they may stand in its select list
   // and ORDER BY only.
-  auto no_window_since = [&](int count, int line) {
-    if (windows_ != count)
-      Fail(4108, "Windowed functions can only appear in the SELECT or ORDER BY clauses.", line);
-  };
+  auto no_window_since = [&](int count, int line) { RefuseWindowsSince(count, line); };
   for (size_t bi = 0; bi < q.branches.size(); ++bi) {
     const ast::SelectCore& core = *q.branches[bi];
     Branch b;

@@ -78,6 +78,11 @@ std::string JoinName(const ast::Name& name) {
   return r;
 }
 
+void Binder::RefuseWindowsSince(int count, int line) const {
+  if (windows_ != count)
+    Fail(4108, "Windowed functions can only appear in the SELECT or ORDER BY clauses.", line);
+}
+
 std::string TopCount(const Fragment& n) {
   return "(CASE WHEN " + n.sql + " IS NULL OR " + n.sql +
          " < 0 THEN t_raise(1014, 16, 'A TOP N value may not be negative.') ELSE " + n.sql +

@@ -141,6 +141,10 @@ class Binder {
   // Ranking functions bound so far: a query holding one is read as written, neither
   // grouped by the runtime nor split arm by arm, as both would number other rows.
   void NoteWindow() { ++windows_; }
+  // 4108 when a ranking function was bound at this level since `count` was read from
+  // windows(): UPDATE's SET and the WHERE of UPDATE and DELETE may not hold one.
+  int windows() const { return windows_; }
+  void RefuseWindowsSince(int count, int line) const;
   // A UNION view at the head of a FROM, read row by row (no grouping in SQLite, no
   // numbering, no order), is written as one SELECT per arm of the view (bind_query.cpp):
   // SQLite then flattens each arm into the query instead of streaming the view through a

@@ -167,7 +167,9 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
       a.value.sql = c->has_default ? c->default_sql : "NULL";
       a.value.type = c->type;
     } else {
+      const int windows = b.windows();
       a.value = b.BindExpr(*sc.value, scope);
+      b.RefuseWindowsSince(windows, sc.line);
       if (a.value.predicate)
         Fail(102, "Incorrect syntax near '" + ast::ToSql(*sc.value) + "'.", sc.line, 15);
       if (a.value.aggregate)
@@ -177,7 +179,9 @@ Translation TranslateUpdate(Binder& b, const ast::UpdateStmt& s) {
   }
   std::string where;
   if (s.where) {
+    const int windows = b.windows();
     Fragment w = b.BindPredicate(*s.where, scope);
+    b.RefuseWindowsSince(windows, s.where->line);
     if (w.aggregate)
       Fail(147,
            "An aggregate may not appear in the WHERE clause unless it is in a subquery "
