@@ -596,9 +596,8 @@ BoundQuery Binder::BindQuery(const ast::Query& q, const Scope* parent, const Que
         Fail(10741, "A TOP can not be used in the same query or sub-query as a OFFSET.", q.line);
     const auto count = [&](const ast::Expr& e, const std::string& test, int number,
                            const std::string& message) {
-      Fragment n = Convert(BindExpr(e, first.scope), TypeInfo::Of(TypeKind::kBigInt));
-      return "(CASE WHEN " + n.sql + " IS NULL OR " + n.sql + test + " THEN t_raise(" +
-             std::to_string(number) + ", 16, '" + message + "') ELSE " + n.sql + " END)";
+      return CheckedCount(Convert(BindExpr(e, first.scope), TypeInfo::Of(TypeKind::kBigInt)), test,
+                          number, message);
     };
     const std::string offset = count(
         *q.offset, " < 0", 10742, "The offset specified in a OFFSET clause may not be negative.");

@@ -83,10 +83,14 @@ void Binder::RefuseWindowsSince(int count, int line) const {
     Fail(4108, "Windowed functions can only appear in the SELECT or ORDER BY clauses.", line);
 }
 
+std::string CheckedCount(const Fragment& n, const std::string& refused, int number,
+                         const std::string& message) {
+  return "(CASE WHEN " + n.sql + " IS NULL OR " + n.sql + refused + " THEN t_raise(" +
+         std::to_string(number) + ", 16, '" + message + "') ELSE " + n.sql + " END)";
+}
+
 std::string TopCount(const Fragment& n) {
-  return "(CASE WHEN " + n.sql + " IS NULL OR " + n.sql +
-         " < 0 THEN t_raise(1014, 16, 'A TOP N value may not be negative.') ELSE " + n.sql +
-         " END)";
+  return CheckedCount(n, " < 0", 1014, "A TOP N value may not be negative.");
 }
 
 void RefuseNestedOrder(const ast::Query& q) {

@@ -294,8 +294,12 @@ Fragment Derived(std::string sql, TypeInfo type, const std::vector<const Fragmen
 
 // The SQLite declared type of a column holding `t` in storage form.
 std::string StorageDecl(const TypeInfo& t);
-// A TOP count as SQLite's LIMIT takes it: a negative or NULL count fails with 1014 as the
-// statement runs, where LIMIT would take it for no limit.
+// A row count as SQLite's LIMIT or OFFSET takes it, checked as the statement runs: a NULL
+// count, or one for which `refused` (" < 0", " <= 0") holds, fails with error `number`.
+// LIMIT would take a negative count for no limit.
+std::string CheckedCount(const Fragment& n, const std::string& refused, int number,
+                         const std::string& message);
+// A TOP count: negative or NULL is 1014.
 std::string TopCount(const Fragment& n);
 // Result type of CASE branches, COALESCE arguments and UNION columns.
 TypeInfo UnifyTypes(const TypeInfo& a, const TypeInfo& b);

@@ -440,13 +440,7 @@ class Parser {
       for (const CteDef& e : ctes_)
         if (e.key == d.key) SyntaxError();
       Take();
-      if (Accept(TokenKind::kLParen)) {
-        do {
-          if (!IsNameToken(Peek())) SyntaxError();
-          d.columns.push_back(Take().value);
-        } while (Accept(TokenKind::kComma));
-        Expect(TokenKind::kRParen);
-      }
+      if (At(TokenKind::kLParen)) d.columns = ParseColumnList();
       ExpectWord("as");
       Expect(TokenKind::kLParen);
       if (!IsQueryStart(0)) SyntaxError();
@@ -459,6 +453,19 @@ class Parser {
       ctes_.push_back(std::move(d));
       ctes_visible_ = ctes_.size();
     } while (Accept(TokenKind::kComma));
+  }
+
+  // column_list -> '(' name {, name} ')': the names a derived table or a common table
+  // expression gives its columns.
+  std::vector<std::string> ParseColumnList() {
+    Expect(TokenKind::kLParen);
+    std::vector<std::string> names;
+    do {
+      if (!IsNameToken(Peek())) SyntaxError();
+      names.push_back(Take().value);
+    } while (Accept(TokenKind::kComma));
+    Expect(TokenKind::kRParen);
+    return names;
   }
 
   // The common table expression a table name refers to, if any: only the ones defined
@@ -1812,13 +1819,7 @@ class Parser {
         AcceptWord("as");
         if (!IsNameToken(Peek())) SyntaxError();
         d->alias = Take().value;
-        if (Accept(TokenKind::kLParen)) {
-          do {
-            if (!IsNameToken(Peek())) SyntaxError();
-            d->columns.push_back(Take().value);
-          } while (Accept(TokenKind::kComma));
-          Expect(TokenKind::kRParen);
-        }
+        if (At(TokenKind::kLParen)) d->columns = ParseColumnList();
         return d;
       }
       Take();
